@@ -1,0 +1,138 @@
+#include "cli/config_options.h"
+
+#include <cctype>
+#include <cstdlib>
+
+#include "hal/dsp_program.h"
+#include "hal/hal_fields.h"
+
+namespace {
+
+std::string upper(std::string s) {
+  for (char &c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+bool parse_small_int(const std::string &t, int lo, int hi, int *out) {
+  if (t.empty() || t.size() > 6) return false;
+  for (char c : t)
+    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+  const int v = std::atoi(t.c_str());
+  if (v < lo || v > hi) return false;
+  *out = v;
+  return true;
+}
+
+bool parse_device(const std::string &text, int32_t *device) {
+  std::string t = upper(text);
+  if (t.rfind("KX", 0) == 0) t = t.substr(2);
+  int v = 0;
+  if (!parse_small_int(t, 0, 99999, &v) || !kova_device_valid(v)) return false;
+  *device = v;
+  return true;
+}
+
+bool parse_mode(const std::string &text, int32_t *mode) {
+  const std::string t = upper(text);
+  for (int32_t m = 0; m <= 3; ++m)
+    if (t == kova_mode_label(m)) {
+      *mode = m;
+      return true;
+    }
+  int v = 0;
+  if (!parse_small_int(t, 0, 3, &v)) return false;
+  *mode = v;
+  return true;
+}
+
+bool parse_sysclk(const std::string &text, int32_t *sysclk) {
+  const std::string t = upper(text);
+  if (t == "XA" || t == "0") *sysclk = sysclk_mode_xa_e;
+  else if (t == "RO" || t == "1") *sysclk = sysclk_mode_ro_e;
+  else return false;
+  return true;
+}
+
+}  // namespace
+
+void add_config_options(CLI::App *cmd, config_options_s *o, bool with_set) {
+  cmd->add_option("--device", o->device, "Device: 40000, 40075, 40089, 40110, 40111, 40112, 40113 (KX prefix allowed)")
+      ->capture_default_str();
+  cmd->add_option("--rev", o->rev, "Device revision (0 or 1)")->capture_default_str();
+  cmd->add_option("--mode", o->mode, "Operating mode: SYN, NCO, SS or JA")->capture_default_str();
+  cmd->add_option("--xa-mode", o->xa_mode,
+                  "XA pins: 0 disabled, 1 XO, 2 TCXO, 3 XTAL, 4 XTAL doubled, 5 XO doubled, 6 TCXO doubled (default 1)");
+  cmd->add_option("--sysclk", o->sysclk, "System clock: XA or RO (default RO in SYN, XA otherwise)");
+  if (with_set)
+    cmd->add_option("--set", o->sets, "FIELD=VALUE: set any configuration field after initialisation "
+                                      "(integers decimal or 0x hex; frequencies F or F,N,M)");
+  cmd->add_option("--dsp-program", o->dsp_program,
+                  "File holding the 320-word DSP program (default: $KOVA_DSP_PROGRAM, else the built-in copy)");
+}
+
+bool config_initialise(const config_options_s &o, hal_api_s *hal, option_error_s *err) {
+  int32_t device = 0, mode = 0, sysclk = 0;
+  int xa = xa_mode_xo_e;
+  if (!parse_device(o.device, &device)) {
+    err->message = "--device: unknown device \"" + o.device + "\" (known: 40000, 40075, 40089, 40110, 40111, 40112, 40113)";
+    return false;
+  }
+  if (o.rev < 0 || o.rev > 1) {
+    err->message = "--rev: revision must be 0 or 1, not " + std::to_string(o.rev);
+    return false;
+  }
+  if (!parse_mode(o.mode, &mode)) {
+    err->message = "--mode: unknown mode \"" + o.mode + "\" (SYN, NCO, SS or JA)";
+    return false;
+  }
+  if (!o.xa_mode.empty() && !parse_small_int(o.xa_mode, 0, 6, &xa)) {
+    err->message = "--xa-mode: expected a number from 0 to 6, not \"" + o.xa_mode + "\"";
+    return false;
+  }
+  sysclk = mode == kova_mode_syn_e ? sysclk_mode_ro_e : sysclk_mode_xa_e;
+  if (!o.sysclk.empty() && !parse_sysclk(o.sysclk, &sysclk)) {
+    err->message = "--sysclk: expected XA or RO, not \"" + o.sysclk + "\"";
+    return false;
+  }
+  std::string dsp_path = o.dsp_program;
+  if (dsp_path.empty()) {
+    const char *env = std::getenv("KOVA_DSP_PROGRAM");
+    if (env && *env) dsp_path = env;
+  }
+  if (!dsp_path.empty()) {
+    std::string why;
+    if (!dsp_program_load_file(dsp_path.c_str(), &why)) {
+      err->message = "--dsp-program: " + why;
+      return false;
+    }
+  }
+
+  hal->kova_device_e = device;
+  hal->kova_device_rev_e = o.rev;
+  hal->kova_mode_e = mode;
+  hal->xa_mode_e = xa;
+  hal->sysclk_mode_e = sysclk;
+  hal->jitter_mode_e = jitter_mode_rj_e;
+  hal->init_api_mode_e = init_api_full_e;
+  init_api(hal);
+
+  for (const std::string &s : o.sets) {
+    const size_t eq = s.find('=');
+    if (eq == std::string::npos || eq == 0) {
+      err->message = "--set: expected FIELD=VALUE, not \"" + s + "\"";
+      return false;
+    }
+    const std::string name = s.substr(0, eq);
+    const hal_field_s *f = hal_api_field_find(name.c_str());
+    if (!f || f->kind == hal_field_ptr_e) {
+      err->message = "--set: unknown field \"" + name + "\"";
+      return false;
+    }
+    std::string why;
+    if (!hal_field_set_text(hal, f, s.c_str() + eq + 1, &why)) {
+      err->message = "--set: " + why;
+      return false;
+    }
+  }
+  return true;
+}

@@ -1,0 +1,29 @@
+// The options that say which configuration a command works on: device, revision, modes,
+// individual fields, and the DSP program.
+#pragma once
+#include <string>
+#include <vector>
+#include <CLI/CLI.hpp>
+#include "hal/hal_api.h"
+
+struct config_options_s {
+  std::string device = "40089";
+  int rev = 0;
+  std::string mode = "SYN";
+  std::string xa_mode;  // empty: XO
+  std::string sysclk;   // empty: RO in SYN, XA in the other modes
+  std::vector<std::string> sets;
+  std::string dsp_program;
+};
+
+// Adds --device, --rev, --mode, --xa-mode, --sysclk, --set and --dsp-program to a command.
+void add_config_options(CLI::App *cmd, config_options_s *opts, bool with_set);
+
+// A bad option: the message names the option; the tool exits with status 2.
+struct option_error_s {
+  std::string message;
+};
+
+// Runs init_api mode 0 for the options' device and modes, then applies the --set fields.
+// Returns false with *err set when an option is malformed.
+bool config_initialise(const config_options_s &opts, hal_api_s *hal, option_error_s *err);

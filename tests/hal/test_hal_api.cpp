@@ -1,0 +1,379 @@
+// Life cycle of the configuration object: init_api modes, validation, log, copy.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "hal/hal_api.h"
+#include "hal/hal_obj.h"
+
+namespace {
+
+struct Hal {
+  hal_api_s h{};
+  ~Hal() { delete_api(&h); }
+  hal_api_s *operator->() { return &h; }
+  hal_api_s *get() { return &h; }
+};
+
+void init_full(hal_api_s *h, int32_t device, int32_t mode, int32_t xa, int32_t sysclk, int32_t rev = 0) {
+  h->kova_device_e = device;
+  h->kova_device_rev_e = rev;
+  h->kova_mode_e = mode;
+  h->xa_mode_e = xa;
+  h->sysclk_mode_e = sysclk;
+  h->jitter_mode_e = 0;
+  h->init_api_mode_e = init_api_full_e;
+  init_api(h);
+}
+
+std::vector<std::string> drain(hal_api_s *h) {
+  std::vector<std::string> out;
+  while (const char *m = get_msg(h)) out.emplace_back(m);
+  return out;
+}
+
+bool fprec_eq(fprec_s a, uint32_t f, uint32_t n, uint32_t m) { return a.f == f && a.n == n && a.m == m; }
+
+TEST(InitApi, FullInitialisationSetsDefaultsAndRegisterImage) {
+  Hal h;
+  init_full(h.get(), kova_device_40000_e, kova_mode_ja_e, xa_mode_xo_e, sysclk_mode_xa_e);
+  EXPECT_TRUE(drain(h.get()).empty());
+  EXPECT_EQ(h->kova_hal_api_version, 0x09111400u);
+  EXPECT_EQ(h->init_api_mode_e, 0);
+  EXPECT_TRUE(fprec_eq(h->xa_freq_s, 114285000, 1, 1));
+  EXPECT_EQ(h->mcr1_xab_u2, 2u);
+  EXPECT_EQ(h->mcr1_mcsel_u1, 1u);
+  EXPECT_EQ(h->dpll_bw_hz, 50u);
+  EXPECT_EQ(h->hitless_mode_e, 2);
+  EXPECT_EQ(h->ic2_mon_thr2_ppm, 120u);
+  EXPECT_EQ(h->ipr2_pri3_u2, 3u);
+  EXPECT_EQ(h->fqhlim_ppb, 1000000u);
+  EXPECT_EQ(h->apll_afbdiv_fbits_u8, 33u);
+  EXPECT_EQ(h->apllcr3_apllmux_u3, 6u);
+  EXPECT_EQ(h->oc2cr2_ocsf_u3, 1u);
+  EXPECT_EQ(h->oc1_align_en, 1u);
+  // Register defaults, with the device code written into ID2's upper nibble.
+  EXPECT_EQ(get_reg(h.get(), 0x030), 0x19u);
+  EXPECT_EQ(get_reg(h.get(), 0x031), 0xF0u);
+  EXPECT_EQ(get_reg(h.get(), 0x620), 0xE0u);
+  EXPECT_EQ(get_reg(h.get(), 0x7FF), 0x00u);
+  // Nothing was written to the chip yet.
+  for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a) ASSERT_EQ(h->hal_obj_p->written[a], 0) << a;
+  EXPECT_FALSE(init_api_modes_changed(h.get()));
+}
+
+TEST(InitApi, DefaultsDependOnModeRevisionAndDevice) {
+  Hal syn;
+  init_full(syn.get(), kova_device_40089_e, kova_mode_syn_e, xa_mode_xtal_e, sysclk_mode_ro_e, 1);
+  EXPECT_TRUE(fprec_eq(syn->xa_freq_s, 50000000, 1, 1));
+  EXPECT_EQ(syn->pllen_dpllen_u1, 0u);
+  EXPECT_EQ(syn->apll_afbdiv_fbits_u8, 20u);
+  EXPECT_EQ(syn->mcr1_mcsel_u1, 0u);
+  EXPECT_EQ(syn->oc3_align_en, 0u);
+  EXPECT_EQ(syn->mcr1_xab_u2, 1u);
+
+  Hal ss;
+  init_full(ss.get(), kova_device_40110_e, kova_mode_ss_e, xa_mode_xo_dbl_e, sysclk_mode_xa_e);
+  EXPECT_TRUE(fprec_eq(ss->xa_freq_s, 55000000, 1, 1));
+  EXPECT_EQ(ss->ss_mode_e, 1);
+  EXPECT_EQ(ss->ss_pctx10, 5u);
+  EXPECT_EQ(ss->ss_mod_hz, 30000u);
+  EXPECT_EQ(ss->mcr1_dbl_u1, 1u);
+  EXPECT_EQ(ss->oc1_neg_lsdiv_u32, 0u);  // JA-only default
+
+  Hal ja;
+  init_full(ja.get(), kova_device_40112_e, kova_mode_ja_e, xa_mode_xtal_dbl_e, sysclk_mode_xa_e);
+  EXPECT_TRUE(fprec_eq(ja->xa_freq_s, 49152000, 1, 1));
+  EXPECT_EQ(ja->hitless_mode_e, 0);
+  EXPECT_EQ(ja->oc3_neg_lsdiv_u32, 1u);
+}
+
+TEST(InitApi, ValidationCorrectsModesWithWarnings) {
+  Hal a;
+  init_full(a.get(), kova_device_40110_e, kova_mode_ja_e, xa_mode_xo_e, sysclk_mode_xa_e);
+  auto msgs = drain(a.get());
+  ASSERT_FALSE(msgs.empty());
+  EXPECT_EQ(msgs[0], "WARNING: Invalid kova_mode_e, set to SYN");
+  EXPECT_EQ(a->kova_mode_e, kova_mode_syn_e);
+  EXPECT_EQ(a->sysclk_mode_e, sysclk_mode_ro_e);  // SYN always runs from the ring oscillator
+  EXPECT_EQ(msgs.back(), "WARNING: Invalid sysclk_mode_e, setting to RO");
+  EXPECT_FALSE(init_api_modes_changed(a.get()));
+
+  Hal b;
+  init_full(b.get(), kova_device_40000_e, kova_mode_nco_e, xa_mode_xtal_e, sysclk_mode_xa_e);
+  EXPECT_EQ(drain(b.get()), std::vector<std::string>{"WARNING: Invalid xa_mode_e XTAL, setting to XTAL DBL"});
+  EXPECT_EQ(b->xa_mode_e, xa_mode_xtal_dbl_e);
+
+  Hal c;
+  init_full(c.get(), kova_device_40000_e, kova_mode_nco_e, 0, 7);
+  c->jitter_mode_e = 9;
+  c->init_api_mode_e = init_api_validate_e;
+  init_api(c.get());
+  auto cm = drain(c.get());
+  // Mode 0 corrected XA and the system clock; mode 5 then corrects the jitter mode.
+  EXPECT_EQ(c->xa_mode_e, xa_mode_xo_e);
+  EXPECT_EQ(c->sysclk_mode_e, sysclk_mode_xa_e);
+  EXPECT_EQ(c->jitter_mode_e, 0);
+  EXPECT_EQ(cm, (std::vector<std::string>{"WARNING: Invalid xa_mode_e, setting to XO",
+                                          "WARNING: Invalid sysclk_mode_e, setting to XA",
+                                          "WARNING: Invalid jitter_mode_e, setting to RJ"}));
+
+  Hal d;
+  init_full(d.get(), kova_device_40000_e, kova_mode_syn_e, 7, sysclk_mode_ro_e);
+  EXPECT_EQ(d->xa_mode_e, xa_mode_xo_e);
+  Hal e;
+  init_full(e.get(), kova_device_40000_e, kova_mode_syn_e, xa_mode_disabled_e, sysclk_mode_ro_e);
+  EXPECT_TRUE(drain(e.get()).empty());  // disabled XA is fine in SYN
+  EXPECT_TRUE(fprec_eq(e->xa_freq_s, 0, 0, 0));  // XA mode 0 leaves the (zeroed) frequency alone
+}
+
+TEST(InitApi, ValidationErrorsLeaveTheSnapshotUnset) {
+  for (int32_t bad_rev : {2, -1}) {
+    Hal h;
+    init_full(h.get(), kova_device_40000_e, kova_mode_syn_e, xa_mode_xo_e, sysclk_mode_ro_e, bad_rev);
+    EXPECT_EQ(drain(h.get()), std::vector<std::string>{"ERROR: Invalid kova_device_rev_e"});
+    EXPECT_EQ(h->kova_hal_api_version, 0u);  // limits were not run
+    EXPECT_TRUE(init_api_modes_changed(h.get()));
+    EXPECT_EQ(drain(h.get()), std::vector<std::string>{"ERROR: init_api modes changed or invalid"});
+  }
+  Hal d;
+  init_full(d.get(), 40001, kova_mode_syn_e, xa_mode_xo_e, sysclk_mode_ro_e);
+  EXPECT_EQ(drain(d.get()), std::vector<std::string>{"ERROR: Invalid kova_device_e"});
+  EXPECT_TRUE(init_api_modes_changed(d.get()));
+  // The register defaults are not written when validation fails.
+  EXPECT_EQ(get_reg(d.get(), 0x030), 0u);
+}
+
+TEST(InitApi, ModeFieldChangeIsDetected) {
+  Hal h;
+  init_full(h.get(), kova_device_40000_e, kova_mode_nco_e, xa_mode_xo_e, sysclk_mode_xa_e);
+  drain(h.get());
+  EXPECT_FALSE(init_api_modes_changed(h.get()));
+  h->xa_mode_e = xa_mode_tcxo_e;
+  EXPECT_TRUE(init_api_modes_changed(h.get()));
+  EXPECT_EQ(msg_level(h.get()), 2u);
+  drain(h.get());
+  h->xa_mode_e = xa_mode_xo_e;
+  h->jitter_mode_e = 1;
+  EXPECT_TRUE(init_api_modes_changed(h.get()));
+}
+
+TEST(InitApi, UserDefaultErrorsStopTheDefaults) {
+  // JA needs the XA pins as its system clock.
+  Hal h;
+  init_full(h.get(), kova_device_40000_e, kova_mode_ja_e, xa_mode_xo_e, sysclk_mode_ro_e);
+  auto msgs = drain(h.get());
+  EXPECT_EQ(msgs, std::vector<std::string>{"ERROR: invalid JA sysclk mode"});
+  EXPECT_EQ(h->mcr1_mcsel_u1, 1u);
+  EXPECT_EQ(h->pllen_dpllen_u1, 0u);  // the mode defaults after the error were not applied
+  EXPECT_EQ(h->dpll_bw_hz, 0u);
+}
+
+TEST(InitApi, BlankAndKeepingModes) {
+  Hal h;
+  init_full(h.get(), kova_device_40000_e, kova_mode_ja_e, xa_mode_xo_e, sysclk_mode_xa_e);
+  set_fprec_s(&h->oc1_freq_s, 156250000, 1, 1);
+  h->dpll_bw_hz = 123;
+  put_reg(h.get(), 0x100, 0xAB);
+
+  // Mode 2 and 4 keep every field and the image, and reset the limits.
+  h->vco_clk_max_mhz_r = 1;
+  h->init_api_mode_e = init_api_limits_e;
+  init_api(h.get());
+  EXPECT_EQ(h->dpll_bw_hz, 123u);
+  EXPECT_EQ(h->vco_clk_max_mhz_r, 4180);
+  EXPECT_EQ(get_reg(h.get(), 0x100), 0xABu);
+  EXPECT_EQ(h->init_api_mode_e, init_api_limits_e);
+
+  // Mode 5 revalidates only.
+  h->vco_clk_max_mhz_r = 1;
+  h->init_api_mode_e = init_api_validate_e;
+  init_api(h.get());
+  EXPECT_EQ(h->vco_clk_max_mhz_r, 1);
+  EXPECT_FALSE(init_api_modes_changed(h.get()));
+
+  // Mode 3 keeps the fields but starts a fresh image.
+  h->init_api_mode_e = init_api_after_load_e;
+  init_api(h.get());
+  EXPECT_EQ(h->dpll_bw_hz, 123u);
+  EXPECT_EQ(get_reg(h.get(), 0x100), 0u);
+  EXPECT_EQ(get_reg(h.get(), 0x030), 0x19u);
+  EXPECT_EQ(get_reg(h.get(), 0x031), 0x00u);  // mode 3 does not write the device code
+  EXPECT_FALSE(init_api_modes_changed(h.get()));
+
+  // Mode 1 clears everything, modes included, and leaves the snapshot unset.
+  h->init_api_mode_e = init_api_blank_e;
+  init_api(h.get());
+  EXPECT_EQ(h->kova_device_e, 0);
+  EXPECT_EQ(h->dpll_bw_hz, 0u);
+  EXPECT_EQ(h->kova_hal_api_version, 0u);
+  EXPECT_EQ(get_reg(h.get(), 0x030), 0x19u);
+  EXPECT_TRUE(init_api_modes_changed(h.get()));
+}
+
+TEST(InitApi, Mode6KeepsUserSettingsAndDropsInputsOutsideJa) {
+  Hal h;
+  init_full(h.get(), kova_device_40000_e, kova_mode_ja_e, xa_mode_xo_e, sysclk_mode_xa_e);
+  set_fprec_s(&h->oc1_freq_s, 156250000, 1, 1);
+  set_fprec_s(&h->ic1_freq_s, 19440000, 1, 1);
+  set_fprec_s(&h->xa_freq_s, 100000000, 1, 1);
+  h->icen_ic1en_u1 = 1;
+  h->ic2cr1_pol_u1 = 1;
+  h->oc2cr2_drive_u2 = 3;
+  h->oc3_pw_ns_u16 = 7;
+  h->dpll_bw_hz = 99;  // not a kept setting
+
+  // Same mode: inputs are kept too.
+  h->init_api_mode_e = init_api_keep_user_e;
+  init_api(h.get());
+  EXPECT_TRUE(fprec_eq(h->ic1_freq_s, 19440000, 1, 1));
+  EXPECT_EQ(h->icen_ic1en_u1, 1u);
+  EXPECT_EQ(h->dpll_bw_hz, 50u);
+  EXPECT_TRUE(fprec_eq(h->xa_freq_s, 100000000, 1, 1));
+
+  // JA to SYN: outputs and options stay, inputs go.
+  h->kova_mode_e = kova_mode_syn_e;
+  h->sysclk_mode_e = sysclk_mode_ro_e;
+  h->init_api_mode_e = init_api_keep_user_e;
+  init_api(h.get());
+  EXPECT_TRUE(drain(h.get()).empty());
+  EXPECT_EQ(h->kova_mode_e, kova_mode_syn_e);
+  EXPECT_TRUE(fprec_eq(h->oc1_freq_s, 156250000, 1, 1));
+  EXPECT_EQ(h->oc2cr2_drive_u2, 3u);
+  EXPECT_EQ(h->oc3_pw_ns_u16, 7u);
+  EXPECT_TRUE(fprec_eq(h->ic1_freq_s, 0, 1, 1));
+  EXPECT_EQ(h->icen_ic1en_u1, 0u);
+  EXPECT_EQ(h->ic2cr1_pol_u1, 0u);
+  EXPECT_FALSE(init_api_modes_changed(h.get()));
+}
+
+TEST(InitApi, InvalidModeAndMissingObjectAreHarmless) {
+  Hal h;
+  h->init_api_mode_e = 7;
+  init_api(h.get());
+  EXPECT_EQ(h->hal_obj_p, nullptr);
+  // Modes that keep the object do nothing when there is none yet.
+  for (int32_t m : {2, 4, 5}) {
+    h->init_api_mode_e = m;
+    h->kova_device_e = kova_device_40000_e;
+    init_api(h.get());
+    EXPECT_EQ(h->hal_obj_p, nullptr);
+    EXPECT_EQ(get_reg(h.get(), 0), 0u);
+    EXPECT_EQ(get_msg(h.get()), nullptr);
+  }
+  init_api(nullptr);
+}
+
+TEST(MessageLog, KeepsTheFirst99AndMarksOverflow) {
+  Hal h;
+  init_full(h.get(), kova_device_40000_e, kova_mode_syn_e, xa_mode_xo_e, sysclk_mode_ro_e);
+  ASSERT_EQ(msg_level(h.get()), 0u);
+  put_msg(h.get(), "ERROR: first");
+  for (int i = 1; i < 101; ++i) put_msg(h.get(), ("info " + std::to_string(i)).c_str());
+  EXPECT_EQ(msg_level(h.get()), 2u);
+  auto msgs = drain(h.get());
+  ASSERT_EQ(msgs.size(), 100u);
+  EXPECT_EQ(msgs[0], "ERROR: first");
+  EXPECT_EQ(msgs[98], "info 98");
+  EXPECT_EQ(msgs[99], "WARNING: MSG buffer full");
+  EXPECT_EQ(msg_level(h.get()), 0u);  // draining empties the log and its level
+
+  // A full log of information only still reports the overflow as a warning.
+  for (int i = 0; i < 100; ++i) put_msg(h.get(), "info");
+  EXPECT_EQ(msg_level(h.get()), 0u);
+  put_msg(h.get(), "info");
+  EXPECT_EQ(msg_level(h.get()), 1u);
+  drain(h.get());
+
+  // Drain, post one, drain: exactly that message, then nothing.
+  put_msg(h.get(), "WARNING: one");
+  EXPECT_EQ(msg_level(h.get()), 1u);
+  put_msg(h.get(), "just text");
+  EXPECT_EQ(msg_level(h.get()), 1u);
+  EXPECT_STREQ(get_msg(h.get()), "WARNING: one");
+  put_msg(h.get(), "ERROR: late");  // posted while a reader is part-way through
+  EXPECT_STREQ(get_msg(h.get()), "just text");
+  EXPECT_STREQ(get_msg(h.get()), "ERROR: late");
+  EXPECT_EQ(get_msg(h.get()), nullptr);
+}
+
+TEST(MessageLog, LongTextsAreCutToTheEntry) {
+  Hal h;
+  init_full(h.get(), kova_device_40000_e, kova_mode_syn_e, xa_mode_xo_e, sysclk_mode_ro_e);
+  const std::string long_text(2000, 'W');
+  put_msg(h.get(), long_text.c_str());
+  put_msgf(h.get(), "ERROR: %s", long_text.c_str());
+  put_msg(h.get(), nullptr);
+  const char *a = get_msg(h.get());
+  const char *b = get_msg(h.get());
+  EXPECT_EQ(std::strlen(a), KOVA_MSG_LEN - 1);
+  EXPECT_EQ(std::string(b).substr(0, 8), "ERROR: W");
+  EXPECT_EQ(std::strlen(b), KOVA_MSG_LEN - 1);
+  EXPECT_STREQ(get_msg(h.get()), "");
+  // Without an object there is no log.
+  hal_api_s none{};
+  put_msg(&none, "x");
+  EXPECT_EQ(get_msg(&none), nullptr);
+}
+
+TEST(RegisterImage, AddressesOutsideTheImageAreIgnored) {
+  Hal h;
+  init_full(h.get(), kova_device_40000_e, kova_mode_syn_e, xa_mode_xo_e, sysclk_mode_ro_e);
+  hal_obj_s before = *h->hal_obj_p;
+  put_reg(h.get(), 0x800, 0x55);
+  put_reg(h.get(), 0xFFFFFFFF, 0x55);
+  EXPECT_EQ(std::memcmp(&before, h->hal_obj_p, sizeof before), 0);
+  EXPECT_EQ(get_reg(h.get(), 0x800), 0u);
+  EXPECT_EQ(get_reg(h.get(), 0xFFFFFFFF), 0u);
+  put_reg(h.get(), 0x7FF, 0x1A5);  // only the low byte is stored
+  EXPECT_EQ(get_reg(h.get(), 0x7FF), 0xA5u);
+}
+
+TEST(RegisterImage, DefaultsTable) {
+  int listed = 0;
+  for (uint32_t a = 0; a < 0x1000; ++a) listed += kova_regs_defaults(a) != 0;
+  EXPECT_EQ(listed, 27);
+  EXPECT_EQ(kova_regs_defaults(0x052), 0x1Fu);
+  EXPECT_EQ(kova_regs_defaults(0x61E), 0x1Eu);
+  EXPECT_EQ(kova_regs_defaults(0x628), 0x01u);
+}
+
+TEST(CopyApi, CopiesAreIndependent) {
+  Hal src, dst;
+  init_full(src.get(), kova_device_40000_e, kova_mode_ja_e, xa_mode_xo_e, sysclk_mode_xa_e);
+  init_full(dst.get(), kova_device_40110_e, kova_mode_syn_e, xa_mode_xo_e, sysclk_mode_ro_e);
+  put_msg(src.get(), "WARNING: pending");
+  hal_obj_s *dst_obj = dst->hal_obj_p;
+  copy_api(dst.get(), src.get());
+  EXPECT_EQ(dst->hal_obj_p, dst_obj);  // each keeps its own object
+  EXPECT_EQ(dst->kova_device_e, kova_device_40000_e);
+  EXPECT_EQ(dst->dpll_bw_hz, src->dpll_bw_hz);
+  EXPECT_EQ(std::memcmp(dst->hal_obj_p, src->hal_obj_p, sizeof(hal_obj_s)), 0);
+  EXPECT_FALSE(init_api_modes_changed(dst.get()));
+
+  put_reg(dst.get(), 0x200, 0x77);
+  dst->dpll_bw_hz = 1;
+  EXPECT_EQ(get_reg(src.get(), 0x200), 0u);
+  EXPECT_EQ(src->dpll_bw_hz, 50u);
+  EXPECT_STREQ(get_msg(dst.get()), "WARNING: pending");
+  EXPECT_STREQ(get_msg(src.get()), "WARNING: pending");
+
+  copy_api(nullptr, src.get());
+  copy_api(dst.get(), nullptr);
+  copy_api(src.get(), src.get());
+  EXPECT_EQ(src->dpll_bw_hz, 50u);
+}
+
+TEST(CopyApi, DeleteReleasesTheObject) {
+  hal_api_s h{};
+  init_full(&h, kova_device_40000_e, kova_mode_syn_e, xa_mode_xo_e, sysclk_mode_ro_e);
+  ASSERT_NE(h.hal_obj_p, nullptr);
+  delete_api(&h);
+  EXPECT_EQ(h.hal_obj_p, nullptr);
+  delete_api(&h);
+  delete_api(nullptr);
+}
+
+}  // namespace
