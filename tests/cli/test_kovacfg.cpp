@@ -1,0 +1,113 @@
+// kovacfg as a user runs it: exit statuses, one-line errors and the JSON interface.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+namespace {
+
+struct run_result_s {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+run_result_s run(const std::string &args) {
+  // ctest runs test cases as parallel processes: one stderr file per process.
+  const std::string err_path = ::testing::TempDir() + "/kovacfg_stderr_" + std::to_string(getpid()) + ".txt";
+  const std::string cmd = std::string(KOVACFG_PATH) + " " + args + " 2>" + err_path;
+  run_result_s r{};
+  FILE *p = popen(cmd.c_str(), "r");
+  if (!p) return {-1, "", "popen failed"};
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+  const int st = pclose(p);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  if (FILE *e = fopen(err_path.c_str(), "r")) {
+    while ((n = fread(buf, 1, sizeof buf, e)) > 0) r.err.append(buf, n);
+    fclose(e);
+  }
+  std::remove(err_path.c_str());
+  return r;
+}
+
+int count_lines(const std::string &s) {
+  int n = 0;
+  for (char c : s) n += c == '\n';
+  return n;
+}
+
+TEST(Kovacfg, DefaultRunInitialisesTheDefaultDevice) {
+  const auto r = run("");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("KX40089 revision 0"), std::string::npos);
+  EXPECT_NE(r.out.find("Mode:          SYN"), std::string::npos);
+  EXPECT_NE(r.out.find("vco_clk_max_mhz_r"), std::string::npos);
+}
+
+TEST(Kovacfg, JsonHoldsEveryFieldAndTheMessages) {
+  const auto r = run("init --device KX40110 --mode JA --json");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto j = nlohmann::json::parse(r.out);
+  EXPECT_TRUE(j["ok"].get<bool>());
+  ASSERT_EQ(j["messages"].size(), 2u);
+  EXPECT_EQ(j["messages"][0], "WARNING: Invalid kova_mode_e, set to SYN");
+  const auto &f = j["fields"];
+  EXPECT_EQ(f.size(), 470u);  // every field but the private object pointer
+  EXPECT_FALSE(f.contains("hal_obj_p"));
+  EXPECT_EQ(f["kova_device_e"], 40110);
+  EXPECT_EQ(f["kova_mode_e"], 0);
+  EXPECT_EQ(f["xa_freq_s"], nlohmann::json({125000000, 1, 1}));
+  EXPECT_EQ(f["vco_clk_min_mhz_r"], 3715.0);
+  EXPECT_EQ(f["kova_hal_api_version"], 0x09111400);
+}
+
+TEST(Kovacfg, ModesAndLimitsFollowTheOptions) {
+  const auto r = run("init --device 40000 --rev 1 --mode ja --xa-mode 4 --sysclk XA --json");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto f = nlohmann::json::parse(r.out)["fields"];
+  EXPECT_EQ(f["kova_mode_e"], 3);
+  EXPECT_EQ(f["xa_mode_e"], 4);
+  EXPECT_EQ(f["kova_device_rev_e"], 1);
+  EXPECT_EQ(f["xa_min_freq_mhz_r"], 40.0);
+  EXPECT_EQ(f["xa_freq_s"], nlohmann::json({49152000, 1, 1}));
+  EXPECT_EQ(f["oc1_align_en"], 0);
+}
+
+TEST(Kovacfg, EngineErrorsGiveStatusOne) {
+  // JA needs the XA pins as system clock: the engine reports an error.
+  const auto r = run("init --device 40000 --mode JA --sysclk RO --json");
+  EXPECT_EQ(r.status, 1);
+  const auto j = nlohmann::json::parse(r.out);
+  EXPECT_FALSE(j["ok"].get<bool>());
+  EXPECT_EQ(j["messages"].back(), "ERROR: invalid JA sysclk mode");
+}
+
+TEST(Kovacfg, BadOptionsGiveOneLineAndStatusTwo) {
+  const struct {
+    const char *args;
+    const char *names;
+  } cases[] = {
+      {"init --device 4", "--device"},     {"init --device KX", "--device"},
+      {"init --mode FOO", "--mode"},       {"init --xa-mode 7", "--xa-mode"},
+      {"init --xa-mode -1", "--xa-mode"},  {"init --xa-mode 1x", "--xa-mode"},
+      {"init --sysclk XB", "--sysclk"},    {"init --rev 2", "--rev"},
+      {"init --rev x", "--rev"},           {"init --bogus", "--bogus"},
+      {"init --dsp-program /nonexistent/p.txt", "--dsp-program"},
+  };
+  for (const auto &c : cases) {
+    const auto r = run(c.args);
+    EXPECT_EQ(r.status, 2) << c.args;
+    EXPECT_EQ(count_lines(r.err), 1) << c.args << ": " << r.err;
+    EXPECT_NE(r.err.find(c.names), std::string::npos) << c.args << ": " << r.err;
+    EXPECT_TRUE(r.out.empty()) << c.args;
+  }
+}
+
+}  // namespace
