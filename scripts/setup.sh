@@ -6,6 +6,7 @@ packages=(
   cmake g++ make
   googletest libgtest-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
+  pkg-config libftdi1-dev
 )
 missing=()
 for p in "${packages[@]}"; do
