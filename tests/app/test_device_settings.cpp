@@ -1,0 +1,175 @@
+// Product table, key settings, defaults and the records of the windows.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "app/app_options.h"
+#include "app/device_settings.h"
+
+namespace {
+
+TEST(DeviceSettings, ProductTableAndNumbering) {
+  for (int32_t i = 0; i < KOVA_PRODUCT_COUNT; ++i) {
+    EXPECT_STREQ(KovaProduct[i].partNumber, __dev_DeviceIdStr[i]);
+    if (KovaProduct[i].index >= 0) {
+      EXPECT_EQ(KovaProduct[i].index, i);
+      EXPECT_EQ(__dev_ConvertHalToApiPartNumber(KovaProduct[i].device), i);
+      EXPECT_EQ(DeviceKeyConfigSettings[i].device, KovaProduct[i].device);
+      // The offered modes are exactly the ones the engine allows for the device.
+      for (int32_t m = 0; m < 4; ++m)
+        EXPECT_EQ((KovaProduct[i].modeMask >> m & 1) != 0, kova_device_mode_allowed(KovaProduct[i].device, m))
+            << KovaProduct[i].partNumber << " mode " << m;
+    }
+  }
+  EXPECT_EQ(__dev_ConvertApiToHalPartNumber(7), 40089);
+  EXPECT_EQ(__dev_ConvertApiToHalPartNumber(9), -1);
+  EXPECT_EQ(__dev_ConvertApiToHalPartNumber(-1), -1);
+  EXPECT_EQ(__dev_ConvertHalToApiPartNumber(40001), -1);
+  // Register 0x031 = 0x41: product index 4 is an empty row, so the device is invalid.
+  EXPECT_EQ(__dev_ConvertApiToHalPartNumber(0x41 >> 4), 0);
+  EXPECT_FALSE(__dev_DevicePartNumberValid(0x41 >> 4));
+}
+
+TEST(DeviceSettings, KX40000OnlyForSuperUsers) {
+  SuperUserModeSet(false);
+  EXPECT_FALSE(__dev_DevicePartNumberValid(8));
+  for (int i : {0, 1, 2, 3, 5, 7}) EXPECT_TRUE(__dev_DevicePartNumberValid(i));
+  EXPECT_FALSE(__dev_DevicePartNumberValid(6));
+  SuperUserModeSet(true);
+  EXPECT_TRUE(__dev_DevicePartNumberValid(8));
+  EXPECT_FALSE(isInCustomerMode());
+  SuperUserModeSet(false);
+  EXPECT_TRUE(isInCustomerMode());
+}
+
+TEST(DeviceSettings, MasterClockMapping) {
+  const int32_t xa[7] = {0, 1, 2, 3, 5, 6, 4};
+  for (int32_t m = 0; m < 7; ++m) {
+    EXPECT_EQ(__dev_MasterClockToXaMode(m), xa[m]);
+    EXPECT_EQ(__dev_XaModeToMasterClock(xa[m]), m);
+  }
+  EXPECT_EQ(__dev_MasterClockToXaMode(7), -1);
+  EXPECT_EQ(__dev_XaModeToMasterClock(-1), -1);
+  EXPECT_STREQ(__dev_MasterClockModeStr[__dev_XaModeToMasterClock(xa_mode_xtal_dbl_e)], "Crystal Doubled");
+}
+
+TEST(DeviceSettings, DeviceAndModeDefaults) {
+  hal_api_s h{};
+  h.kova_device_e = 40089;
+  h.kova_device_rev_e = 0;
+  ASSERT_TRUE(__dev_DefaultsForDevType(&h));
+  EXPECT_EQ(h.kova_device_rev_e, 1);
+  EXPECT_EQ(h.kova_mode_e, kova_mode_ja_e);
+  EXPECT_EQ(h.xa_mode_e, xa_mode_xo_e);
+  EXPECT_EQ(h.sysclk_mode_e, sysclk_mode_xa_e);
+
+  h.kova_device_rev_e = 0;  // a connected chip keeps its own revision
+  ASSERT_TRUE(__dev_DefaultsForDevType(&h, true));
+  EXPECT_EQ(h.kova_device_rev_e, 0);
+
+  h.kova_mode_e = kova_mode_ss_e;
+  ASSERT_TRUE(__dev_DefaultsForDevMode(&h));
+  EXPECT_EQ(h.kova_mode_e, kova_mode_ss_e);
+  EXPECT_EQ(h.sysclk_mode_e, sysclk_mode_xa_e);
+  h.kova_mode_e = kova_mode_syn_e;
+  ASSERT_TRUE(__dev_DefaultsForDevMode(&h));
+  EXPECT_EQ(h.sysclk_mode_e, sysclk_mode_ro_e);
+
+  hal_api_s bad{};
+  bad.kova_device_e = 0;  // the empty rows' device number
+  bad.kova_mode_e = 2;
+  EXPECT_FALSE(__dev_DefaultsForDevType(&bad));
+  EXPECT_FALSE(__dev_DefaultsForDevMode(&bad));
+  EXPECT_EQ(bad.kova_mode_e, 2);
+}
+
+TEST(DeviceSettings, KeySettingsRoundTrip) {
+  hal_api_s h{};
+  DeviceKeyConfigS k{7, 0, 1, 3, 6, 0, 0};
+  ASSERT_TRUE(__dev_DeviceConfigSettingsSet(&h, &k));
+  EXPECT_EQ(h.kova_device_e, 40089);
+  EXPECT_EQ(h.xa_mode_e, xa_mode_xtal_dbl_e);
+  DeviceKeyConfigS back{};
+  ASSERT_TRUE(__dev_DeviceConfigSettingsGet(&h, &back));
+  EXPECT_EQ(back.productIndex, 7);
+  EXPECT_EQ(back.masterClockMode, 6);
+  k.productIndex = 4;
+  EXPECT_FALSE(__dev_DeviceConfigSettingsSet(&h, &k));
+}
+
+TEST(DeviceSettings, InputAndOutputRecordsCopyTheirFields) {
+  hal_api_s h{};
+  __dev_InputClockConfigS in{};
+  in.enable = 1;
+  in.invert = 1;
+  set_fprec_s(&in.frequency, 19440000, 1, 1);
+  in.monitorMode = 2;
+  in.ppm = {1, 100, 120};
+  in.losLatency = 5;
+  in.validationWait = 7;
+  __dev_ConvertApiToHalInputConfigS(1, &in, &h);
+  EXPECT_EQ(h.icen_ic2en_u1, 1u);
+  EXPECT_EQ(h.ic2cr1_pol_u1, 1u);
+  EXPECT_EQ(h.ic2_freq_s.f, 19440000u);
+  EXPECT_EQ(h.ic2_mon_thr2_ppm, 120u);
+  EXPECT_EQ(h.ic1_mon_thr2_ppm, 0u);
+  h.ic2_div_u32 = 1944;  // filled from the object only
+  __dev_InputClockConfigS back{};
+  __dev_ConvertHalToApiInputConfigS(1, &h, &back);
+  EXPECT_EQ(back.div, 1944);
+  EXPECT_EQ(back.ppm.threshold, 100);
+  EXPECT_EQ(back.validationWait, 7);
+  __dev_ConvertApiToHalInputConfigS(3, &in, &h);  // no fourth input: nothing happens
+
+  __dev_OutputClockConfigS out{};
+  out.signalFormat = 3;
+  out.alignEnable = 1;
+  out.alignPhase = 25;
+  set_fprec_s(&out.frequencyP, 156250000, 1, 1);
+  __dev_ConvertApiToHalOutputConfigS(2, &out, &h);
+  EXPECT_EQ(h.oc3cr2_ocsf_u3, 3u);
+  EXPECT_EQ(h.oc3_align_nsx10_u16, 25u);
+  EXPECT_EQ(h.oc3_freq_s.f, 156250000u);
+  set_fprec_s(&h.oc3_lsdiv_freq_s, 156250000, 1, 1);
+  __dev_OutputClockConfigS ob{};
+  __dev_ConvertHalToApiOutputConfigS(2, &h, &ob);
+  EXPECT_EQ(ob.alignPhase, 25);
+  EXPECT_DOUBLE_EQ(ob.lsdivFreqMhz, 156.25);
+}
+
+TEST(DeviceSettings, MonitorThresholdDerivation) {
+  auto derive = [](int32_t product, int32_t thr, int32_t thr2, bool *changed) {
+    __dev_InputClockConfigS c{};
+    c.ppm = {1, thr, thr2};
+    *changed = __dev_InputClockMonitorModeDerive(product, &c);
+    return c;
+  };
+  bool changed;
+  auto c = derive(7, 3000, 0, &changed);  // any product
+  EXPECT_EQ(c.ppm.threshold, 10000);
+  EXPECT_EQ(c.monitorRange, 2);
+  EXPECT_TRUE(changed);
+  c = derive(2, 3000, 0, &changed);
+  EXPECT_EQ(c.ppm.threshold, 10000);
+
+  c = derive(7, 300, 100, &changed);  // fine monitoring offered
+  EXPECT_EQ(c.ppm.threshold, 300);
+  EXPECT_EQ(c.ppm.threshold2, 300);
+  EXPECT_EQ(c.hysteresisOff, 1);
+  EXPECT_EQ(c.monitorRange, 1);
+  EXPECT_TRUE(changed);
+
+  c = derive(2, 300, 100, &changed);  // KX40112: no fine monitoring
+  EXPECT_EQ(c.ppm.threshold, 0);
+  EXPECT_EQ(c.ppm.threshold2, 0);
+  EXPECT_EQ(c.monitorRange, 0);
+
+  c = derive(7, 100, 120, &changed);
+  EXPECT_FALSE(changed);
+  EXPECT_EQ(c.hysteresisOff, 0);
+  c = derive(7, 250000, 700, &changed);
+  EXPECT_EQ(c.ppm.threshold, 200000);
+  EXPECT_EQ(c.ppm.threshold2, 0);
+}
+
+}  // namespace

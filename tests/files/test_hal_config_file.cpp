@@ -1,0 +1,302 @@
+// The configuration text file: layout, field lines, reading rules and the save/load round trip.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "files/hal_config_file.h"
+#include "hal/hal_fields.h"
+#include "hal/hal_obj.h"
+#include "regs/regmap.h"
+
+namespace {
+
+struct Hal {
+  hal_api_s h{};
+  Hal() {
+    h.kova_device_e = kova_device_40000_e;
+    h.kova_mode_e = kova_mode_ja_e;
+    h.xa_mode_e = xa_mode_xo_e;
+    h.sysclk_mode_e = sysclk_mode_xa_e;
+    init_api(&h);
+    while (get_msg(&h)) {
+    }
+  }
+  ~Hal() { delete_api(&h); }
+  hal_api_s *operator->() { return &h; }
+  hal_api_s *get() { return &h; }
+};
+
+std::string temp_path(const std::string &name) {
+  return ::testing::TempDir() + "/kova_cfg_" + std::to_string(getpid()) + "_" + name;
+}
+
+std::string read_all(const std::string &path) {
+  std::ifstream in(path);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+std::vector<std::string> lines_of(const std::string &text) {
+  std::vector<std::string> out;
+  std::stringstream ss(text);
+  std::string l;
+  while (std::getline(ss, l)) out.push_back(l);
+  return out;
+}
+
+// Reads the text through kova_hal_api_struct_wr.
+void read_text(hal_api_s *h, const std::string &text) {
+  FILE *f = fmemopen(const_cast<char *>(text.data()), text.size(), "r");
+  ASSERT_NE(f, nullptr);
+  kova_hal_api_struct_wr(h, f);
+  std::fclose(f);
+}
+
+std::string write_text(const hal_api_s *h) {
+  char *buf = nullptr;
+  size_t len = 0;
+  FILE *f = open_memstream(&buf, &len);
+  kova_hal_api_struct_rd(h, f);
+  std::fclose(f);
+  std::string s(buf, len);
+  std::free(buf);
+  return s;
+}
+
+TEST(ConfigFile, LayoutOfTheFieldPart) {
+  Hal h;
+  h->oc1ph_phadj_i8 = -3;
+  const auto lines = lines_of(write_text(h.get()));
+  EXPECT_EQ(lines[0], "uint32x           kova_hal_api_version = 0x09111400 152114176");
+  int field_lines = 0, banners = 0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string &l = lines[i];
+    if (l.rfind("/// @section ", 0) == 0) ++banners;
+    if (l.find(" = ") != std::string::npos) {
+      ++field_lines;
+      const size_t eq = l.find(" = ");
+      // The name ends at column 38 (one blank where keyword and name leave no room), except
+      // the enumeration lines with their own spacing.
+      if (l.rfind("enum", 0) != 0) {
+        const size_t name_start = l.rfind(' ', eq - 1) + 1;
+        const size_t kw_end = l.find(' ');
+        if (name_start > kw_end + 1) {
+          EXPECT_EQ(eq, 38u) << l;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(field_lines, 469);
+  EXPECT_EQ(banners, 13);
+  const std::string text = write_text(h.get());
+  EXPECT_NE(text.find("\n//////////////////////////////////////////////////////\n"
+                      "//////////////////////////////////////////////////////\n"
+                      "//////////////////////////////////////////////////////\n//\n"
+                      "/// @section init_api inputs.\n//\n"
+                      "enum kova_device_es       kova_device_e = 0x9C40 40000\n"),
+            std::string::npos);
+  EXPECT_NE(text.find("\nint8x                   oc1ph_phadj_i8 = 0xFFFFFFFD 4294967293\n"), std::string::npos);
+  EXPECT_NE(text.find("\nenum hitless_mode_es     hitless_mode_e = 0x0002 2\n"), std::string::npos);
+  EXPECT_NE(text.find("\nfprec_s                      xa_freq_s = 114.285 f=114285000 n=1 m=1\n"), std::string::npos);
+  EXPECT_NE(text.find("/// @section calc_expert only inputs\n//\n\n"), std::string::npos);
+  EXPECT_EQ(text.find("hal_obj_p"), std::string::npos);
+  EXPECT_EQ(text.find("init_api_mode_e"), std::string::npos);
+}
+
+TEST(ConfigFile, ReadingRules) {
+  Hal h;
+  const std::string text =
+      "uint8x xa_disable = 0x01 1\n"
+      "uint8x    dpll_df=0x05 7\n"                      // the decimal wins
+      "enum xa_mode_es xa_mode_e = 0x0003 4\n"           // the hexadecimal wins
+      "uint16x dpll_bw_hz = 77 77\n"                     // no 0x: nothing set
+      "uint8x ss_pctx10 = 0x09 9;\n"                     // ';' is a blank
+      "fprec_s xa_freq_s = 0 f=25000000 n=1 m=1\n"       // the MHz figure is ignored
+      "int8x oc2ph_phadj_i8 = 0xFFFFFFFD 4294967293\n"
+      "int32x man_phoff_ps = 0x0 -5\n"
+      "uint32x oc1_lsdiv_u32 = 0x0 4294967297\n"         // read modulo 2^32
+      "uint64x afbdiv1_afbdiv_u42 = 0x0 18446744073709551615\n"
+      "doublex vco_clk_max_mhz_r = 4180.25\n"
+      "uint16x xa_disable = 0x00 0\n"                    // wrong keyword for the field
+      "  uint8x ss_mod_hz = 0x01 1\n"                    // leading blanks: no pattern matches
+      "/* a comment\n"
+      "uint8x sco_sco_i8 = 0x07 7\n"
+      "uint8x apllcr4_pdss_u3 = 0x03 3 end of comment */\n"  // the closing line is read
+      "uint8x apllcr4_piss_u3 = 0x02 2 and some trailing text\n"
+      "int16x oc_solver_vco_index = 0xFFFF 4294967295\n"
+      "uint8x dpll_mode_e = 0x01 1\n"
+      "doublex dco_clk_frac_min_r = 0.75";               // last line without a line feed
+  h->dpll_bw_hz = 50;
+  h->sco_sco_i8 = 0;
+  read_text(h.get(), text);
+  EXPECT_EQ(h->xa_disable, 1u);
+  EXPECT_EQ(h->dpll_df, 7u);
+  EXPECT_EQ(h->xa_mode_e, 3);
+  EXPECT_EQ(h->dpll_bw_hz, 50u);
+  EXPECT_EQ(h->ss_pctx10, 9u);
+  EXPECT_EQ(h->xa_freq_s.f, 25000000u);
+  EXPECT_EQ(h->oc2ph_phadj_i8, -3);
+  EXPECT_EQ(h->man_phoff_ps, -5);
+  EXPECT_EQ(h->oc1_lsdiv_u32, 1u);
+  EXPECT_EQ(h->afbdiv1_afbdiv_u42, UINT64_MAX);
+  EXPECT_EQ(h->vco_clk_max_mhz_r, 4180.25);
+  EXPECT_EQ(h->ss_mod_hz, 0u);
+  EXPECT_EQ(h->sco_sco_i8, 0u);
+  EXPECT_EQ(h->apllcr4_pdss_u3, 3u);
+  EXPECT_EQ(h->apllcr4_piss_u3, 2u);
+  EXPECT_EQ(h->oc_solver_vco_index, -1);
+  EXPECT_EQ(h->dpll_mode_e, 0);  // an enum field under a wrong keyword is not set
+  EXPECT_EQ(h->dco_clk_frac_min_r, 0.75);
+}
+
+TEST(ConfigFile, GarbageNeverCrashes) {
+  Hal h;
+  std::string junk;
+  uint32_t x = 12345;
+  for (int i = 0; i < 20000; ++i) {
+    x = x * 1103515245u + 12345u;
+    junk.push_back(static_cast<char>(x >> 16));
+  }
+  junk += "\nuint8x xa_disable = 0x";  // truncated at the end
+  junk += std::string(500, 'A') + "\n";  // a long line read in pieces
+  hal_api_s before = h.h;
+  read_text(h.get(), junk);
+  // Random bytes are unlikely to form a valid line; whatever they set, nothing crashes and
+  // the object keeps its private pointer.
+  EXPECT_EQ(h->hal_obj_p, before.hal_obj_p);
+}
+
+TEST(ConfigFile, SaveAndLoadRoundTrip) {
+  Hal h;
+  set_fprec_s(&h->oc1_freq_s, 156250000, 1, 1);
+  set_fprec_s(&h->oc2_freq_s, 100000000, 1, 3);
+  h->oc3ph_phadj_i8 = -100;
+  h->lfint_rw_i64_22 = -123456789012345;
+  h->dfreqz1_freqz_u40 = 0xFFFFFFFFFFull;
+  h->oc1_jitter_weight = 1.0 / 3.0;
+  h->output_freq_offset_ppm_r = -2.5e-7;
+  h->freqoff_rw_i32_0 = INT32_MIN;
+  for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a) put_reg(h.get(), a, (a * 7 + 3) & 0xFF);
+  const std::string path = temp_path("roundtrip.txt");
+  file_message_s msg;
+  ASSERT_TRUE(hal_config_save_file(h.get(), path.c_str(), 8, &msg));
+  EXPECT_EQ(msg.text, "GUI Config file successfully saved!");
+  EXPECT_EQ(msg.title, "Configuration Save");
+
+  const std::string text = read_all(path);
+  EXPECT_NE(text.find("\n/// @section KOVA REGISTER DATA FORMAT: ADDR DATA REG_NAME\n//\n0x000 "), std::string::npos);
+  EXPECT_NE(text.find("\n0x031 0x8"), std::string::npos);  // ID2 carries the product index
+
+  Hal g;
+  hal_api_s *dst = g.get();
+  std::string detail;
+  ASSERT_TRUE(hal_config_load_file(dst, path.c_str(), &msg, &detail)) << detail;
+  for (size_t i = 0; i < hal_api_field_count; ++i) {
+    const hal_field_s *f = &hal_api_fields[i];
+    if (!*f->keyword) continue;
+    EXPECT_EQ(std::memcmp(hal_field_ptr(h.get(), f), hal_field_ptr(dst, f), f->size), 0) << f->name;
+  }
+  // Every named register comes back; ID2 carries the product index in its upper nibble.
+  int named = 0;
+  for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a) {
+    if (!kova_reg_name(a)) continue;
+    ++named;
+    const uint32_t expect = a == 0x031 ? 0x80u | (get_reg(h.get(), a) & 0x0F) : get_reg(h.get(), a);
+    EXPECT_EQ(get_reg(dst, a), expect) << a;
+  }
+  EXPECT_EQ(named, 586);
+  std::remove(path.c_str());
+}
+
+TEST(ConfigFile, LoadStopsAtBadRegisterLines) {
+  const std::string path = temp_path("bad.txt");
+  auto load = [&](const std::string &text, std::string *detail, file_message_s *msg) {
+    std::ofstream(path) << text;
+    Hal h;
+    const bool ok = hal_config_load_file(h.get(), path.c_str(), msg, detail);
+    return std::make_pair(ok, std::vector<uint32_t>{get_reg(h.get(), 0x10B), get_reg(h.get(), 0x10C)});
+  };
+  std::string detail;
+  file_message_s msg;
+  auto r = load("uint8x xa_disable = 0x01 1\n0x10B 0x03 AFBDIV6\n0xZZZ 0x05 X\n0x10C 0x09 AFBDEN1\n", &detail, &msg);
+  EXPECT_TRUE(r.first);
+  EXPECT_EQ(r.second[0], 0x03u);
+  EXPECT_EQ(r.second[1], 0x01u);  // reading stopped before this line: reset default stays
+  EXPECT_TRUE(msg.text.empty());
+
+  r = load("0x10B 0x03 AFBDIV6\n  x  \n0x10C 0x09 AFBDEN1\n", &detail, &msg);
+  EXPECT_FALSE(r.first);
+  EXPECT_EQ(r.second[0], 0x03u);  // what was loaded before stays
+  EXPECT_EQ(msg.title, "File Error");
+  EXPECT_EQ(msg.text, "Error loading GUI Config file!\nFile may be locked for editing by another application.");
+  EXPECT_NE(detail.find(":2: "), std::string::npos) << detail;
+
+  r = load("0x10B 0x0\n", &detail, &msg);
+  EXPECT_FALSE(r.first);
+  EXPECT_NE(detail.find(":1: register line too short"), std::string::npos) << detail;
+
+  r = load("no registers here\n", &detail, &msg);
+  EXPECT_FALSE(r.first);
+  EXPECT_TRUE(msg.text.empty());
+
+  Hal h;
+  EXPECT_FALSE(hal_config_load_file(h.get(), "/nonexistent/dir/cfg.txt", &msg, &detail));
+  EXPECT_NE(detail.find("/nonexistent/dir/cfg.txt"), std::string::npos);
+  const std::string long_name(1100, 'a');
+  EXPECT_FALSE(hal_config_load_file(h.get(), long_name.c_str(), &msg, &detail));
+  EXPECT_EQ(msg.text, "File name Length too long.");
+  std::remove(path.c_str());
+}
+
+TEST(ConfigFile, FailedSaveKeepsThePreviousFile) {
+  Hal h;
+  const std::string dir = temp_path("ro_dir");
+  ::mkdir(dir.c_str(), 0755);
+  const std::string path = dir + "/cfg.txt";
+  std::ofstream(path) << "previous content\n";
+  file_message_s msg;
+  if (::geteuid() != 0) {
+    // Without write permission on the folder nothing can be saved; the old file stays.
+    ::chmod(dir.c_str(), 0555);
+    EXPECT_FALSE(hal_config_save_file(h.get(), path.c_str(), 8, &msg));
+    EXPECT_EQ(msg.text, "Unable to open file for saving!");
+    EXPECT_EQ(read_all(path), "previous content\n");
+    ::chmod(dir.c_str(), 0755);
+  }
+  // A save into a folder that does not exist fails and says so.
+  EXPECT_FALSE(hal_config_save_file(h.get(), (dir + "/missing/cfg.txt").c_str(), 8, &msg));
+  EXPECT_EQ(msg.text, "Unable to open file for saving!");
+  // A save over the old file replaces it completely, leaving no temporary file behind.
+  ASSERT_TRUE(hal_config_save_file(h.get(), path.c_str(), 8, &msg));
+  EXPECT_NE(read_all(path).find("kova_hal_api_version"), std::string::npos);
+  std::remove(path.c_str());
+  EXPECT_EQ(::rmdir(dir.c_str()), 0) << "temporary file left behind";
+}
+
+TEST(ConfigFile, DoublesSurviveTheFile) {
+  Hal h;
+  // %g alone would write 128 for this limit.
+  EXPECT_EQ(h->appl_fbdiv_max_r, 127.9999);
+  h->dpll_bw_warp_C_r = 0.1 + 0.2;
+  h->ic1_mon_hyst_ppm_r = NAN;
+  const std::string text = write_text(h.get());
+  EXPECT_NE(text.find("doublex               appl_fbdiv_max_r = 127.9999\n"), std::string::npos);
+  EXPECT_NE(text.find("doublex              vco_clk_max_mhz_r = 4180\n"), std::string::npos);
+  Hal g;
+  read_text(g.get(), text);
+  EXPECT_EQ(g->appl_fbdiv_max_r, 127.9999);
+  EXPECT_EQ(g->dpll_bw_warp_C_r, 0.1 + 0.2);
+  EXPECT_TRUE(std::isnan(g->ic1_mon_hyst_ppm_r));
+}
+
+}  // namespace

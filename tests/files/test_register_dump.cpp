@@ -1,0 +1,178 @@
+// Register dumps, their loading and comment lines, and register configuration files.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "files/register_dump.h"
+#include "regs/regmap.h"
+
+namespace {
+
+struct Hal {
+  hal_api_s h{};
+  explicit Hal(int32_t mode = kova_mode_ja_e) {
+    h.kova_device_e = kova_device_40089_e;
+    h.kova_mode_e = mode;
+    h.xa_mode_e = xa_mode_xo_e;
+    h.sysclk_mode_e = mode == kova_mode_syn_e ? sysclk_mode_ro_e : sysclk_mode_xa_e;
+    init_api(&h);
+    while (get_msg(&h)) {
+    }
+  }
+  ~Hal() { delete_api(&h); }
+  hal_api_s *operator->() { return &h; }
+  hal_api_s *get() { return &h; }
+};
+
+std::string temp_path(const std::string &name) {
+  return ::testing::TempDir() + "/kova_dump_" + std::to_string(getpid()) + "_" + name;
+}
+
+std::string read_all(const std::string &path) {
+  std::ifstream in(path);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+TEST(RegisterDump, WriteAndLoadBack) {
+  Hal h;
+  set_fprec_s(&h->ic1_freq_s, 19440000, 1, 1);
+  set_fprec_s(&h->oc1_freq_s, 156250000, 1, 1);
+  uint8_t regs[KOVA_REG_COUNT];
+  for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a) regs[a] = static_cast<uint8_t>(a * 13 + 1);
+  regs[0x031] = 0x21;
+  uint32_t dsp[KOVA_DSP_WORDS];
+  for (uint32_t i = 0; i < KOVA_DSP_WORDS; ++i) dsp[i] = (i * 0x10203u + 7) & 0xFFFFFF;
+  const std::string path = temp_path("dump.txt");
+  file_message_s msg;
+  ASSERT_TRUE(register_dump_write(h.get(), path.c_str(), regs, dsp, 4, &msg));
+  EXPECT_EQ(msg.text, "Register values saved to " + path);
+  EXPECT_EQ(msg.title, "Register Dump");
+
+  const std::string text = read_all(path);
+  EXPECT_EQ(text.rfind("; KX40089 Register Dump\n; ", 0), 0u);
+  EXPECT_NE(text.find("\n; MFG Mode : JitterAttenuator (3)\n"), std::string::npos);
+  EXPECT_NE(text.find("\n; IC1 Input  Frequency Hz =     19440000 * (1) / (1)\n"), std::string::npos);
+  EXPECT_NE(text.find("\n; OC1 Output Frequency Hz =    156250000 * (1) / (1)\n"), std::string::npos);
+  char status_row[40];
+  std::snprintf(status_row, sizeof status_row, "\n; Status Registers\n0030:  %02X  41  ", regs[0x030]);
+  EXPECT_NE(text.find(status_row), std::string::npos);  // 0x21 with product index 4 becomes 0x41
+  EXPECT_NE(text.find("\n; Manufacturer Test Registers\n0600:"), std::string::npos);
+  EXPECT_NE(text.find("\n; DSP Code\n0000:  07  00  00  0A  02  01"), std::string::npos);
+  EXPECT_NE(text.find("\n03B0:"), std::string::npos);
+  EXPECT_EQ(text.find("\n03C0:"), std::string::npos);
+
+  Hal g(kova_mode_syn_e);
+  std::vector<uint32_t> code;
+  ASSERT_TRUE(register_dump_load(g.get(), path.c_str(), &code, &msg));
+  EXPECT_EQ(msg.title, "Dump File Load");
+  EXPECT_EQ(g->ic1_freq_s.f, 19440000u);
+  EXPECT_EQ(g->oc1_freq_s.f, 156250000u);
+  ASSERT_EQ(code.size(), KOVA_DSP_WORDS);
+  for (uint32_t i = 0; i < KOVA_DSP_WORDS; ++i) ASSERT_EQ(code[i], dsp[i]) << i;
+  const uint32_t ranges[][2] = {{0x000, 0x0AF}, {0x100, 0x13F}, {0x200, 0x22F}, {0x300, 0x35F}, {0x400, 0x47F}, {0x600, 0x63F}};
+  for (const auto &r : ranges)
+    for (uint32_t a = r[0]; a <= r[1]; ++a) {
+      const uint32_t expect = a == 0x031 ? 0x41u : regs[a];
+      ASSERT_EQ(get_reg(g.get(), a), expect) << a;
+    }
+  std::remove(path.c_str());
+}
+
+TEST(RegisterDump, SynthesisHasNoDspSection) {
+  Hal h(kova_mode_syn_e);
+  uint8_t regs[KOVA_REG_COUNT] = {};
+  const std::string path = temp_path("syn.txt");
+  file_message_s msg;
+  ASSERT_TRUE(register_dump_write(h.get(), path.c_str(), regs, nullptr, 7, &msg));
+  EXPECT_EQ(read_all(path).find("DSP Code"), std::string::npos);
+  EXPECT_NE(read_all(path).find("; MFG Mode : Synthesis (0)"), std::string::npos);
+  std::vector<uint32_t> code;
+  ASSERT_TRUE(register_dump_load(h.get(), path.c_str(), &code, &msg));
+  EXPECT_TRUE(code.empty());
+  std::remove(path.c_str());
+}
+
+TEST(RegisterDump, LoadingIsLenient) {
+  Hal h;
+  const std::string path = temp_path("partial.txt");
+  std::ofstream(path) << "0100:  AA  BB  CC\n"   // a short row stores only what it has
+                         "0200:  11  zz  22\n"   // a non-hex value is skipped, not counted
+                         "XYZ0:  55\n"           // no address: the row is skipped
+                         "   \n"
+                         "0610:  0x7F  123456789  66\n"
+                         "07FF:  01  02  03\n";  // past the image: ignored
+  std::vector<uint32_t> code;
+  file_message_s msg;
+  ASSERT_TRUE(register_dump_load(h.get(), path.c_str(), &code, &msg));
+  EXPECT_EQ(get_reg(h.get(), 0x100), 0xAAu);
+  EXPECT_EQ(get_reg(h.get(), 0x102), 0xCCu);
+  EXPECT_EQ(get_reg(h.get(), 0x103), 0x00u);
+  EXPECT_EQ(get_reg(h.get(), 0x201), 0x22u);
+  EXPECT_EQ(get_reg(h.get(), 0x610), 0x7Fu);
+  EXPECT_EQ(get_reg(h.get(), 0x611), 0x66u);  // the 9-digit piece is not a byte value
+  EXPECT_EQ(get_reg(h.get(), 0x7FF), 0x01u);
+
+  EXPECT_FALSE(register_dump_load(h.get(), "/nonexistent/dump.txt", &code, &msg));
+  EXPECT_EQ(msg.text, "Could not find file /nonexistent/dump.txt");
+  EXPECT_EQ(msg.title, "Dump File Load Error!");
+  std::remove(path.c_str());
+}
+
+TEST(RegisterDump, CommentLines) {
+  Hal h;
+  ScriptCommentLineParse(h.get(), "; Device Type : 40110");
+  EXPECT_EQ(h->kova_device_e, 40110);
+  ScriptCommentLineParse(h.get(), "; Device Type : 12345");
+  EXPECT_EQ(h->kova_device_e, 0);
+  h->kova_device_rev_e = 1;
+  ScriptCommentLineParse(h.get(), "; Device Rev : 2");
+  EXPECT_EQ(h->kova_device_rev_e, 1);
+  ScriptCommentLineParse(h.get(), "; Device Rev : 0");
+  EXPECT_EQ(h->kova_device_rev_e, 0);
+  ScriptCommentLineParse(h.get(), "; XA  Input  Frequency Hz =    125000000 * (2) / (3)");
+  EXPECT_EQ(h->xa_freq_s.f, 125000000u);
+  EXPECT_EQ(h->xa_freq_s.n, 2u);
+  EXPECT_EQ(h->xa_freq_s.m, 3u);
+  // A zero or missing part leaves the frequency alone.
+  ScriptCommentLineParse(h.get(), "; OC2 Output Frequency Hz = 0 * (1) / (1)");
+  ScriptCommentLineParse(h.get(), "; OC2 Output Frequency Hz = 5 * (1)");
+  EXPECT_EQ(h->oc2_freq_s.f, 0u);
+  ScriptCommentLineParse(h.get(), "; MFG Mode : NCO (1)");
+  EXPECT_EQ(h->kova_mode_e, kova_mode_ja_e);
+  ScriptCommentLineParse(h.get(), "");
+  ScriptCommentLineParse(h.get(), "; OC3 Output Frequency Hz = 99999999999999999999999 * (1) / (1)");
+  EXPECT_EQ(h->oc3_freq_s.f, 0u);
+}
+
+TEST(RegisterConfigFile, WritesNamedRegisters) {
+  uint8_t regs[KOVA_REG_COUNT];
+  kovaRegDefaultsGet(regs);
+  const std::string path = temp_path("regs.cfg");
+  file_message_s msg;
+  ASSERT_TRUE(register_config_write(path.c_str(), regs, true, &msg));
+  std::string text = read_all(path);
+  int lines = 0;
+  for (char c : text) lines += c == '\n';
+  EXPECT_EQ(lines, 4);  // only the header when everything is at its default
+  EXPECT_EQ(text.rfind("Kova Register Configuration\n", 0), 0u);
+
+  regs[0x10B] = 0x03;
+  ASSERT_TRUE(register_config_write(path.c_str(), regs, true, &msg));
+  text = read_all(path);
+  EXPECT_NE(text.find("\n0x10B    0x03    " + std::string(kova_reg_name(0x10B)) + "\n"), std::string::npos);
+
+  ASSERT_TRUE(register_config_write(path.c_str(), regs, false, &msg));
+  lines = 0;
+  for (char c : read_all(path)) lines += c == '\n';
+  EXPECT_EQ(lines, 4 + 586);
+  std::remove(path.c_str());
+}
+
+}  // namespace
