@@ -29,7 +29,8 @@ struct hal_obj_s {
   uint32_t msg_count;
   uint32_t msg_level;  // 0 none, 1 warning posted, 2 error posted; never falls until the log empties
   uint32_t msg_read;
-  // Sequencing and status state of the write sequences and the status decode.
+  // Sequencing and status state: words 0 to 22 belong to the write sequences, word 23
+  // to the status decode.
   uint32_t seq[KOVA_SEQ_WORDS];
   // Output clock solver storage.
   oc_solver_store_s solver;
