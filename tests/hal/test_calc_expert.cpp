@@ -1,0 +1,432 @@
+// Expert calculation: checks in order, their messages, clamps, DCO, APLL input and DSP rate.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "hal/calc_expert.h"
+#include "hal/hal_api.h"
+
+namespace {
+
+struct Hal {
+  hal_api_s h{};
+  ~Hal() { delete_api(&h); }
+  hal_api_s *operator->() { return &h; }
+  hal_api_s *get() { return &h; }
+};
+
+std::vector<std::string> drain(hal_api_s *h) {
+  std::vector<std::string> out;
+  while (const char *m = get_msg(h)) out.emplace_back(m);
+  return out;
+}
+
+std::vector<std::string> run(hal_api_s *h) {
+  calc_expert(h);
+  return drain(h);
+}
+
+// The errors and warnings of a run (the listing and clamp messages are information; a long
+// listing fills the log, which is not a warning about the plan).
+std::vector<std::string> errors(const std::vector<std::string> &msgs) {
+  std::vector<std::string> out;
+  for (const auto &m : msgs) {
+    if (m == "WARNING: MSG buffer full") continue;
+    if (m.rfind("ERROR", 0) == 0 || m.rfind("WARNING", 0) == 0) out.push_back(m);
+  }
+  return out;
+}
+
+void init(hal_api_s *h, int32_t device, int32_t mode, int32_t xa, int32_t sysclk, int32_t rev = 1) {
+  h->kova_device_e = device;
+  h->kova_device_rev_e = rev;
+  h->kova_mode_e = mode;
+  h->xa_mode_e = xa;
+  h->sysclk_mode_e = sysclk;
+  h->init_api_mode_e = init_api_full_e;
+  init_api(h);
+  drain(h);
+}
+
+
+TEST(CalcExpert, RefusesChangedModes) {
+  Hal h;
+  init(h.get(), kova_device_40000_e, kova_mode_nco_e, xa_mode_xo_e, sysclk_mode_xa_e);
+  h->xa_mode_e = xa_mode_tcxo_e;
+  EXPECT_EQ(run(h.get()), std::vector<std::string>{"ERROR: init_api modes changed or invalid"});
+}
+
+TEST(CalcExpert, SynWithoutXa) {
+  Hal h;
+  init(h.get(), kova_device_40000_e, kova_mode_syn_e, xa_mode_disabled_e, sysclk_mode_ro_e);
+  set_fprec_s(&h->xa_freq_s, 1, 1, 1);  // not checked with the XA disabled
+  set_fprec_s(&h->ic1_freq_s, 25000000, 1, 1);
+  set_fprec_s(&h->oc1_freq_s, 156250000, 1, 1);
+  const auto msgs = run(h.get());
+  EXPECT_TRUE(errors(msgs).empty());
+  EXPECT_EQ(fprec_compare(h->up_monclk_freq_s, fprec_s{100000000, 1, 1}), 0);
+  EXPECT_EQ(h->dsp_clk_freq_s.f, 0u);
+  EXPECT_EQ(fprec_compare(h->apll_input_freq_s, fprec_s{25000000, 1, 1}), 0);
+  EXPECT_EQ(h->vco_hsdiv1x2_u8, 12u);
+  // Without XA or input the APLL has nothing to lock to.
+  h->ic1_freq_s = {0, 1, 1};
+  EXPECT_EQ(errors(run(h.get())), std::vector<std::string>{"ERROR: At least one IC or XA input must be configured."});
+}
+
+TEST(CalcExpert, MasterClockRangeInNco) {
+  Hal h;
+  init(h.get(), kova_device_40000_e, kova_mode_nco_e, xa_mode_xo_e, sysclk_mode_xa_e);
+  set_fprec_s(&h->oc1_freq_s, 100000000, 1, 1);
+  EXPECT_TRUE(errors(run(h.get())).empty());
+  // XO 100 MHz: the DCO runs 3.5 MHz below it and feeds the APLL.
+  EXPECT_EQ(fprec_compare(h->dco_freq_s, fprec_s{96500000, 1, 1}), 0);
+  EXPECT_EQ(fprec_compare(h->apll_input_freq_s, h->dco_freq_s), 0);
+  EXPECT_EQ(fprec_compare(h->dsp_clk_freq_s, fprec_s{50000000, 1, 1}), 0);
+  set_fprec_s(&h->xa_freq_s, 79000000, 1, 1);
+  EXPECT_EQ(run(h.get()), std::vector<std::string>{"ERROR: Master clock frequency must be in the range 80 to 130MHz."});
+}
+
+TEST(CalcExpert, JaMasterClockBands) {
+  struct {
+    uint32_t hz;
+    uint32_t code;
+  } bands[] = {{100000000, 0}, {114285000, 3}, {125000000, 4}};
+  for (const auto &b : bands) {
+    Hal h;
+    init(h.get(), kova_device_40000_e, kova_mode_ja_e, xa_mode_xo_e, sysclk_mode_xa_e);
+    set_fprec_s(&h->xa_freq_s, b.hz, 1, 1);
+    h->mcr2_mclk_u3 = 7;
+    run(h.get());
+    EXPECT_EQ(h->mcr2_mclk_u3, b.code) << b.hz;
+  }
+  Hal h;
+  init(h.get(), kova_device_40000_e, kova_mode_ja_e, xa_mode_xo_e, sysclk_mode_xa_e);
+  set_fprec_s(&h->xa_freq_s, 120000000, 1, 1);
+  EXPECT_EQ(run(h.get()), std::vector<std::string>{"ERROR: DPLL master clock frequency must be in one of these ranges:  "
+                                                   "98.0 to 104.0MHz or 110.0 to 115.0MHz or 124.0 to 130.0MHz."});
+}
+
+TEST(CalcExpert, JaCrystalDoubler) {
+  Hal h;
+  init(h.get(), kova_device_40000_e, kova_mode_ja_e, xa_mode_xtal_dbl_e, sysclk_mode_xa_e);
+  set_fprec_s(&h->xa_freq_s, 49152000, 1, 1);
+  h->mcr2_mclk_u3 = 7;
+  run(h.get());
+  EXPECT_EQ(h->mcr2_mclk_u3, 0u);  // 98.304 MHz: the 100 MHz band
+  EXPECT_EQ(fprec_compare(h->dll_psampclk_freq_s, fprec_s{98304000, 1, 1}), 0);
+  set_fprec_s(&h->xa_freq_s, 62000000, 1, 1);
+  EXPECT_EQ(run(h.get()), std::vector<std::string>{"ERROR: With the internal clock doubler enabled, the crystal frequency "
+                                                   "must be in one of these ranges:  49.0 to  52.0MHz or  55.0 to  57.5MHz."});
+}
+
+TEST(CalcExpert, FrequencyRanges) {
+  Hal h;
+  init(h.get(), kova_device_40000_e, kova_mode_syn_e, xa_mode_xo_e, sysclk_mode_ro_e);
+  set_fprec_s(&h->oc1_freq_s, 1100000000, 1, 1);  // above 1035 x 1.01
+  EXPECT_EQ(run(h.get()), std::vector<std::string>{"ERROR: Invalid OC1 frequency - valid range = 1e-06 to 1035 MHz."});
+  set_fprec_s(&h->oc1_freq_s, 1045000000, 1, 1);  // inside the 1 % allowance
+  set_fprec_s(&h->ic3_freq_s, 310000000, 1, 1);
+  EXPECT_EQ(run(h.get()), std::vector<std::string>{"ERROR: Invalid IC3 frequency. Valid range = 9.72 to 300MHz."});
+  set_fprec_s(&h->xa_freq_s, 200000000, 1, 1);
+  EXPECT_EQ(run(h.get()), std::vector<std::string>{"ERROR: XA clock frequency must be in the range 9.72 to 156.25MHz."});
+}
+
+TEST(CalcExpert, DpllClampsAreInformation) {
+  Hal h;
+  init(h.get(), kova_device_40089_e, kova_mode_ja_e, xa_mode_xo_e, sysclk_mode_xa_e);
+  h->dpll_bw_hz = 0;
+  h->dpll_df = 11;
+  const auto msgs = run(h.get());
+  ASSERT_GE(msgs.size(), 2u);
+  EXPECT_EQ(msgs[0], "DPLL BW set to minimum");
+  EXPECT_EQ(msgs[1], "DPLL DF set to maximum");
+  EXPECT_EQ(h->dpll_bw_hz, 14u);
+  EXPECT_EQ(h->dpll_df, 10u);
+  // The clamps compare exactly: 501 Hz is above 500.
+  h->dpll_bw_hz = 501;
+  EXPECT_EQ(run(h.get())[0], "DPLL BW set to maximum");
+  EXPECT_EQ(h->dpll_bw_hz, 500u);
+}
+
+TEST(CalcExpert, SynInputsShareTheApllInput) {
+  Hal h;
+  init(h.get(), kova_device_40000_e, kova_mode_syn_e, xa_mode_disabled_e, sysclk_mode_ro_e);
+  set_fprec_s(&h->ic1_freq_s, 40000000, 1, 1);
+  set_fprec_s(&h->ic2_freq_s, 20000000, 1, 1);
+  set_fprec_s(&h->oc1_freq_s, 100000000, 1, 1);
+  EXPECT_TRUE(errors(run(h.get())).empty());
+  EXPECT_EQ(h->ic1_hsdiv_u8, 2u);
+  EXPECT_EQ(h->ic2_hsdiv_u8, 1u);
+  // IC1 is the first input, and its HSDIV output now runs at the common 20 MHz.
+  EXPECT_EQ(fprec_compare(h->ic1_hsdiv_freq_s, fprec_s{20000000, 1, 1}), 0);
+  EXPECT_EQ(fprec_compare(h->apll_input_freq_s, fprec_s{20000000, 1, 1}), 0);
+  h->apllcr1_aidiv_u2 = 1;
+  run(h.get());
+  EXPECT_EQ(fprec_compare(h->apll_input_freq_s, fprec_s{10000000, 1, 1}), 0);
+
+  set_fprec_s(&h->ic1_freq_s, 30000000, 1, 1);
+  EXPECT_EQ(run(h.get()),
+            std::vector<std::string>{
+                "ERROR: ICx frequencies must each be divisible by 1, 2, 4 or 8 to a common APLL PFD frequency in the "
+                "range   9.72 to 156.25MHz.\nXA does not have an input divider. If XA is used, the common APLL PFD "
+                "frequency is  the XA frequency."});
+}
+
+TEST(CalcExpert, JaTwoInputsThreeOutputs) {
+  Hal h;
+  init(h.get(), kova_device_40000_e, kova_mode_ja_e, xa_mode_xo_e, sysclk_mode_xa_e);
+  set_fprec_s(&h->ic1_freq_s, 19440000, 1, 1);
+  set_fprec_s(&h->ic2_freq_s, 25000000, 1, 1);
+  set_fprec_s(&h->oc1_freq_s, 156250000, 1, 1);
+  set_fprec_s(&h->oc2_freq_s, 125000000, 1, 1);
+  set_fprec_s(&h->oc3_freq_s, 10000000, 1, 1);
+  h->dpll_bw_hz = 100;
+  EXPECT_TRUE(errors(run(h.get())).empty());
+  EXPECT_EQ(h->mcr2_mclk_u3, 3u);  // XO 114.285 MHz
+  EXPECT_EQ(fprec_compare(h->pfd_freq_s, fprec_s{40000, 1, 1}), 0);
+  EXPECT_EQ(h->ic1_div_u32, 486u);
+  EXPECT_EQ(h->ic2_div_u32, 625u);
+  EXPECT_EQ(h->ic3_hsdiv_u8, 8u);
+  EXPECT_EQ(h->ic3_div_u32, 1048576u);
+  // DCO feedback: floor((114.285 - 3.5) / 0.04) = 2769; the DCO (110.76 MHz) feeds the APLL.
+  EXPECT_EQ(h->dcofb_div_u32, 2769u);
+  EXPECT_EQ(fprec_compare(h->dco_freq_s, fprec_s{110760000, 1, 1}), 0);
+  EXPECT_EQ(fprec_compare(h->apll_input_freq_s, h->dco_freq_s), 0);
+  // DSP rate: 40 kHz / (40 x 100 Hz) = 10 is below 99, so 40 kHz / (20 x 100 Hz) = 20.
+  EXPECT_EQ(h->pfd_div_u16, 20u);
+  EXPECT_EQ(h->dsp_rate_hz_u32, 2000u);
+  EXPECT_NE(h->vco_hsdiv1x2_u8, 0u);
+}
+
+TEST(CalcExpert, JaInputSolverCodes) {
+  Hal h;
+  init(h.get(), kova_device_40000_e, kova_mode_ja_e, xa_mode_xo_e, sysclk_mode_xa_e);
+  set_fprec_s(&h->ic1_freq_s, 10000001, 1, 1);
+  set_fprec_s(&h->ic2_freq_s, 10000000, 1, 1);
+  EXPECT_EQ(errors(run(h.get())),
+            std::vector<std::string>{
+                "ERROR: ICx frequencies must each be divisible by integers to a common DPLL PFD frequency >= 1kHz."});
+  // An input whose denominator overflows with its HSDIV: any other code is shown in hex.
+  h->ic1_freq_s = {0, 1, 1};
+  set_fprec_s(&h->ic2_freq_s, 4000000000u, 150000000, 536870913);
+  const auto errs = errors(run(h.get()));
+  ASSERT_EQ(errs.size(), 1u);
+  EXPECT_EQ(errs[0].rfind("ERROR: Could not solve inputs - condition code = ", 0), 0u) << errs[0];
+  // No input at all: a warning and a 1 MHz PFD.
+  h->ic2_freq_s = {0, 1, 1};
+  const auto msgs = errors(run(h.get()));
+  ASSERT_FALSE(msgs.empty());
+  EXPECT_EQ(msgs[0], "WARNING: No valid IC input, setting PFD freq to 1 MHz");
+  EXPECT_EQ(fprec_compare(h->pfd_freq_s, fprec_s{1000000, 1, 1}), 0);
+  EXPECT_EQ(h->ic1_div_u32, 1048576u);
+}
+
+TEST(CalcExpert, DspRateAndPfdDivider) {
+  Hal h;
+  init(h.get(), kova_device_40000_e, kova_mode_ja_e, xa_mode_xo_e, sysclk_mode_xa_e);
+  // No input: the PFD is 1 MHz.
+  h->dpll_bw_hz = 50;
+  run(h.get());
+  EXPECT_EQ(h->pfd_div_u16, 500u);
+  EXPECT_EQ(h->dsp_rate_hz_u32, 2000u);
+  h->dpll_bw_hz = 500;  // 40 x bandwidth would need a divider of 50, below 99: 20 x instead
+  run(h.get());
+  EXPECT_EQ(h->pfd_div_u16, 100u);
+  EXPECT_EQ(h->dsp_rate_hz_u32, 10000u);
+  h->dpll_bw_hz = 1;  // 25000 is capped at the largest divider
+  run(h.get());
+  EXPECT_EQ(h->pfd_div_u16, 16384u);
+  EXPECT_EQ(h->dsp_rate_hz_u32, 61u);
+}
+
+TEST(CalcExpert, LockedPfdDivider) {
+  Hal h;
+  init(h.get(), kova_device_40000_e, kova_mode_ja_e, xa_mode_xo_e, sysclk_mode_xa_e);
+  set_fprec_s(&h->pfd_freq_s, 1000000, 1, 1);
+  h->pfd_div_lock_u16 = 20000;
+  auto msgs = errors(run(h.get()));
+  ASSERT_FALSE(msgs.empty());
+  EXPECT_EQ(msgs.back(), "ERROR: PFD divider greater than maximum allowed, unlock DSP rate");
+  h->pfd_div_lock_u16 = 1500;  // 667 Hz at 50 Hz bandwidth: below 20 x but above 10 x
+  msgs = errors(run(h.get()));
+  ASSERT_FALSE(msgs.empty());
+  EXPECT_EQ(msgs.back(), "WARNING: DSP_RATE/BW_RATIO_BELOW_OPTIMUM - DSP rate is locked");
+  EXPECT_EQ(h->pfd_div_u16, 1500u);
+  EXPECT_EQ(h->dsp_rate_hz_u32, 667u);
+  h->pfd_div_lock_u16 = 4000;  // 250 Hz: 5 x bandwidth
+  msgs = errors(run(h.get()));
+  ASSERT_GE(msgs.size(), 2u);
+  EXPECT_EQ(msgs[msgs.size() - 2], "WARNING: DSP_RATE/BW_RATIO_BELOW_OPTIMUM - DSP rate is locked");
+  EXPECT_EQ(msgs.back(), "ERROR: DSP_RATE/BW_RATIO too low - unlock DSP rate");
+}
+
+TEST(CalcExpert, SpreadSpectrum) {
+  Hal h;
+  init(h.get(), kova_device_40000_e, kova_mode_ss_e, xa_mode_xo_e, sysclk_mode_xa_e);
+  set_fprec_s(&h->oc1_freq_s, 100000000, 1, 1);
+  EXPECT_TRUE(errors(run(h.get())).empty());
+  // DSP clock 50 MHz over 30 kHz / 4.
+  EXPECT_EQ(h->ss_cnt_u16, 417u);
+  EXPECT_EQ(fprec_compare(h->dco_freq_s, fprec_s{96500000, 1, 1}), 0);
+  h->ss_mode_e = ss_mode_centre_e;
+  h->ss_pctx10 = 6;  // 0.6 % is above half of 1 %
+  EXPECT_EQ(run(h.get()),
+            std::vector<std::string>{"ERROR: Spread Spectrum modulation percentage must be in the range 0 to 0.5 percent."});
+  h->ss_pctx10 = 5;
+  h->ss_mod_hz = 0;
+  EXPECT_EQ(run(h.get()),
+            std::vector<std::string>{"ERROR: Spread Spectrum modulation frequency must be in the range 25 to 55 kHz."});
+}
+
+TEST(CalcExpert, SolverErrorsDoNotStopTheCalculation) {
+  Hal h;
+  init(h.get(), kova_device_40000_e, kova_mode_ja_e, xa_mode_xo_e, sysclk_mode_xa_e);
+  set_fprec_s(&h->oc1_freq_s, 100000000, 1, 1);
+  set_fprec_s(&h->oc2_freq_s, 100000001, 1, 1);
+  set_fprec_s(&h->oc3_freq_s, 99999999, 1, 1);
+  h->pfd_div_u16 = 0;
+  const auto errs = errors(run(h.get()));
+  ASSERT_EQ(errs.size(), 2u);
+  EXPECT_EQ(errs[0], "WARNING: No valid IC input, setting PFD freq to 1 MHz");
+  EXPECT_EQ(errs[1].rfind("ERROR: No VCO and divider solution", 0), 0u);
+  EXPECT_EQ(h->pfd_div_u16, 500u);  // the DSP rate was still computed
+}
+
+TEST(CalcExpert, UnsupportedJitterModeAndUserDividers) {
+  Hal h;
+  init(h.get(), kova_device_40000_e, kova_mode_syn_e, xa_mode_xo_e, sysclk_mode_ro_e);
+  h->jitter_mode_e = 1;
+  h->init_api_mode_e = init_api_validate_e;
+  init_api(h.get());
+  EXPECT_EQ(run(h.get()), std::vector<std::string>{"ERROR: Unsupported jitter mode"});
+  h->jitter_mode_e = 0;
+  h->init_api_mode_e = init_api_validate_e;
+  init_api(h.get());
+  // Manual solver mode: the dividers are the user's.
+  h->oc_solver_mode_e = oc_solver_mode_manual_e;
+  set_fprec_s(&h->oc1_freq_s, 156250000, 1, 1);
+  h->vco_hsdiv1x2_u8 = 9;
+  h->oc1_neg_lsdiv_u32 = 0;
+  EXPECT_TRUE(errors(run(h.get())).empty());
+  EXPECT_EQ(h->vco_hsdiv1x2_u8, 9u);
+  EXPECT_EQ(h->oc1_neg_lsdiv_u32, 1u);  // 0 means no OCN divider
+}
+
+TEST(CalcExpert, ApllInputDividerBeyondTheWord) {
+  Hal h;
+  init(h.get(), kova_device_40000_e, kova_mode_syn_e, xa_mode_xo_e, sysclk_mode_ro_e);
+  set_fprec_s(&h->oc1_freq_s, 100000000, 1, 1);
+  h->apllcr1_aidiv_u2 = 40;
+  EXPECT_EQ(errors(run(h.get())),
+            std::vector<std::string>{"ERROR: Input frequency and/or FEC N/M create numbers too large and cannot be reduced"});
+}
+
+// Any field values, limits included, end in a plan or in messages: no crash, no hang, no
+// undefined arithmetic (the sanitizer build traps on that).
+TEST(CalcExpert, ArbitraryFieldValuesNeverCrash) {
+  std::mt19937 rng(12345);
+  auto pick = [&](std::initializer_list<uint32_t> v) { return *(v.begin() + rng() % v.size()); };
+  // Mostly frequencies the chip can take, sometimes anything at all.
+  auto freq = [&](bool input) {
+    fprec_s f = {0, 1, 1};
+    if (rng() % 3 != 0) {
+      if (input) {
+        f.f = pick({0, 19440000, 25000000, 125000000, 155520000});
+      } else {
+        f.f = pick({0, 1, 10000, 1000000, 25000000, 100000000, 156250000, 622080000});
+        const uint32_t r = rng() % 4;
+        f.n = r == 3 ? 255 : 1;
+        f.m = r == 3 ? 237 : r == 2 ? 3 : 1;
+      }
+      return f;
+    }
+    f.f = pick({0, 1, 7, 1000, 19440000, 25000000, 100000000, 156250000, 622080000, 4294967291u, 4294967295u});
+    f.n = pick({0, 1, 1, 1, 3, 255, 65536, 4294967295u});
+    f.m = pick({0, 1, 1, 1, 3, 237, 536870913, 4294967295u});
+    return f;
+  };
+  bool scramble = false;
+  auto real = [&](double v) {
+    if (!scramble) return v;
+    switch (rng() % 12) {
+      case 0: return 0.0;
+      case 1: return -v;
+      case 2: return static_cast<double>(NAN);
+      case 3: return static_cast<double>(INFINITY);
+      case 4: return v * 1000.0;
+      case 5: return v / 1000.0;
+      default: return v;
+    }
+  };
+  const int32_t modes[][3] = {{kova_mode_syn_e, xa_mode_xo_e, sysclk_mode_ro_e},
+                              {kova_mode_syn_e, xa_mode_disabled_e, sysclk_mode_ro_e},
+                              {kova_mode_nco_e, xa_mode_xo_e, sysclk_mode_xa_e},
+                              {kova_mode_ss_e, xa_mode_xtal_dbl_e, sysclk_mode_xa_e},
+                              {kova_mode_ja_e, xa_mode_xo_e, sysclk_mode_xa_e},
+                              {kova_mode_ja_e, xa_mode_xo_dbl_e, sysclk_mode_xa_e}};
+  for (int i = 0; i < 1000; ++i) {
+    const auto &md = modes[rng() % 6];
+    Hal h;
+    init(h.get(), kova_device_40000_e, md[0], md[1], md[2], rng() % 2);
+    scramble = rng() % 2 == 0;
+    if (scramble) h->xa_freq_s = freq(false);
+    h->ic1_freq_s = freq(true);
+    if (rng() % 2) h->ic2_freq_s = freq(true);
+    if (rng() % 4 == 0) h->ic3_freq_s = freq(true);
+    h->oc1_freq_s = freq(false);
+    if (rng() % 2) h->oc2_freq_s = freq(false);
+    if (rng() % 2) h->oc3_freq_s = freq(false);
+    h->oc1_neg_lsdiv_u32 = pick({0, 1, 4, 4294967295u});
+    h->oc2_pw_ns_u16 = pick({0, 1, 100, 65535});
+    h->oc3_align_en = rng() % 2;
+    h->dpll_bw_hz = pick({0, 1, 50, 100, 500, 4294967295u});
+    h->jitter_tol_ns_u16 = pick({0, 0, 1, 2000});
+    h->pfd_div_lock_u16 = pick({0, 0, 1, 100, 20000});
+    h->ss_mod_hz = pick({0, 30000, 4294967295u});
+    h->ss_pctx10 = pick({0, 5, 4294967295u});
+    if (scramble) {
+      h->apllcr1_aidiv_u2 = pick({0, 1, 3, 63, 64, 4294967295u});
+      h->ic1_hsdiv_u8 = pick({0, 1, 3, 4294967295u});
+      h->oc_msdiv_max_u8 = pick({128, 0, 4294967295u});
+      h->oc_lsdiv_max_u32 = pick({33554432, 0, 4294967295u});
+    }
+    h->vco_clk_min_mhz_r = real(3715);
+    h->vco_clk_max_mhz_r = real(4180);
+    h->oc_msdiv_max_freq_mhz_r = real(850);
+    h->oc_lsdiv_max_freq_mhz_r = real(425);
+    h->pfd_max_freq_mhz_r = real(1.0);
+    h->pfd_min_freq_mhz_r = real(0.001);
+    h->pfd_jtrtol_scale_r = real(1.2);
+    h->ic_hsdiv_max_freq_mhz_r = real(250);
+    h->dsp_bw_mpy_trgt_r = real(40);
+    h->dsp_bw_mpy_min_r = real(20);
+    h->dsp_max_rate_khz_r = real(12);
+    h->dsp_min_rate_khz_r = real(0.05);
+    h->dco_clk_offset_min_mhz_r = real(3.5);
+    h->ss_mod_khz_min = real(25);
+    h->apll_input_min_freq_mhz_r = real(9.72);
+    h->apll_input_max_freq_mhz_r = real(156.25);
+    if (scramble && rng() % 2 == 0) {  // everything range-checked passes
+      for (double *lim : {&h->xa_min_freq_mhz_r, &h->up_monclk_min_freq_mhz_r, &h->ic_min_freq_mhz_r,
+                          &h->oc_min_freq_mhz_r, &h->xa_ja100_min_freq_mhz_r})
+        *lim = 0.0;
+      for (double *lim : {&h->xa_max_freq_mhz_r, &h->up_monclk_max_freq_mhz_r, &h->ic_diff_max_freq_mhz_r,
+                          &h->ic_sngl_max_freq_mhz_r, &h->oc_cml_max_freq_mhz_r, &h->xa_ja100_max_freq_mhz_r})
+        *lim = 1e30;
+    }
+    const auto msgs = run(h.get());
+    EXPECT_LE(msgs.size(), KOVA_MSG_MAX);
+    // A run that posts no error leaves a plan whose VCO reproduces each output exactly.
+    if (errors(msgs).empty() && h->oc_solver_mode_e == oc_solver_mode_auto_e && h->oc1_freq_s.f != 0 &&
+        h->oc1_freq_s.n != 0 && h->oc1_freq_s.m != 0 && h->oc1_neg_lsdiv_u32 <= 1) {
+      fprec_s f = h->oc1_lsdiv_freq_s;
+      EXPECT_EQ(fprec_compare(f, h->oc1_freq_s), 0) << i;
+    }
+  }
+}
+
+}  // namespace
