@@ -420,7 +420,8 @@ bool init_api_modes_changed(hal_api_s *hal) {
 
 // ---------------------------------------------------------------------------------------
 // Message log: 100 entries of 500 characters. When full, the last entry becomes the
-// buffer-full warning, so the first 99 messages are never lost.
+// buffer-full warning (or keeps the first error posted after the log filled), so the first
+// 99 messages are never lost and an error always reaches the reader.
 
 void clear_msg_log(hal_api_s *hal) {
   hal_obj_s *obj = hal_obj(hal);
@@ -445,8 +446,20 @@ void put_msg(hal_api_s *hal, const char *text) {
     if (text[0] == 'E') obj->msg_level = 2;
     ++obj->msg_count;
   } else {
-    std::strcpy(obj->msgs[KOVA_MSG_MAX - 1], "WARNING: MSG buffer full");
-    if (obj->msg_level < 1) obj->msg_level = 1;
+    // The last entry marks the overflow. An error must never be lost to it (the stage
+    // would pass): an error takes the last entry unless that already holds one.
+    char *last = obj->msgs[KOVA_MSG_MAX - 1];
+    const bool is_error = text[0] == 'E' || std::strstr(text, "ERROR");
+    if (std::strstr(last, "ERROR")) {
+      if (is_error) obj->msg_level = 2;
+    } else if (is_error) {
+      std::strncpy(last, text, KOVA_MSG_LEN - 1);
+      last[KOVA_MSG_LEN - 1] = '\0';
+      obj->msg_level = 2;
+    } else {
+      std::strcpy(last, "WARNING: MSG buffer full");
+      if (obj->msg_level < 1) obj->msg_level = 1;
+    }
   }
 }
 

@@ -280,6 +280,18 @@ TEST(MessageLog, KeepsTheFirst99AndMarksOverflow) {
   EXPECT_EQ(msgs[99], "WARNING: MSG buffer full");
   EXPECT_EQ(msg_level(h.get()), 0u);  // draining empties the log and its level
 
+  // An error posted after the log filled is kept in the last entry: the stage must fail.
+  for (int i = 0; i < 100; ++i) put_msg(h.get(), "listing line");
+  put_msg(h.get(), "more listing");
+  put_msg(h.get(), "ERROR: PFD divider greater than maximum allowed, unlock DSP rate");
+  put_msg(h.get(), "ERROR: a later error does not replace the first");
+  put_msg(h.get(), "more listing");
+  EXPECT_EQ(msg_level(h.get()), 2u);
+  msgs = drain(h.get());
+  ASSERT_EQ(msgs.size(), 100u);
+  EXPECT_EQ(msgs[98], "listing line");
+  EXPECT_EQ(msgs[99], "ERROR: PFD divider greater than maximum allowed, unlock DSP rate");
+
   // A full log of information only still reports the overflow as a warning.
   for (int i = 0; i < 100; ++i) put_msg(h.get(), "info");
   EXPECT_EQ(msg_level(h.get()), 0u);
