@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "files/hal_config_file.h"
 #include "hal/dsp_program.h"
 #include "hal/hal_fields.h"
 
@@ -66,6 +67,10 @@ void add_config_options(CLI::App *cmd, config_options_s *o, bool with_set) {
   if (with_set)
     cmd->add_option("--set", o->sets, "FIELD=VALUE: set any configuration field after initialisation "
                                       "(integers decimal or 0x hex; frequencies F or F,N,M)");
+  if (with_set) {
+    auto *cfg = cmd->add_option("--config", o->config_file, "Start from a configuration text file (as kovacfg save writes it)");
+    for (const char *opt : {"--device", "--rev", "--mode", "--xa-mode", "--sysclk"}) cfg->excludes(opt);
+  }
   cmd->add_option("--dsp-program", o->dsp_program,
                   "File holding the 320-word DSP program (default: $KOVA_DSP_PROGRAM, else the built-in copy)");
 }
@@ -107,14 +112,33 @@ bool config_initialise(const config_options_s &o, hal_api_s *hal, option_error_s
     }
   }
 
-  hal->kova_device_e = device;
-  hal->kova_device_rev_e = o.rev;
-  hal->kova_mode_e = mode;
-  hal->xa_mode_e = xa;
-  hal->sysclk_mode_e = sysclk;
-  hal->jitter_mode_e = jitter_mode_rj_e;
-  hal->init_api_mode_e = init_api_full_e;
-  init_api(hal);
+  if (!o.config_file.empty()) {
+    // A blank object holds what the file gives; mode 3 then validates it on a fresh image.
+    hal->init_api_mode_e = init_api_blank_e;
+    init_api(hal);
+    file_message_s msg;
+    std::string detail;
+    const bool loaded = hal_config_load_file(hal, o.config_file.c_str(), &msg, &detail);
+    if (!loaded) {
+      std::string why = detail.empty() ? msg.text : detail;
+      if (why.empty()) why = o.config_file + ": no register lines: not a configuration file";
+      for (char &c : why)
+        if (c == '\n') c = ' ';
+      err->message = "--config: " + why;
+      return false;
+    }
+    hal->init_api_mode_e = init_api_after_load_e;
+    init_api(hal);
+  } else {
+    hal->kova_device_e = device;
+    hal->kova_device_rev_e = o.rev;
+    hal->kova_mode_e = mode;
+    hal->xa_mode_e = xa;
+    hal->sysclk_mode_e = sysclk;
+    hal->jitter_mode_e = jitter_mode_rj_e;
+    hal->init_api_mode_e = init_api_full_e;
+    init_api(hal);
+  }
 
   for (const std::string &s : o.sets) {
     const size_t eq = s.find('=');

@@ -14,9 +14,10 @@ struct config_options_s {
   std::string sysclk;   // empty: RO in SYN, XA in the other modes
   std::vector<std::string> sets;
   std::string dsp_program;
+  std::string config_file;  // start from a configuration text file instead of the device options
 };
 
-// Adds --device, --rev, --mode, --xa-mode, --sysclk, --set and --dsp-program to a command.
+// Adds --device, --rev, --mode, --xa-mode, --sysclk, --set, --config and --dsp-program to a command.
 void add_config_options(CLI::App *cmd, config_options_s *opts, bool with_set);
 
 // A bad option: the message names the option; the tool exits with status 2.
@@ -24,6 +25,7 @@ struct option_error_s {
   std::string message;
 };
 
-// Runs init_api mode 0 for the options' device and modes, then applies the --set fields.
+// Runs init_api mode 0 for the options' device and modes (or loads the --config file and
+// reinitialises with init_api mode 3), then applies the --set fields.
 // Returns false with *err set when an option is malformed.
 bool config_initialise(const config_options_s &opts, hal_api_s *hal, option_error_s *err);

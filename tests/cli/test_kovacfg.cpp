@@ -110,4 +110,52 @@ TEST(Kovacfg, BadOptionsGiveOneLineAndStatusTwo) {
   }
 }
 
+TEST(Kovacfg, PlanSetsFieldsAndReportsThePlan) {
+  const auto r = run("plan --set oc1_freq_s=156250000 --set oc2_freq_s=100000000,1,3 --json");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto j = nlohmann::json::parse(r.out);
+  EXPECT_TRUE(j["ok"].get<bool>());
+  const auto &f = j["fields"];
+  EXPECT_EQ(f["oc2_freq_s"], nlohmann::json({100000000, 1, 3}));
+  // The achieved output frequencies equal the requests as exact ratios.
+  const auto ratio = [](const nlohmann::json &v) {
+    return static_cast<long double>(v[0].get<uint32_t>()) * v[1].get<uint32_t>() / v[2].get<uint32_t>();
+  };
+  EXPECT_EQ(ratio(f["oc1_lsdiv_freq_s"]), 156250000.0L);
+  EXPECT_NEAR(static_cast<double>(ratio(f["oc2_lsdiv_freq_s"])), 100000000.0 / 3, 1e-6);
+  EXPECT_GT(f["oc1_msdiv_u8"].get<uint32_t>(), 0u);
+
+  const auto t = run("plan --set oc1_freq_s=156250000");
+  ASSERT_EQ(t.status, 0) << t.err;
+  EXPECT_NE(t.out.find("OC1            156.25 MHz from HSDIV"), std::string::npos) << t.out;
+  EXPECT_NE(t.out.find("exact"), std::string::npos);
+}
+
+TEST(Kovacfg, PlanErrorsAndBadFields) {
+  // An output far above the chip's range is an engine error: status 1, ok false.
+  const auto r = run("plan --set oc1_freq_s=4000000000 --json");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_FALSE(nlohmann::json::parse(r.out)["ok"].get<bool>());
+
+  const struct {
+    const char *args;
+    const char *names;
+  } cases[] = {
+      {"plan --set nosuchfield=1", "nosuchfield"},
+      {"plan --set oc1_freq_s=1,2", "oc1_freq_s"},
+      {"plan --set dpll_bw_hz=-4", "dpll_bw_hz"},
+      {"plan --set =4", "--set"},
+      {"plan --set hal_obj_p=0", "hal_obj_p"},
+      {"plan --until everything", "--until"},
+      {"plan --config /nonexistent/kova.txt", "--config"},
+      {"plan --config x.txt --device 40000", "--config"},
+  };
+  for (const auto &c : cases) {
+    const auto e = run(c.args);
+    EXPECT_EQ(e.status, 2) << c.args;
+    EXPECT_EQ(count_lines(e.err), 1) << c.args << ": " << e.err;
+    EXPECT_NE(e.err.find(c.names), std::string::npos) << c.args << ": " << e.err;
+  }
+}
+
 }  // namespace

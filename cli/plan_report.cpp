@@ -1,0 +1,68 @@
+#include "cli/plan_report.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+namespace {
+
+void freq(const char *label, fprec_s v) {
+  std::printf("  %-14s %.12g MHz (f=%" PRIu32 " n=%" PRIu32 " m=%" PRIu32 ")\n", label, fprec_s_2_double_mhz(v), v.f, v.n, v.m);
+}
+
+bool is_set(fprec_s v) { return v.f != 0 && v.n != 0 && v.m != 0; }
+
+struct oc_view_s {
+  fprec_s req, achieved, n_freq;
+  uint32_t divsel, msdiv, lsdiv, lssel, en;
+};
+
+oc_view_s oc_view(const hal_api_s *h, int i) {
+  switch (i) {
+    case 0: return {h->oc1_freq_s, h->oc1_lsdiv_freq_s, h->oc1n_freq_s, h->oc1cr3_divsel_u1, h->oc1_msdiv_u8, h->oc1_lsdiv_u32, h->oc1cr3_lssel_u1, h->ocen_oc1en_u1};
+    case 1: return {h->oc2_freq_s, h->oc2_lsdiv_freq_s, h->oc2n_freq_s, h->oc2cr3_divsel_u1, h->oc2_msdiv_u8, h->oc2_lsdiv_u32, h->oc2cr3_lssel_u1, h->ocen_oc2en_u1};
+    default: return {h->oc3_freq_s, h->oc3_lsdiv_freq_s, h->oc3n_freq_s, h->oc3cr3_divsel_u1, h->oc3_msdiv_u8, h->oc3_lsdiv_u32, h->oc3cr3_lssel_u1, h->ocen_oc3en_u1};
+  }
+}
+
+}  // namespace
+
+void print_plan_text(const hal_api_s *h) {
+  std::printf("Device:        KX%d revision %d\n", h->kova_device_e, h->kova_device_rev_e);
+  const char *mode = kova_mode_label(h->kova_mode_e);
+  const char *xa = xa_mode_label(h->xa_mode_e);
+  const char *sys = sysclk_mode_label(h->sysclk_mode_e);
+  std::printf("Mode:          %s, XA mode %d (%s), system clock %s\n", mode ? mode : "?", h->xa_mode_e, xa ? xa : "?",
+              sys ? sys : "?");
+  std::printf("Frequency plan:\n");
+  freq("XA", h->xa_freq_s);
+  if (is_set(h->apll_input_freq_s)) freq("APLL input", h->apll_input_freq_s);
+  if (is_set(h->apll_fbdiv_s)) freq("APLL feedback", h->apll_fbdiv_s);
+  freq("VCO", h->vco_freq_s);
+  std::printf("  %-14s x2 = %" PRIu32 " -> %.12g MHz\n", "HSDIV1", h->vco_hsdiv1x2_u8, fprec_s_2_double_mhz(h->hsdiv1_freq_s));
+  if (h->vco_hsdiv2x2_u8)
+    std::printf("  %-14s x2 = %" PRIu32 " -> %.12g MHz\n", "HSDIV2", h->vco_hsdiv2x2_u8, fprec_s_2_double_mhz(h->hsdiv2_freq_s));
+  for (int i = 0; i < 3; ++i) {
+    const oc_view_s o = oc_view(h, i);
+    if (!is_set(o.req)) {
+      std::printf("  OC%d            not used\n", i + 1);
+      continue;
+    }
+    const bool exact = fprec_compare(o.req, o.achieved) == 0;
+    std::printf("  OC%d            %.12g MHz from HSDIV%u, MSDIV %" PRIu32 ", LSDIV %" PRIu32 "%s -> %.12g MHz%s\n", i + 1,
+                fprec_s_2_double_mhz(o.req), o.divsel + 1, o.msdiv, o.lsdiv, o.lssel ? " (in use)" : "",
+                fprec_s_2_double_mhz(o.achieved), exact ? " exact" : " NOT EXACT");
+    if (is_set(o.n_freq) && fprec_compare(o.n_freq, o.achieved) != 0)
+      std::printf("  OC%dN           %.12g MHz\n", i + 1, fprec_s_2_double_mhz(o.n_freq));
+  }
+  if (h->kova_mode_e == kova_mode_ja_e) {
+    const fprec_s ic[3] = {h->ic1_freq_s, h->ic2_freq_s, h->ic3_freq_s};
+    const uint32_t hs[3] = {h->ic1_hsdiv_u8, h->ic2_hsdiv_u8, h->ic3_hsdiv_u8};
+    const uint32_t dv[3] = {h->ic1_div_u32, h->ic2_div_u32, h->ic3_div_u32};
+    for (int i = 0; i < 3; ++i)
+      if (is_set(ic[i]))
+        std::printf("  IC%d            %.12g MHz, HSDIV %" PRIu32 ", DIV %" PRIu32 "\n", i + 1, fprec_s_2_double_mhz(ic[i]), hs[i], dv[i]);
+    freq("PFD", h->pfd_freq_s);
+    std::printf("  %-14s %" PRIu32 " Hz, PFD divider %" PRIu32 ", DCO feedback divider %" PRIu32 "\n", "DSP rate",
+                h->dsp_rate_hz_u32, h->pfd_div_u16, h->dcofb_div_u32);
+  }
+}
