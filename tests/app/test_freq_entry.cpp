@@ -1,0 +1,135 @@
+// Frequency entry: typed MHz, the calculator, the OC-N divider rule and the field filters.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "app/freq_entry.h"
+
+namespace {
+
+TEST(FrequencyEntry, TypedMegahertz) {
+  fprec_s f{1, 2, 3};
+  ASSERT_TRUE(frequency_from_mhz_text("25", &f));
+  EXPECT_EQ(f.f, 25000000u);
+  EXPECT_EQ(f.n, 1u);
+  EXPECT_EQ(f.m, 1u);
+  EXPECT_FALSE(frequency_from_mhz_text("100000.5", &f));
+  EXPECT_EQ(f.f, 25000000u);  // refused: the previous value stays
+  for (const char *bad : {"", "abc", "1e999", "nan", "-1", "12.5x", "4294.967296"}) EXPECT_FALSE(frequency_from_mhz_text(bad, &f)) << bad;
+  ASSERT_TRUE(frequency_from_mhz_text(" 155.52 ", &f));
+  EXPECT_EQ(f.f, 155520000u);
+  ASSERT_TRUE(frequency_from_mhz_text("4294.967295", &f));
+  EXPECT_EQ(f.f, 4294967295u);
+  ASSERT_TRUE(frequency_from_mhz_text("0", &f));
+  EXPECT_EQ(f.f, 0u);
+}
+
+// Every whole number of hertz typed with six decimals comes back as that number; truncating
+// the binary product would lose a hertz on about one value in fifty.
+TEST(FrequencyEntry, SixDecimalsAreExactHertz) {
+  uint32_t x = 1;
+  for (int i = 0; i < 20000; ++i) {
+    x = x * 1664525u + 1013904223u;
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6f", x / 1e6);
+    fprec_s f{};
+    ASSERT_TRUE(frequency_from_mhz_text(text, &f)) << text;
+    ASSERT_EQ(f.f, x) << text;
+  }
+}
+
+TEST(FrequencyEntry, ValidateRangeRules) {
+  double v = 7;
+  EXPECT_TRUE(DoubleTextBox_Validate("10", 0, 10, true, &v));
+  EXPECT_EQ(v, 10);
+  EXPECT_FALSE(DoubleTextBox_Validate("10", 0, 10, false, &v));
+  EXPECT_FALSE(DoubleTextBox_Validate("0", 0, 10, false, &v));
+  EXPECT_TRUE(DoubleTextBox_Validate("0.5", 0, 10, false, &v));
+  EXPECT_EQ(v, 0.5);
+  EXPECT_EQ(DoubleTextBox_Format(156.25, 6), "156.250000");
+  EXPECT_EQ(DoubleTextBox_Format(FrequencyTextBox_Calculate(100000000, 1, 3), 7), "33.3333333");
+}
+
+TEST(FrequencyEntry, CalculatorFactorsLargeBases) {
+  freq_calc_s c{0, 1, 1};
+  ASSERT_TRUE(freq_calc_set_base(&c, "5000"));
+  EXPECT_EQ(c.base_hz, 500000000u);
+  EXPECT_EQ(c.numerator, 10u);
+  EXPECT_EQ(c.denominator, 1u);
+
+  c = {0, 1, 12};
+  ASSERT_TRUE(freq_calc_set_base(&c, "7200"));
+  EXPECT_EQ(c.base_hz, 3600000000u);
+  EXPECT_EQ(c.numerator, 1u);
+  EXPECT_EQ(c.denominator, 6u);
+  EXPECT_DOUBLE_EQ(FrequencyTextBox_Calculate(c.base_hz, c.numerator, c.denominator), 600.0);
+
+  c = {0, 1, 1};
+  ASSERT_TRUE(freq_calc_set_base(&c, "156.25"));
+  EXPECT_EQ(c.base_hz, 156250000u);
+  EXPECT_FALSE(freq_calc_set_base(&c, "100001"));
+  EXPECT_EQ(c.base_hz, 156250000u);
+
+  // The numerator never overflows while taking factors.
+  c = {0, 2147483647, 1};
+  ASSERT_TRUE(freq_calc_set_base(&c, "99999.999999"));
+  EXPECT_EQ(c.numerator, 2147483647u);
+}
+
+TEST(FrequencyEntry, NumeratorAndDenominatorText) {
+  auto s = FreqMultDivText_Scrub("4*25");
+  EXPECT_TRUE(s.accepted);
+  EXPECT_EQ(s.value, 100u);
+  EXPECT_EQ(s.text, "4 * 25");
+  s = FreqMultDivText_Scrub("4 * 0");
+  EXPECT_FALSE(s.accepted);
+  EXPECT_EQ(s.error, "Component multiple == 0");
+  s = FreqMultDivText_Scrub("4 * x");
+  EXPECT_EQ(s.error, "Unknown Component value");
+  s = FreqMultDivText_Scrub("65536 * 65536");
+  EXPECT_EQ(s.error, "Multiple Overflow");
+  s = FreqMultDivText_Scrub("2147483647");
+  EXPECT_TRUE(s.accepted);
+  s = FreqMultDivText_Scrub("99999999999");
+  EXPECT_EQ(s.error, "Unknown Component value");
+  s = FreqMultDivText_Scrub("-3");
+  EXPECT_FALSE(s.accepted);
+  s = FreqMultDivText_Scrub(" * ");
+  EXPECT_FALSE(s.accepted);
+  EXPECT_TRUE(s.error.empty());
+
+  freq_calc_s c{0, 1, 1};
+  std::string err;
+  ASSERT_TRUE(freq_calc_paste(&c, "19.44\t2*3\t7", &err));
+  EXPECT_EQ(c.base_hz, 19440000u);
+  EXPECT_EQ(c.numerator, 6u);
+  EXPECT_EQ(c.denominator, 7u);
+  EXPECT_FALSE(freq_calc_paste(&c, "10\t0\t1", &err));
+  EXPECT_EQ(err, "Component multiple == 0");
+}
+
+TEST(FrequencyEntry, OutputNDivider) {
+  EXPECT_EQ(isMultiple(155.52, 19.44), 8u);
+  EXPECT_EQ(isMultiple(155.52, 20), 0u);
+  EXPECT_EQ(isMultiple(100, 0), 0u);
+  EXPECT_EQ(isMultiple(100, 100.0000000001), 1u);
+  EXPECT_EQ(isMultiple(1000, 1e-12), 0u);  // beyond any divider
+}
+
+TEST(FrequencyEntry, CharacterFilters) {
+  EXPECT_TRUE(entry_char_allowed(field_frequency_e, '5', "1", false));
+  EXPECT_TRUE(entry_char_allowed(field_frequency_e, '.', "12", false));
+  EXPECT_FALSE(entry_char_allowed(field_frequency_e, '.', "1.2", false));
+  EXPECT_TRUE(entry_char_allowed(field_frequency_e, '.', "1.2", true));
+  EXPECT_FALSE(entry_char_allowed(field_frequency_e, '-', "", false));
+  EXPECT_TRUE(entry_char_allowed(field_frequency_e, '\b', "1.2", false));
+  EXPECT_TRUE(entry_char_allowed(field_multdiv_e, '*', "", false));
+  EXPECT_FALSE(entry_char_allowed(field_multdiv_e, '.', "", false));
+  EXPECT_TRUE(entry_char_allowed(field_hex_e, 'f', "", false));
+  EXPECT_FALSE(entry_char_allowed(field_hex_e, 'g', "", false));
+  EXPECT_TRUE(entry_char_allowed(field_signed_e, '-', "", false));
+  EXPECT_FALSE(entry_char_allowed(field_whole_e, '-', "", false));
+  EXPECT_FALSE(entry_char_allowed(field_whole_e, '\0', "", false));
+}
+
+}  // namespace
