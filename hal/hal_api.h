@@ -75,9 +75,11 @@ enum : int32_t {
   init_api_keep_user_e = 6,       // full initialisation keeping the user's frequencies and output options
 };
 
-// icx_mon_ppm_mode_es: the member name the register calculation refers to.
+// icx_mon_ppm_mode_es: how an input's PPM monitor scales its counters.
 enum : int32_t {
-  icx_mon_ppm_mode_jtrtol8_e = 0,
+  icx_mon_ppm_mode_accur_lo_e = 0,  // pre-divider searched for the best accuracy
+  icx_mon_ppm_mode_jtrtol8_e = 1,
+  icx_mon_ppm_mode_jtrtol_e = 2,    // jitter-tolerant scale (JTRTOL = 1)
 };
 
 #define KOVA_FIELD_TYPE_U32 uint32_t

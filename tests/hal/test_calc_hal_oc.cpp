@@ -1,0 +1,197 @@
+// Output clock registers: divider codes, pulse width, phase alignment and its checks.
+#include "hal/hal_obj.h"
+#include "test_calc_hal_util.h"
+
+namespace {
+using namespace calc_test;
+
+// One output on HSDIV1 at 1 GHz, MSDIV 10 (100 MHz MSDIV output), LSDIV 4 (25 MHz).
+struct OcRegs : ::testing::Test {
+  Hal h;
+  void SetUp() override {
+    init_full(h.get(), 40000, kova_mode_syn_e, xa_mode_xo_e, 1);
+    drain(h.get());
+    for (int n = 1; n <= 3; ++n) set_output(n, 10, 4, true);
+    h->hsdiv1_freq_s = fp(1000000000);
+    h->hsdiv2_freq_s = fp(500000000);
+    h->oc1_align_en = h->oc2_align_en = h->oc3_align_en = 0;
+  }
+  // Sets an output's plan and the frequencies the clock tree derives from it (1 GHz HSDIV).
+  void set_output(int n, uint32_t msdiv, uint32_t lsdiv, bool lssel) {
+    const fprec_s msf = fp(1000000000 / msdiv);
+    const fprec_s lsf = fp(1000000000 / msdiv / lsdiv);
+    uint32_t *ms[] = {&h->oc1_msdiv_u8, &h->oc2_msdiv_u8, &h->oc3_msdiv_u8};
+    uint32_t *ls[] = {&h->oc1_lsdiv_u32, &h->oc2_lsdiv_u32, &h->oc3_lsdiv_u32};
+    uint32_t *sel[] = {&h->oc1cr3_lssel_u1, &h->oc2cr3_lssel_u1, &h->oc3cr3_lssel_u1};
+    fprec_s *f[] = {&h->oc1_freq_s, &h->oc2_freq_s, &h->oc3_freq_s};
+    fprec_s *fm[] = {&h->oc1_msdiv_freq_s, &h->oc2_msdiv_freq_s, &h->oc3_msdiv_freq_s};
+    fprec_s *fl[] = {&h->oc1_lsdiv_freq_s, &h->oc2_lsdiv_freq_s, &h->oc3_lsdiv_freq_s};
+    uint32_t *en[] = {&h->ocen_oc1en_u1, &h->ocen_oc2en_u1, &h->ocen_oc3en_u1};
+    *ms[n - 1] = msdiv;
+    *ls[n - 1] = lsdiv;
+    *sel[n - 1] = lssel ? 1 : 0;
+    *f[n - 1] = lssel ? lsf : msf;
+    *fm[n - 1] = msf;
+    *fl[n - 1] = lsdiv > 1 ? lsf : fp(0);
+    *en[n - 1] = 1;
+  }
+  std::vector<std::string> run() {
+    calc_oc_regs(h.get());
+    return drain(h.get());
+  }
+};
+
+TEST_F(OcRegs, DividerCodesAreDividerMinusOneWithinTheirWidths) {
+  h->oc1_msdiv_u8 = 128;
+  h->oc2_msdiv_u8 = 129;
+  h->oc3_msdiv_u8 = 0;
+  h->oc1_lsdiv_u32 = 1u << 25;
+  h->oc2_lsdiv_u32 = (1u << 25) + 1;
+  h->oc3_lsdiv_u32 = 0;
+  const auto m = run();
+  EXPECT_EQ(h->oc1cr1_msdiv_u7, 127u);
+  EXPECT_EQ(h->oc2cr1_msdiv_u7, 127u);
+  EXPECT_EQ(h->oc3cr1_msdiv_u7, 127u);
+  EXPECT_EQ(h->oc1div1_lsdiv_u25, (1u << 25) - 1);
+  EXPECT_EQ(h->oc2div1_lsdiv_u25, (1u << 25) - 1);
+  EXPECT_TRUE(has_msg(m, "ERROR: real2reg oc2cr1_msdiv_u7 overflow"));
+  EXPECT_TRUE(has_msg(m, "ERROR: real2reg oc3cr1_msdiv_u7 overflow"));
+  EXPECT_TRUE(has_msg(m, "ERROR: real2reg oc2div1_lsdiv_u25 overflow"));
+  EXPECT_TRUE(has_msg(m, "ERROR: real2reg oc3div1_lsdiv_u25 overflow"));
+  EXPECT_FALSE(has_msg(m, "ERROR: real2reg oc1cr1_msdiv_u7 overflow"));
+  EXPECT_FALSE(has_msg(m, "ERROR: real2reg oc1div1_lsdiv_u25 overflow"));
+}
+
+TEST_F(OcRegs, PulseWidthCountsMsdivPeriods) {
+  // 100 MHz MSDIV output: 10 ns per count.
+  h->oc1_pw_ns_u16 = 10;
+  h->oc2_pw_ns_u16 = 40;  // the whole LSDIV period of 4 counts: cut to 3
+  h->oc3_pw_ns_u16 = 26;  // 2.6 counts round to 3
+  EXPECT_TRUE(run().empty());
+  EXPECT_EQ(h->oc1dc_ocdc_u8, 1u);
+  EXPECT_DOUBLE_EQ(h->oc1_pw_ns_r, 10.0);
+  EXPECT_EQ(h->oc2dc_ocdc_u8, 3u);
+  EXPECT_DOUBLE_EQ(h->oc2_pw_ns_r, 30.0);
+  EXPECT_EQ(h->oc3dc_ocdc_u8, 3u);
+  EXPECT_DOUBLE_EQ(h->oc3_pw_ns_r, 30.0);
+}
+
+TEST_F(OcRegs, PulseWidthWithoutLsdivWarnsAndReportsHalfPeriod) {
+  set_output(1, 10, 1, false);
+  h->oc1_pw_ns_u16 = 10;
+  set_output(2, 10, 4, true);
+  h->oc2_pw_ns_u16 = 0;  // no request: half the LSDIV period
+  set_output(3, 10, 1, false);
+  h->oc3_freq_s = fp(0);  // output off
+  h->oc3_pw_ns_u16 = 3;
+  const auto m = run();
+  EXPECT_EQ(m, std::vector<std::string>{"WARNING: IC1 pulse width setting not configured since lsdiv is not used"});
+  EXPECT_EQ(h->oc1dc_ocdc_u8, 0u);
+  EXPECT_DOUBLE_EQ(h->oc1_pw_ns_r, 5.0);
+  EXPECT_EQ(h->oc2dc_ocdc_u8, 0u);
+  EXPECT_DOUBLE_EQ(h->oc2_pw_ns_r, 20.0);
+  EXPECT_EQ(h->oc3dc_ocdc_u8, 0u);
+  EXPECT_DOUBLE_EQ(h->oc3_pw_ns_r, 0.0);
+}
+
+TEST_F(OcRegs, PhaseAdjustCountsHalfHsdivPeriodsUpToTheMsdivLimit) {
+  h->oc1_align_en = h->oc2_align_en = h->oc3_align_en = 1;
+  h->oc1_align_nsx10_u16 = 25;  // 2.5 ns on a 1 GHz HSDIV: 5 half periods
+  set_output(2, 128, 4, true);  // MSDIV 128 allows no adjust
+  h->oc2_align_nsx10_u16 = 25;
+  set_output(3, 4, 4, true);  // MSDIV 4: at most (127 - 3) / 2 = 62 steps
+  h->oc3_align_nsx10_u16 = 1000;
+  h->oc1ph_phadj_i8 = h->oc2ph_phadj_i8 = h->oc3ph_phadj_i8 = 99;
+  run();
+  EXPECT_EQ(h->oc1cr1_phen_u1, 1u);
+  EXPECT_EQ(h->oc1ph_phadj_i8, 5);
+  EXPECT_DOUBLE_EQ(h->oc1_align_ns_r, 2.5);
+  EXPECT_EQ(h->oc2cr1_phen_u1, 1u);
+  EXPECT_EQ(h->oc2ph_phadj_i8, 0);
+  EXPECT_DOUBLE_EQ(h->oc2_align_ns_r, 0.0);
+  EXPECT_EQ(h->oc3ph_phadj_i8, 62);
+  EXPECT_DOUBLE_EQ(h->oc3_align_ns_r, 31.0);
+
+  set_output(1, 5, 1, false);  // m = 4 is even: (128 - 4) / 2 = 62
+  h->oc1_align_nsx10_u16 = 2000;
+  h->oc2cr3_divsel_u1 = 1;  // HSDIV2 at 500 MHz: 1 ns per step
+  set_output(2, 10, 1, false);
+  h->oc2_align_nsx10_u16 = 30;
+  run();
+  EXPECT_EQ(h->oc1ph_phadj_i8, 62);
+  EXPECT_EQ(h->oc2ph_phadj_i8, 3);
+  EXPECT_DOUBLE_EQ(h->oc2_align_ns_r, 3.0);
+}
+
+TEST_F(OcRegs, NoAlignmentLeavesPhaseFieldsAlone) {
+  h->oc1_align_en = 1;
+  set_output(1, 1, 1, false);  // HSDIV output: not aligned by the phase adjust
+  h->oc1cr1_phen_u1 = 0;
+  h->oc1ph_phadj_i8 = -7;
+  h->oc1_align_ns_r = 9.0;
+  run();
+  EXPECT_EQ(h->oc1cr1_phen_u1, 0u);
+  EXPECT_EQ(h->oc1ph_phadj_i8, -7);
+  EXPECT_DOUBLE_EQ(h->oc1_align_ns_r, 0.0);
+}
+
+TEST_F(OcRegs, AlignmentControlBytesByRevision) {
+  put_reg(h.get(), 0x01B, 0x55);
+  put_reg(h.get(), 0x01C, 0x55);
+  h->oc1_align_en = 1;  // revision 1: one aligned output is enough
+  run();
+  EXPECT_EQ(get_reg(h.get(), 0x01B), 0x00u);
+  EXPECT_EQ(get_reg(h.get(), 0x01C), 0x10u);
+
+  Hal r0;
+  init_full(r0.get(), 40000, kova_mode_syn_e, xa_mode_xo_e, 0);
+  drain(r0.get());
+  r0->hsdiv1_freq_s = fp(1000000000);
+  r0->oc1_msdiv_u8 = r0->oc2_msdiv_u8 = r0->oc3_msdiv_u8 = 4;
+  r0->oc1_lsdiv_u32 = r0->oc2_lsdiv_u32 = r0->oc3_lsdiv_u32 = 1;
+  r0->oc1_align_en = r0->oc2_align_en = 1;
+  r0->oc3_align_en = 0;  // revision 0 wants all three
+  put_reg(r0.get(), 0x01C, 0x55);
+  calc_oc_regs(r0.get());
+  EXPECT_EQ(get_reg(r0.get(), 0x01C), 0x55u);
+  r0->oc3_align_en = 1;
+  calc_oc_regs(r0.get());
+  EXPECT_EQ(get_reg(r0.get(), 0x01C), 0x10u);
+}
+
+TEST_F(OcRegs, AlignmentChecksOnLsdivOutputs) {
+  h->oc1_align_en = h->oc2_align_en = 1;
+  set_output(1, 4, 5, true);
+  set_output(2, 8, 3, true);  // MSDIV 4 and 8 are related by 2: products may differ
+  EXPECT_TRUE(run().empty());
+
+  set_output(2, 6, 3, true);  // 4 and 6 are not, and 20 != 18
+  EXPECT_EQ(run(), std::vector<std::string>{"WARNING: OO Align - LSDIV used on multiple outputs and MSDIV not 2^N "
+                                            "and the MSDIV*LSDIV are not the same"});
+  set_output(2, 5, 4, true);  // 20 == 20: the products agree
+  h->oc2_align_nsx10_u16 = 10;
+  EXPECT_EQ(run(), std::vector<std::string>{"WARNING: OO Align - LSDIV used on multiple outputs and phase align not the same"});
+}
+
+TEST_F(OcRegs, AlignmentChecksMixingKinds) {
+  h->oc1_align_en = h->oc2_align_en = h->oc3_align_en = 1;
+  set_output(1, 1, 1, false);  // class 1, with a phase request
+  h->oc1_align_nsx10_u16 = 5;
+  set_output(2, 4, 1, false);  // class 2
+  set_output(3, 6, 2, true);   // class 3, MSDIV 6 vs 4 not 2^N
+  h->oc3cr3_divsel_u1 = 1;
+  const auto m = run();
+  EXPECT_EQ(m, (std::vector<std::string>{
+                   "WARNING: OO Align - Mixing different HSDIV selections",
+                   "WARNING: OO Align - HSDIV output has non-zero phase align",
+                   "WARNING: OO Align - Mixing HSDIV and non HSDIV outputs",
+                   "WARNING: OO Align - Mixing LSDIV and MSDIV outputs and MSDIV is not 2^N multiples",
+               }));
+  // A disabled output takes no part; MSDIV 4 and 8 are related.
+  h->oc3cr3_divsel_u1 = 0;
+  set_output(3, 8, 2, true);
+  h->ocen_oc1en_u1 = 0;
+  EXPECT_TRUE(run().empty());
+}
+
+}  // namespace
