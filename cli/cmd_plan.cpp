@@ -7,13 +7,16 @@
 #include "cli/plan_report.h"
 #include "cli/report.h"
 #include "hal/calc_expert.h"
+#include "hal/calc_hal.h"
+#include "regs/build_regs.h"
+#include "regs/regmap.h"
 
 namespace {
 
 struct plan_opts_s {
   config_options_s config;
   bool json = false;
-  std::string until = "expert";
+  std::string until = "regs";
 };
 
 int run_plan(const plan_opts_s &o) {
@@ -24,14 +27,38 @@ int run_plan(const plan_opts_s &o) {
     return cli_bad_options(err.message);
   }
   std::vector<std::string> msgs = drain_messages(&hal);
-  if (!messages_failed(msgs)) {
-    calc_expert(&hal);
+  // The stages in the engine's order, each only after the previous one succeeded.
+  const struct {
+    const char *name;
+    void (*run)(hal_api_s *);
+  } stages[] = {{"expert", calc_expert}, {"hal", calc_hal}, {"regs", build_regs}};
+  bool regs_built = false;
+  for (const auto &st : stages) {
+    if (messages_failed(msgs)) break;
+    st.run(&hal);
     for (auto &m : drain_messages(&hal)) msgs.push_back(std::move(m));
+    if (st.run == build_regs) regs_built = !messages_failed(msgs);
+    if (o.until == st.name) break;
   }
   if (o.json) {
-    cli_print_json(&hal, msgs);
+    nlohmann::ordered_json extra = nlohmann::ordered_json::object();
+    if (regs_built) {
+      nlohmann::ordered_json regs = nlohmann::ordered_json::array();
+      for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a) regs.push_back(get_reg(&hal, a));
+      extra["registers"] = regs;
+    }
+    cli_print_json(&hal, msgs, extra);
   } else {
     print_plan_text(&hal);
+    if (regs_built) {
+      std::printf("Registers that differ from their reset defaults:\n");
+      for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a) {
+        const uint32_t v = get_reg(&hal, a);
+        if (v == kova_regs_defaults(a)) continue;
+        const char *name = kova_reg_name(a);
+        std::printf("  0x%03X %-10s 0x%02X\n", a, name ? name : "-", v);
+      }
+    }
     cli_print_messages(msgs);
   }
   delete_api(&hal);
@@ -40,10 +67,12 @@ int run_plan(const plan_opts_s &o) {
 
 void add_plan(CLI::App &app, int *exit_status) {
   static plan_opts_s opts;
-  CLI::App *cmd = app.add_subcommand("plan", "Compute the frequency plan of a configuration and print it with the messages");
+  CLI::App *cmd = app.add_subcommand("plan", "Compute the frequency plan and the registers of a configuration and print them with the messages");
   add_config_options(cmd, &opts.config, true);
   cmd->add_flag("--json", opts.json, "Print one JSON object: ok, messages and every field");
-  cmd->add_option("--until", opts.until, "Last stage to run: expert")->check(CLI::IsMember({"expert"}))->capture_default_str();
+  cmd->add_option("--until", opts.until, "Last stage to run: expert (frequency plan), hal (register values) or regs (register image)")
+      ->check(CLI::IsMember({"expert", "hal", "regs"}))
+      ->capture_default_str();
   cmd->callback([exit_status] { *exit_status = run_plan(opts); });
 }
 

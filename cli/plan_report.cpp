@@ -36,7 +36,12 @@ void print_plan_text(const hal_api_s *h) {
   std::printf("Frequency plan:\n");
   freq("XA", h->xa_freq_s);
   if (is_set(h->apll_input_freq_s)) freq("APLL input", h->apll_input_freq_s);
-  if (is_set(h->apll_fbdiv_s)) freq("APLL feedback", h->apll_fbdiv_s);
+  if (is_set(h->apll_fbdiv_s)) {
+    // A divider ratio, not a frequency.
+    const fprec_s d = h->apll_fbdiv_s;
+    std::printf("  %-14s %.12g (f=%" PRIu32 " n=%" PRIu32 " m=%" PRIu32 ")\n", "APLL feedback",
+                static_cast<double>(d.f) * d.n / d.m, d.f, d.n, d.m);
+  }
   freq("VCO", h->vco_freq_s);
   std::printf("  %-14s x2 = %" PRIu32 " -> %.12g MHz\n", "HSDIV1", h->vco_hsdiv1x2_u8, fprec_s_2_double_mhz(h->hsdiv1_freq_s));
   if (h->vco_hsdiv2x2_u8)

@@ -125,10 +125,21 @@ TEST(Kovacfg, PlanSetsFieldsAndReportsThePlan) {
   EXPECT_NEAR(static_cast<double>(ratio(f["oc2_lsdiv_freq_s"])), 100000000.0 / 3, 1e-6);
   EXPECT_GT(f["oc1_msdiv_u8"].get<uint32_t>(), 0u);
 
+  // The register image: all 2048 bytes, with the outputs enabled.
+  ASSERT_EQ(j["registers"].size(), 2048u);
+  EXPECT_EQ(j["registers"][0x00D], 0x07);  // OCEN
+  EXPECT_EQ(j["registers"][0x031].get<int>() >> 4, 0x7);  // ID2 carries KX40089's code
+
   const auto t = run("plan --set oc1_freq_s=156250000");
   ASSERT_EQ(t.status, 0) << t.err;
   EXPECT_NE(t.out.find("OC1            156.25 MHz from HSDIV"), std::string::npos) << t.out;
   EXPECT_NE(t.out.find("exact"), std::string::npos);
+  EXPECT_NE(t.out.find("\n  0x00D OCEN       0x07\n"), std::string::npos) << t.out;
+
+  // Stopping after the frequency plan leaves the register image out.
+  const auto e = run("plan --set oc1_freq_s=156250000 --until expert --json");
+  ASSERT_EQ(e.status, 0) << e.err;
+  EXPECT_FALSE(nlohmann::json::parse(e.out).contains("registers"));
 }
 
 TEST(Kovacfg, PlanErrorsAndBadFields) {
