@@ -1,0 +1,100 @@
+// Shared set-up of the board tests: emulated boards installed per test, waits recorded
+// instead of slept, the bytes each channel received, and the queued messages.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "board/ft_driver.h"
+#include "board/kxemu.h"
+#include "board/kxkovaio.h"
+
+using bytes_t = std::vector<uint8_t>;
+
+struct board_fixture : ::testing::Test {
+  std::vector<uint32_t> sleeps;
+  kxKovaIo_HandleS h{};
+
+  static void record_sleep(uint32_t ms, void *ctx) { static_cast<board_fixture *>(ctx)->sleeps.push_back(ms); }
+
+  void install(const char *devices = "40000", const char *state = "") {
+    kxemu_config_s cfg{};
+    std::snprintf(cfg.state_path, sizeof cfg.state_path, "%s", state);
+    char err[512];
+    ASSERT_TRUE(kxemu_config_parse(devices, &cfg, err, sizeof err)) << err;
+    ASSERT_TRUE(kxemu_install(&cfg, err, sizeof err)) << err;
+  }
+
+  void SetUp() override {
+    kxKovaIo_MessagesClear();
+    kxKovaIo_SleepSet(record_sleep, this);
+    FT_ERRNO = 0;
+    BoardMode = kxKovaIo_BoardModeNone;
+    install();
+  }
+
+  void TearDown() override {
+    kxKovaIo_EvalBoardClose(&h);
+    kxemu_remove();
+    kxKovaIo_SleepSet(nullptr, nullptr);
+    kxKovaIo_MessagesClear();
+  }
+
+  // Opens board b (channels 2b and 2b + 1) routed to the chip, and forgets what the
+  // channels received so far.
+  void open_board(uint32_t b = 0) {
+    uint32_t n = 0;
+    ASSERT_EQ(kxKovaIo_ChannelCount(&n), 0u);
+    ASSERT_EQ(kxKovaIo_EvalBoardOpen(2 * b, 2 * b + 1, &h), 0u) << "FT_ERRNO " << FT_ERRNO;
+    ASSERT_EQ(kxkovaio_SelectFtdi2Dut(&h), FT_OK);
+    kxemu_wire_clear(b);
+    kxemu_stats_clear(b);
+    sleeps.clear();
+    kxKovaIo_MessagesClear();
+  }
+
+  static std::vector<bytes_t> wire(uint32_t board, uint32_t channel) {
+    std::vector<bytes_t> out;
+    for (uint32_t i = 0; i < kxemu_wire_count(board, channel); ++i) {
+      const uint8_t *p;
+      uint32_t n;
+      kxemu_wire_get(board, channel, i, &p, &n);
+      out.emplace_back(p, p + n);
+    }
+    return out;
+  }
+
+  static std::vector<std::pair<std::string, std::string>> messages() {
+    std::vector<std::pair<std::string, std::string>> out;
+    kxKovaIo_MessageS m;
+    while (kxKovaIo_MessageGet(&m)) out.emplace_back(m.text, m.title);
+    return out;
+  }
+};
+
+// Frame elements on channel A as the board leaves it routed to the chip (low byte 0x8E,
+// direction 0xFB plus the routing bits).
+inline bytes_t csl(const kxKovaIo_ChannelS &c) {
+  return {0x80, static_cast<uint8_t>(c.gpio.lo.data & ~0x08), static_cast<uint8_t>(c.gpio.lo.dir | 0x08)};
+}
+inline bytes_t csh(const kxKovaIo_ChannelS &c) {
+  return {0x80, static_cast<uint8_t>(c.gpio.lo.data | 0x08), static_cast<uint8_t>(c.gpio.lo.dir | 0x08)};
+}
+inline bytes_t cat(std::initializer_list<bytes_t> parts) {
+  bytes_t out;
+  for (const auto &p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+inline bytes_t status_frame(const kxKovaIo_ChannelS &c) {
+  return cat({csl(c), {0x11, 0x00, 0x00, 0x05, 0x20, 0x00, 0x00}, csh(c), {0x87}});
+}
+inline bytes_t wren_frame(const kxKovaIo_ChannelS &c) { return cat({csl(c), {0x11, 0x00, 0x00, 0x06}, csh(c), {0x87}}); }
+inline bytes_t write_frame(const kxKovaIo_ChannelS &c, uint32_t addr, const bytes_t &data) {
+  const uint32_t n = static_cast<uint32_t>(data.size()) + 2;
+  return cat({csl(c),
+              {0x11, static_cast<uint8_t>(n & 0xFF), static_cast<uint8_t>(n >> 8), 0x02, static_cast<uint8_t>(addr >> 8),
+               static_cast<uint8_t>(addr & 0xFF)},
+              data, csh(c), {0x87}});
+}

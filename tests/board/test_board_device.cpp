@@ -1,0 +1,246 @@
+// Chip access over SPI: the frames on the wire, and the chip's registers, EEPROM and DSP
+// RAM as the emulated chip keeps them.
+#include <random>
+#include <regex>
+#include <string>
+
+#include "hal/hal_api.h"
+#include "tests/board/board_fixture.h"
+
+namespace {
+
+// Channel A's frames as tokens: S status read, E write enable, W<addr>/<n> write,
+// R<addr>/<n> read, anything else as X.
+std::string frames(const kxKovaIo_ChannelS &c, uint32_t board = 0) {
+  std::string out;
+  char t[32];
+  const bytes_t lo = csl(c);
+  for (const auto &f : board_fixture::wire(board, 0)) {
+    if (!out.empty()) out += ' ';
+    if (f == status_frame(c)) {
+      out += 'S';
+    } else if (f == wren_frame(c)) {
+      out += 'E';
+    } else if (f.size() >= 13 && std::equal(lo.begin(), lo.end(), f.begin()) && f[3] == 0x11 &&
+               (f[6] == 0x02 || f[6] == 0x03)) {
+      const uint32_t addr = f[7] << 8 | f[8];
+      const uint32_t n = f[6] == 0x02 ? (f[4] | f[5] << 8) + 1 - 3 : (f[10] | f[11] << 8) + 1;
+      std::snprintf(t, sizeof t, "%c%04X/%u", f[6] == 0x02 ? 'W' : 'R', addr, n);
+      out += t;
+    } else {
+      out += 'X';
+    }
+  }
+  return out;
+}
+
+bytes_t pattern(size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  bytes_t b(n);
+  for (auto &x : b) x = static_cast<uint8_t>(rng());
+  return b;
+}
+
+struct BoardDevice : board_fixture {
+  void SetUp() override {
+    board_fixture::SetUp();
+    open_board();
+  }
+};
+
+TEST_F(BoardDevice, ARegisterReadOfOneByteSendsTheSixteenByteFrame) {
+  uint8_t v = 0;
+  ASSERT_EQ(kxKovaIo_DutRegRead(&h, 0x031, 1, &v), 0u);
+  EXPECT_EQ(v, 0x81);
+  const auto w = wire(0, 0);
+  ASSERT_EQ(w.size(), 4u);
+  // The access select first: status, write enable, 0x00 to register 0x000.
+  EXPECT_EQ(w[0], status_frame(h.chA));
+  EXPECT_EQ(w[1], wren_frame(h.chA));
+  EXPECT_EQ(w[2], write_frame(h.chA, 0x000, {0x00}));
+  const uint8_t lo = h.chA.gpio.lo.data, dir = h.chA.gpio.lo.dir;
+  EXPECT_EQ(w[3], (bytes_t{0x80, static_cast<uint8_t>(lo & ~0x08), static_cast<uint8_t>(dir | 0x08), 0x11, 0x02, 0x00,
+                           0x03, 0x00, 0x31, 0x20, 0x00, 0x00, 0x80, static_cast<uint8_t>(lo | 0x08),
+                           static_cast<uint8_t>(dir | 0x08), 0x87}));
+  const auto s = kxemu_stats(0);
+  EXPECT_EQ(s.writes, 4u);
+  EXPECT_EQ(s.reads, 2u);  // one status byte, one register byte
+}
+
+TEST_F(BoardDevice, AChipEepromWriteGoesInPagesEachAfterABusyWaitAndWriteEnable) {
+  const bytes_t data = pattern(100, 1);
+  ASSERT_EQ(kxkovaio_DutEepromWrite(&h.chA, 0x100, 100, data.data(), 32), FT_OK);
+  const std::string f = frames(h.chA);
+  EXPECT_TRUE(std::regex_match(f, std::regex("S E W0000/1 (S )+E W0100/32 (S )+E W0120/32 (S )+E W0140/32 (S )+E W0160/4")))
+      << f;
+  EXPECT_TRUE(std::equal(data.begin(), data.end(), kxemu_chip_eeprom(0) + 0x100));
+  // Busy-waiting polls without pauses: the emulated page write time passed during the polls.
+  EXPECT_TRUE(sleeps.empty());
+  uint8_t back[100];
+  ASSERT_EQ(kxKovaIo_DutEepromRead(&h, 0x100, 100, back), 0u);
+  EXPECT_TRUE(std::equal(data.begin(), data.end(), back));
+}
+
+TEST_F(BoardDevice, RegistersAreWrittenInOneFrameAndReadBack) {
+  bytes_t image = pattern(2048, 2);
+  image[0x000] = 0x00;                               // EESEL stays on the register map
+  image[0x00A] &= static_cast<uint8_t>(~0x10);        // MCR2.AINCDIS off: the address counts up
+  if (image[0x40B] >= 0x0C && image[0x40B] <= 0x0F) image[0x40B] = 0x00;  // no DSP access mode
+  ASSERT_EQ(kxKovaIo_DutRegWrite(&h, 0, 2048, image.data()), 0u);
+  EXPECT_EQ(frames(h.chA), "S E W0000/1 S E W0000/2048");
+  EXPECT_EQ(wire(0, 0).back().size(), 13u + 2048u);
+  bytes_t back(2048);
+  ASSERT_EQ(kxKovaIo_DutRegRead(&h, 0, 2048, back.data()), 0u);
+  for (uint32_t a = 0; a < 2048; ++a) {
+    if (a >= 0x030 && a <= 0x033) continue;  // identity and DSP identifier are read-only
+    ASSERT_EQ(back[a], image[a]) << "register 0x" << std::hex << a;
+  }
+  EXPECT_EQ(back[0x030], 0x19);
+  EXPECT_EQ(back[0x031], 0x81);
+}
+
+TEST_F(BoardDevice, AResetRestoresTheDefaults) {
+  const uint8_t values[3] = {0x12, 0x34, 0x56};
+  ASSERT_EQ(kxKovaIo_DutRegWrite(&h, 0x200, 3, values), 0u);
+  kxemu_wire_clear(0);
+  ASSERT_EQ(kxKovaIo_DutReset(&h), 0u);
+  EXPECT_EQ(wire(0, 0), (std::vector<bytes_t>{{0x80, 0x0E, 0xFB}, {0x80, 0x8E, 0xFB}}));
+  EXPECT_EQ(sleeps, (std::vector<uint32_t>{300, 1000}));
+  EXPECT_EQ(h.chA.gpio.lo.data, 0x8E);
+  bytes_t back(2048);
+  ASSERT_EQ(kxKovaIo_DutRegRead(&h, 0, 2048, back.data()), 0u);
+  for (uint32_t a = 0; a < 2048; ++a) {
+    const uint32_t expected = a == 0x031 ? 0x81 : kova_regs_defaults(a);
+    ASSERT_EQ(back[a], expected) << "register 0x" << std::hex << a;
+  }
+  kxKovaIo_EvalBoardClose(&h);
+  EXPECT_EQ(kxKovaIo_DutReset(&h), 1u);
+  EXPECT_EQ(FT_ERRNO, 1u);
+}
+
+TEST_F(BoardDevice, TheDspIdentifierLeadsOnlyALoadFromAddressZero) {
+  const uint32_t words[3] = {0x123456, 0xABCDEF, 0x000001};
+  ASSERT_EQ(kxkovaio_DspRamWrite(&h, 0, 3, words, 0xBEEF), 0u);
+  const bytes_t with_id = {0xEF, 0xBE, 0x56, 0x34, 0x12, 0xEF, 0xCD, 0xAB, 0x01, 0x00, 0x00};
+  EXPECT_EQ(frames(h.chA),
+            "S E W0000/1 S E W040B/1 S E W0000/1 S E W040E/2 S E W0000/1 S E W040B/1 S E W0000/1 S E W000A/1 "
+            "S E W0000/1 S E W040E/11 S E W0000/1 S E W000A/1 S E W0000/1 S E W040B/1");
+  const auto w = wire(0, 0);
+  EXPECT_EQ(w[29], write_frame(h.chA, 0x40E, with_id));
+  EXPECT_EQ(w[11], write_frame(h.chA, 0x40E, {0x00, 0x00}));
+  EXPECT_EQ(kxemu_dsp_ram(0)[0], 0x123456u);
+  EXPECT_EQ(kxemu_dsp_ram(0)[2], 0x000001u);
+  EXPECT_EQ(kxemu_chip_regs(0)[0x032], 0xEF);
+  EXPECT_EQ(kxemu_chip_regs(0)[0x033], 0xBE);
+
+  kxemu_wire_clear(0);
+  ASSERT_EQ(kxkovaio_DspRamWrite(&h, 0x10, 3, words, 0xBEEF), 0u);
+  EXPECT_EQ(wire(0, 0)[29], write_frame(h.chA, 0x40E, {0x56, 0x34, 0x12, 0xEF, 0xCD, 0xAB, 0x01, 0x00, 0x00}));
+  EXPECT_EQ(wire(0, 0)[11], write_frame(h.chA, 0x40E, {0x10, 0x00}));
+  EXPECT_EQ(kxemu_dsp_ram(0)[0x11], 0xABCDEFu);
+  EXPECT_EQ(kxemu_chip_regs(0)[0x40B], 0x00);  // back in normal mode
+  EXPECT_EQ(kxemu_chip_regs(0)[0x00A], 0x00);
+}
+
+TEST_F(BoardDevice, AFullDspProgramGoesInOneFrameAndReadsBack) {
+  std::vector<uint32_t> program(320);
+  std::mt19937 rng(3);
+  for (auto &w : program) w = rng() & 0xFFFFFF;
+  ASSERT_EQ(kxkovaio_DspRamWrite(&h, 0, 320, program.data(), 0x0102), 0u);
+  size_t longest = 0;
+  for (const auto &f : wire(0, 0)) longest = std::max(longest, f.size());
+  EXPECT_EQ(longest, 13u + 962u);
+  std::vector<uint32_t> back(320);
+  kxemu_wire_clear(0);
+  ASSERT_EQ(kxkovaio_DspRamRead(&h, 0, 320, back.data()), 0u);
+  EXPECT_EQ(back, program);
+  EXPECT_NE(frames(h.chA).find("R040F/960"), std::string::npos);
+  EXPECT_EQ(kxemu_chip_regs(0)[0x40B], 0x00);
+  EXPECT_EQ(kxemu_chip_regs(0)[0x00A], 0x00);
+  // A slice of the program, from the middle.
+  std::vector<uint32_t> part(5);
+  ASSERT_EQ(kxkovaio_DspRamRead(&h, 100, 5, part.data()), 0u);
+  EXPECT_TRUE(std::equal(part.begin(), part.end(), program.begin() + 100));
+}
+
+TEST_F(BoardDevice, DspTransfersAboveTheirLimitAreRefusedBeforeTouchingTheChip) {
+  std::vector<uint32_t> words(321);
+  EXPECT_EQ(kxkovaio_DspRamWrite(&h, 0, 321, words.data(), 0), 1u);
+  EXPECT_EQ(FT_ERRNO, 6u);
+  EXPECT_EQ(kxkovaio_DspRamRead(&h, 0, 321, words.data()), 1u);
+  EXPECT_EQ(kxkovaio_DspRamRead(&h, 0, 0, words.data()), 1u);
+  EXPECT_EQ(kxkovaio_DspRamWrite(&h, 5, 0, words.data(), 0), 1u);
+  EXPECT_EQ(kxemu_wire_count(0, 0), 0u);
+}
+
+TEST_F(BoardDevice, WriteBlocksAreLimitedTo4000Bytes) {
+  const bytes_t data = pattern(4001, 4);
+  EXPECT_EQ(kxkovaio_DutWrite(&h.chA, 0x1000, 4001, data.data(), 4001), FT_INVALID_PARAMETER);
+  const auto m = messages();
+  ASSERT_EQ(m.size(), 1u);
+  EXPECT_EQ(m[0].first, "Write block size of 4001 exceeds 4000 bytes!");
+  EXPECT_EQ(m[0].second, "Write Error");
+  EXPECT_EQ(kxemu_wire_count(0, 0), 0u);
+
+  ASSERT_EQ(kxkovaio_DutWrite(&h.chA, 0x1000, 4001, data.data(), 4000), FT_OK);
+  EXPECT_EQ(frames(h.chA), "S E W1000/4000 S E W1FA0/1");
+  EXPECT_EQ(wire(0, 0)[2].size(), 4013u);
+  EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(BoardDevice, BadArgumentsGiveTheirStatuses) {
+  uint8_t b[4] = {};
+  kxKovaIo_ChannelS closed{};
+  EXPECT_EQ(kxkovaio_DutRead(&closed, 0, 1, b), FT_INVALID_HANDLE);
+  EXPECT_EQ(kxkovaio_DutWrite(&closed, 0, 1, b, 4001), FT_INVALID_HANDLE);  // before the block-size check
+  EXPECT_TRUE(messages().empty());
+  EXPECT_EQ(kxkovaio_DutRead(nullptr, 0, 1, b), FT_INVALID_HANDLE);
+  EXPECT_EQ(kxkovaio_DutRead(&h.chA, 0, 0, b), FT_INVALID_PARAMETER);
+  EXPECT_EQ(kxkovaio_DutRead(&h.chA, 0, 1, nullptr), FT_INVALID_PARAMETER);
+  EXPECT_EQ(kxkovaio_DutRead(&h.chA, 0, 65537, b), FT_INVALID_PARAMETER);  // more than a frame can count
+  EXPECT_EQ(kxkovaio_DutWrite(&h.chA, 0, 0, b, 100), FT_INVALID_PARAMETER);
+  EXPECT_EQ(kxkovaio_DutWrite(&h.chA, 0, 4, nullptr, 100), FT_INVALID_PARAMETER);
+  EXPECT_EQ(kxkovaio_DutWrite(&h.chA, 0, 4, b, 0), FT_INVALID_PARAMETER);         // would never end
+  EXPECT_EQ(kxkovaio_DutWrite(&h.chA, 0xFFFE, 4, b, 100), FT_INVALID_PARAMETER);  // past 16-bit addresses
+  EXPECT_EQ(kxkovaio_DutEepromWriteEn(&h.chA, false), FT_INVALID_PARAMETER);
+  EXPECT_EQ(kxkovaio_DutEepromStatusGet(&h.chA, nullptr), FT_INVALID_PARAMETER);
+  EXPECT_EQ(kxemu_wire_count(0, 0), 0u);
+
+  EXPECT_EQ(kxKovaIo_DutRegRead(nullptr, 0, 1, b), 1u);
+  EXPECT_EQ(FT_ERRNO, 1u);
+  EXPECT_EQ(kxKovaIo_DutRegWrite(&h, 0, 0, b), 1u);
+  EXPECT_EQ(FT_ERRNO, 6u);
+  EXPECT_EQ(kxKovaIo_DutEepromRead(&h, 0, 1, nullptr), 1u);
+  EXPECT_EQ(FT_ERRNO, 6u);
+  kxKovaIo_HandleS none{};
+  EXPECT_EQ(kxKovaIo_DutEepromWrite(&none, 0, 1, b), 1u);
+  EXPECT_EQ(FT_ERRNO, 1u);
+}
+
+TEST_F(BoardDevice, BootAndConfigurationStatusesOrTheirRegisters) {
+  EXPECT_EQ(kxkovaio_DutEepromBootedStatus(&h), 0);
+  EXPECT_EQ(kxkovaio_DutConfigurationStatus(&h), 0);
+  EXPECT_EQ(frames(h.chA), "S E W0000/1 R0001/8 S E W0000/1 R0106/6 S E W0000/1 R0100/1");
+  kxemu_chip_regs(0)[0x008] = 0x10;
+  EXPECT_EQ(kxkovaio_DutEepromBootedStatus(&h), 0x10);
+  kxemu_chip_regs(0)[0x10B] = 0x02;
+  kxemu_chip_regs(0)[0x100] = 0x40;
+  EXPECT_EQ(kxkovaio_DutConfigurationStatus(&h), 0x42);
+  kxKovaIo_EvalBoardClose(&h);
+  EXPECT_EQ(kxkovaio_DutEepromBootedStatus(&h), -1);
+  EXPECT_EQ(kxkovaio_DutConfigurationStatus(&h), -1);
+  EXPECT_EQ(FT_ERRNO, 1u);
+}
+
+TEST_F(BoardDevice, TheChipEepromSpaceIsLeftForTheRegisterMapByTheNextRegisterAccess) {
+  const bytes_t data = pattern(32, 5);
+  ASSERT_EQ(kxKovaIo_DutEepromWrite(&h, 0x40, 32, data.data()), 0u);
+  EXPECT_EQ(kxemu_chip_regs(0)[0x000], 0x01);  // EESEL: the EEPROM is selected
+  uint8_t v = 0;
+  ASSERT_EQ(kxKovaIo_DutRegRead(&h, 0x030, 1, &v), 0u);
+  EXPECT_EQ(v, 0x19);
+  EXPECT_EQ(kxemu_chip_regs(0)[0x000], 0x00);
+  EXPECT_TRUE(std::equal(data.begin(), data.end(), kxemu_chip_eeprom(0) + 0x40));
+}
+
+}  // namespace

@@ -1,0 +1,324 @@
+// The emulated board end to end: failures in the middle of transfers and reconnection,
+// several boards, the choice from the environment and the state kept between runs.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "hal/hal_api.h"
+#include "tests/board/board_fixture.h"
+
+namespace {
+
+bytes_t pattern(size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  bytes_t b(n);
+  for (auto &x : b) x = static_cast<uint8_t>(rng());
+  return b;
+}
+
+std::string temp_path(const char *name) {
+  return ::testing::TempDir() + "/" + name + "_" + std::to_string(getpid());
+}
+
+using BoardFaults = board_fixture;
+
+TEST_F(BoardFaults, AClosedChannelGivesOne) {
+  uint8_t v;
+  EXPECT_EQ(kxKovaIo_DutRegRead(&h, 0x30, 1, &v), 1u);
+  EXPECT_EQ(FT_ERRNO, 1u);
+  open_board();
+  kxKovaIo_EvalBoardClose(&h);
+  EXPECT_EQ(kxkovaio_DutRegisterRead(&h.chA, 0x30, 1, &v), FT_INVALID_HANDLE);
+}
+
+TEST_F(BoardFaults, AHalfOpenBoardIsNotConnectedButItsChannelAStillWorks) {
+  ASSERT_EQ(kxKovaIo_EvalBoardChannelOpen(0, &h.chA), FT_OK);
+  bool open = true;
+  EXPECT_EQ(kxKovaIo_EvalBoardConnected(&h, &open), 1u);
+  EXPECT_FALSE(open);
+  EXPECT_EQ(FT_ERRNO, 18u);
+  EXPECT_NE(h.chA.handle, 0u);
+  EXPECT_EQ(h.chB.handle, 0u);
+}
+
+TEST_F(BoardFaults, AChipEepromThatStaysBusyFailsWithFour) {
+  open_board();
+  kxemu_faults_s f;
+  f.chip_eeprom_stuck_busy = true;
+  kxemu_faults_set(0, &f);
+  const bytes_t d = pattern(32, 1);
+  EXPECT_EQ(kxKovaIo_DutEepromWrite(&h, 0, 32, d.data()), 1u);
+  EXPECT_EQ(FT_ERRNO, 4u);
+  EXPECT_EQ(kxemu_stats(0).reads, 101u);  // the busy-wait's count of 100, plus the first read
+  EXPECT_EQ(kxemu_stats(0).writes, 101u);
+  EXPECT_TRUE(messages().empty());  // the chip's own EEPROM has no messages
+  EXPECT_NE(h.chA.handle, 0u);
+}
+
+TEST_F(BoardFaults, AShortFrameWriteGivesFour) {
+  open_board();
+  kxemu_faults_s f;
+  f.short_write_after = 5;  // the register data frame after the access select
+  f.short_write_keep = 7;
+  kxemu_faults_set(0, &f);
+  const bytes_t d = pattern(9, 2);
+  EXPECT_EQ(kxKovaIo_DutRegWrite(&h, 0x200, 9, d.data()), 1u);
+  EXPECT_EQ(FT_ERRNO, 4u);
+  EXPECT_EQ(kxemu_chip_regs(0)[0x200], kova_regs_defaults(0x200));  // the cut frame wrote nothing
+}
+
+TEST_F(BoardFaults, AReadThatTimesOutIsAFailureNotStaleData) {
+  open_board();
+  kxemu_faults_s f;
+  f.read_timeout_after = 2;  // the two reads of one register read pass, the next read times out
+  kxemu_faults_set(0, &f);
+  uint8_t v = 0x77;
+  const uint64_t before = kxemu_clock_us();
+  EXPECT_EQ(kxKovaIo_DutRegRead(&h, 0x030, 1, &v), 0u);  // two reads: status, then ID1
+  EXPECT_EQ(v, 0x19);
+  v = 0x77;
+  EXPECT_EQ(kxKovaIo_DutRegRead(&h, 0x030, 1, &v), 1u);  // its status read times out
+  EXPECT_EQ(FT_ERRNO, 4u);
+  EXPECT_GE(kxemu_clock_us() - before, 1000000u);
+  EXPECT_EQ(kxKovaIo_DutRegRead(&h, 0x030, 1, &v), 0u);  // one time-out only
+  EXPECT_EQ(v, 0x19);
+}
+
+TEST_F(BoardFaults, AFailedDspLoadLeavesTheChipInNormalMode) {
+  open_board();
+  kxemu_faults_s f;
+  f.read_timeout_after = 9;  // the status read before the data frame (fifth register write)
+  kxemu_faults_set(0, &f);
+  const uint32_t words[2] = {1, 2};
+  EXPECT_EQ(kxkovaio_DspRamWrite(&h, 0, 2, words, 7), 1u);
+  EXPECT_EQ(FT_ERRNO, 4u);
+  EXPECT_EQ(kxemu_dsp_ram(0)[0], 0u);
+  EXPECT_EQ(kxemu_chip_regs(0)[0x40B], 0x00);
+  EXPECT_EQ(kxemu_chip_regs(0)[0x00A], 0x00);
+}
+
+// Unplugging in the middle of a multi-block write at every possible transfer: the write
+// fails with the driver's status, the handles stay until closed, a frame cut off is not
+// carried out, and after reconnecting the chip holds the blocks written before the cut.
+TEST_F(BoardFaults, UnplugAtEveryTransferOfAMultiBlockWriteThenReconnect) {
+  open_board();
+  const bytes_t old = pattern(256, 3), fresh = pattern(256, 4);
+  ASSERT_EQ(kxKovaIo_DutEepromWrite(&h, 0x200, 256, old.data()), 0u);
+  kxemu_stats_clear(0);
+  ASSERT_EQ(kxKovaIo_DutEepromWrite(&h, 0x200, 256, fresh.data()), 0u);
+  const auto full = kxemu_stats(0);
+  const uint32_t transfers = static_cast<uint32_t>(full.writes + full.reads);
+  ASSERT_EQ(kxKovaIo_DutEepromWrite(&h, 0x200, 256, old.data()), 0u);
+
+  uint32_t failures = 0;
+  for (uint32_t n = 0; n < transfers + 5; ++n) {
+    kxemu_faults_s f;
+    f.unplug_after = static_cast<int32_t>(n);
+    kxemu_faults_set(0, &f);
+    const uint32_t r = kxKovaIo_DutEepromWrite(&h, 0x200, 256, fresh.data());
+    if (r == 0) {
+      // The emulated clock runs during polls, so one run may need fewer transfers.
+      EXPECT_TRUE(kxemu_plugged(0));
+      EXPECT_TRUE(std::equal(fresh.begin(), fresh.end(), kxemu_chip_eeprom(0) + 0x200));
+    } else {
+      ++failures;
+      EXPECT_EQ(FT_ERRNO, FT_IO_ERROR) << n;
+      EXPECT_FALSE(kxemu_plugged(0));
+      bool open = false;
+      EXPECT_EQ(kxKovaIo_EvalBoardConnected(&h, &open), 0u);
+      EXPECT_TRUE(open);  // the handles stay until the board is closed
+      // Whole pages only: each 32-byte page is all old or all new, new ones first.
+      const uint8_t *ee = kxemu_chip_eeprom(0) + 0x200;
+      uint32_t page = 0;
+      while (page < 8 && std::equal(fresh.begin() + 32 * page, fresh.begin() + 32 * (page + 1), ee + 32 * page)) ++page;
+      EXPECT_TRUE(std::equal(old.begin() + 32 * page, old.end(), ee + 32 * page)) << "cut after " << n;
+      ASSERT_EQ(kxKovaIo_EvalBoardClose(&h), 0u);
+      kxemu_replug(0);
+      open_board();
+      // Writing again finishes the job; then the old data goes back for the next round.
+      ASSERT_EQ(kxKovaIo_DutEepromWrite(&h, 0x200, 256, fresh.data()), 0u);
+      EXPECT_TRUE(std::equal(fresh.begin(), fresh.end(), kxemu_chip_eeprom(0) + 0x200));
+    }
+    kxemu_faults_set(0, nullptr);
+    ASSERT_EQ(kxKovaIo_DutEepromWrite(&h, 0x200, 256, old.data()), 0u);
+  }
+  EXPECT_GE(failures, transfers - 4);
+}
+
+TEST_F(BoardFaults, AnUnpluggedBoardLeavesTheListAndComesBackWithItsChip) {
+  open_board();
+  const uint8_t v = 0x5C;
+  ASSERT_EQ(kxKovaIo_DutRegWrite(&h, 0x206, 1, &v), 0u);
+  kxemu_unplug(0);
+  uint32_t n = 9;
+  ASSERT_EQ(kxKovaIo_ChannelCount(&n), 0u);
+  EXPECT_EQ(n, 0u);
+  uint8_t back = 0;
+  EXPECT_EQ(kxKovaIo_DutRegRead(&h, 0x206, 1, &back), 1u);
+  EXPECT_EQ(FT_ERRNO, 4u);
+  EXPECT_EQ(kxKovaIo_EvalBoardClose(&h), 0u);
+  kxemu_replug(0);
+  open_board();
+  ASSERT_EQ(kxKovaIo_DutRegRead(&h, 0x206, 1, &back), 0u);
+  EXPECT_EQ(back, 0x5C);
+}
+
+using BoardEmulator = board_fixture;
+
+TEST_F(BoardEmulator, EachDeviceHasItsIdentity) {
+  const struct {
+    const char *devices;
+    uint8_t id2;
+  } cases[] = {{"40089", 0x71}, {"KX40110:0", 0x00}, {"40112", 0x21}, {"kx40075:1", 0x51}, {"40113:0", 0x30}};
+  for (const auto &c : cases) {
+    install(c.devices);
+    EXPECT_EQ(kxemu_chip_regs(0)[0x030], 0x19) << c.devices;
+    EXPECT_EQ(kxemu_chip_regs(0)[0x031], c.id2) << c.devices;
+  }
+  kxemu_config_s cfg{};
+  char err[256];
+  const std::pair<const char *, const char *> bad[] = {
+      {"", "''"}, {"foo", "'foo'"}, {"40001", "'40001'"}, {"40000:2", "'40000:2'"}, {"40000,", "''"}, {"KX", "'KX'"}};
+  for (const auto &b : bad) {
+    EXPECT_FALSE(kxemu_config_parse(b.first, &cfg, err, sizeof err)) << b.first;
+    EXPECT_NE(std::string(err).find(b.second), std::string::npos) << err;
+  }
+}
+
+TEST_F(BoardEmulator, SeveralBoardsAreListedAndKeptApart) {
+  install("40000,40089:0");
+  kxKovaIo_BoardListS list;
+  ASSERT_EQ(kxKovaIo_BoardListRefresh(&list, nullptr, nullptr), 0u);
+  ASSERT_EQ(list.count, 2u);
+  EXPECT_EQ(list.boardInfo[1].chanA, 2u);
+  EXPECT_EQ(list.boardInfo[1].chanB, 3u);
+  EXPECT_EQ(list.boardInfo[1].locIdA, 0x1011u);
+  EXPECT_STREQ(list.lines[1], "2: Kova Emulated Board A");
+  char serial[FT_SERIAL_LEN];
+  ASSERT_EQ(FT_GetDeviceInfoDetail(2, nullptr, nullptr, nullptr, nullptr, serial, nullptr, nullptr), FT_OK);
+  EXPECT_STREQ(serial, "EMU0001A");
+  open_board(1);
+  uint8_t id2 = 0;
+  ASSERT_EQ(kxKovaIo_DutRegRead(&h, 0x031, 1, &id2), 0u);
+  EXPECT_EQ(id2, 0x70);
+  const uint8_t v = 0xA5;
+  ASSERT_EQ(kxKovaIo_DutRegWrite(&h, 0x300, 1, &v), 0u);
+  EXPECT_EQ(kxemu_chip_regs(1)[0x300], 0xA5);
+  EXPECT_EQ(kxemu_chip_regs(0)[0x300], 0x00);
+  EXPECT_EQ(kxemu_wire_count(0, 0), 0u);
+}
+
+TEST_F(BoardEmulator, TheEnvironmentChoosesTheEmulator) {
+  kxemu_remove();
+  setenv("KOVA_EMULATED_BOARD", "40112", 1);
+  unsetenv("KOVA_EMULATED_BOARD_STATE");
+  ft_backend_use(nullptr);
+  uint32_t n = 0;
+  EXPECT_EQ(FT_CreateDeviceInfoList(&n), FT_OK);
+  EXPECT_EQ(n, 2u);
+  EXPECT_TRUE(kxemu_active());
+  EXPECT_EQ(kxemu_chip_regs(0)[0x031], 0x21);
+  char err[256];
+  EXPECT_FALSE(ft_backend_env_error(err, sizeof err));
+
+  kxemu_remove();
+  setenv("KOVA_EMULATED_BOARD", "KX99", 1);
+  ft_backend_use(nullptr);
+  EXPECT_EQ(FT_CreateDeviceInfoList(&n), FT_OTHER_ERROR);
+  EXPECT_EQ(n, 0u);
+  ASSERT_TRUE(ft_backend_env_error(err, sizeof err));
+  EXPECT_NE(std::string(err).find("KOVA_EMULATED_BOARD"), std::string::npos) << err;
+  unsetenv("KOVA_EMULATED_BOARD");
+  ft_backend_use(nullptr);
+  install();
+}
+
+TEST_F(BoardEmulator, TheStateFileKeepsTheChipBetweenRuns) {
+  const std::string path = temp_path("emu_state");
+  std::remove(path.c_str());
+  install("40000,40075", path.c_str());
+  open_board(1);
+  const bytes_t regs = pattern(16, 5), ee = pattern(64, 6), brd = pattern(40, 7);
+  const uint32_t words[4] = {0x111111, 0x222222, 0x333333, 0xFFFFFF};
+  ASSERT_EQ(kxKovaIo_DutRegWrite(&h, 0x200, 16, regs.data()), 0u);
+  ASSERT_EQ(kxKovaIo_DutEepromWrite(&h, 0x80, 64, ee.data()), 0u);
+  ASSERT_EQ(kxKovaIo_EvalBrdEepromWrite(&h, 0x1234, 40, brd.data(), 16), 0u);
+  ASSERT_EQ(kxkovaio_DspRamWrite(&h, 0, 4, words, 0x4321), 0u);
+  ASSERT_EQ(kxKovaIo_EvalBoardClose(&h), 0u);  // closing saves
+  kxemu_remove();
+  std::ifstream probe(path + ".tmp." + std::to_string(getpid()));
+  EXPECT_FALSE(probe.good());  // written through a temporary file that was renamed
+
+  install("40000,40075", path.c_str());
+  open_board(1);
+  bytes_t back(64);
+  ASSERT_EQ(kxKovaIo_DutRegRead(&h, 0x200, 16, back.data()), 0u);
+  EXPECT_TRUE(std::equal(regs.begin(), regs.end(), back.begin()));
+  ASSERT_EQ(kxKovaIo_DutEepromRead(&h, 0x80, 64, back.data()), 0u);
+  EXPECT_EQ(back, ee);
+  ASSERT_EQ(kxKovaIo_EvalBrdEepromRead(&h, 0x1234, 40, back.data()), 0u);
+  EXPECT_TRUE(std::equal(brd.begin(), brd.end(), back.begin()));
+  uint32_t wback[4];
+  ASSERT_EQ(kxkovaio_DspRamRead(&h, 0, 4, wback), 0u);
+  EXPECT_TRUE(std::equal(words, words + 4, wback));
+  EXPECT_EQ(kxemu_chip_regs(1)[0x032], 0x21);
+  EXPECT_EQ(kxemu_chip_regs(0)[0x200], 0x00);  // board 0 untouched
+  kxKovaIo_EvalBoardClose(&h);
+  kxemu_remove();
+
+  // Another device in the same slot is refused with a text naming the file.
+  kxemu_config_s cfg{};
+  std::snprintf(cfg.state_path, sizeof cfg.state_path, "%s", path.c_str());
+  char err[512];
+  ASSERT_TRUE(kxemu_config_parse("40000,40089", &cfg, err, sizeof err));
+  EXPECT_FALSE(kxemu_install(&cfg, err, sizeof err));
+  EXPECT_NE(std::string(err).find(path), std::string::npos) << err;
+  EXPECT_NE(std::string(err).find("KX40075"), std::string::npos) << err;
+  EXPECT_FALSE(kxemu_active());
+  std::remove(path.c_str());
+  install();
+}
+
+TEST_F(BoardEmulator, ACorruptStateFileIsAnErrorNamingIt) {
+  const std::string path = temp_path("emu_corrupt");
+  std::remove(path.c_str());
+  install("40000", path.c_str());
+  ASSERT_TRUE(kxemu_state_save(nullptr, 0));
+  kxemu_remove();
+  std::string good;
+  {
+    std::ifstream in(path);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    good = ss.str();
+  }
+  const auto damaged = [&](const std::string &text) {
+    std::ofstream(path) << text;
+    kxemu_config_s cfg{};
+    std::snprintf(cfg.state_path, sizeof cfg.state_path, "%s", path.c_str());
+    char err[512] = "";
+    kxemu_config_parse("40000", &cfg, err, sizeof err);
+    const bool ok = kxemu_install(&cfg, err, sizeof err);
+    EXPECT_FALSE(ok) << text.substr(0, 60);
+    EXPECT_NE(std::string(err).find(path), std::string::npos) << err;
+    return std::string(err);
+  };
+  EXPECT_NE(damaged("").find("line 1"), std::string::npos);
+  EXPECT_NE(damaged("garbage\n").find("not an emulated board state file"), std::string::npos);
+  EXPECT_NE(damaged(good.substr(0, good.size() / 2)).find("corrupt"), std::string::npos);
+  std::string bad_hex = good;
+  bad_hex[bad_hex.find("chip-eeprom") + 20] = 'G';
+  EXPECT_NE(damaged(bad_hex).find("line 69"), std::string::npos);
+  EXPECT_NE(damaged(good + "more\n").find("after"), std::string::npos);
+  std::string short_line = good;
+  short_line.erase(short_line.find("board-eeprom") + 20, 2);
+  damaged(short_line);
+  std::remove(path.c_str());
+}
+
+}  // namespace
