@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "app/freq_entry.h"
 #include "files/hal_config_file.h"
 #include "hal/dsp_program.h"
 #include "hal/hal_fields.h"
@@ -56,6 +57,33 @@ bool parse_sysclk(const std::string &text, int32_t *sysclk) {
 
 }  // namespace
 
+bool parse_typed_frequency(const std::string &text, fprec_s *out, std::string *why) {
+  const size_t c1 = text.find(':');
+  if (c1 == std::string::npos) {
+    if (frequency_from_mhz_text(text, out)) return true;
+    *why = "expected MHz from 0 to 4294.967295, or BASE_MHZ:NUMERATOR[:DENOMINATOR]";
+    return false;
+  }
+  const size_t c2 = text.find(':', c1 + 1);
+  const std::string num = text.substr(c1 + 1, c2 == std::string::npos ? std::string::npos : c2 - c1 - 1);
+  const std::string den = c2 == std::string::npos ? "1" : text.substr(c2 + 1);
+  freq_calc_s calc{0, 1, 1};
+  const freq_scrub_s n = FreqMultDivText_Scrub(num), d = FreqMultDivText_Scrub(den);
+  if (!n.accepted || !d.accepted) {
+    *why = "numerator and denominator must be whole numbers above 0 (products such as 4*25 allowed)";
+    if (!n.error.empty() || !d.error.empty()) *why += ": " + (n.error.empty() ? d.error : n.error);
+    return false;
+  }
+  calc.numerator = n.value;
+  calc.denominator = d.value;
+  if (!freq_calc_set_base(&calc, text.substr(0, c1))) {
+    *why = "the base must be MHz from 0 to 100000";
+    return false;
+  }
+  set_fprec_s(out, calc.base_hz, calc.numerator, calc.denominator);
+  return true;
+}
+
 void add_config_options(CLI::App *cmd, config_options_s *o, bool with_set) {
   cmd->add_option("--device", o->device, "Device: 40000, 40075, 40089, 40110, 40111, 40112, 40113 (KX prefix allowed)")
       ->capture_default_str();
@@ -64,6 +92,14 @@ void add_config_options(CLI::App *cmd, config_options_s *o, bool with_set) {
   cmd->add_option("--xa-mode", o->xa_mode,
                   "XA pins: 0 disabled, 1 XO, 2 TCXO, 3 XTAL, 4 XTAL doubled, 5 XO doubled, 6 TCXO doubled (default 1)");
   cmd->add_option("--sysclk", o->sysclk, "System clock: XA or RO (default RO in SYN, XA otherwise)");
+  if (with_set) {
+    cmd->add_option("--xa", o->xa, "XA frequency: MHz, or BASE_MHZ:NUMERATOR[:DENOMINATOR]");
+    for (int i = 0; i < 3; ++i) {
+      const std::string n = std::to_string(i + 1);
+      cmd->add_option("--ic" + n, o->ic[i], "IC" + n + " frequency (enables the input): MHz or BASE_MHZ:NUM[:DEN]");
+      cmd->add_option("--oc" + n, o->oc[i], "OC" + n + " frequency: MHz or BASE_MHZ:NUM[:DEN]");
+    }
+  }
   if (with_set)
     cmd->add_option("--set", o->sets, "FIELD=VALUE: set any configuration field after initialisation "
                                       "(integers decimal or 0x hex; frequencies F or F,N,M)");
@@ -138,6 +174,31 @@ bool config_initialise(const config_options_s &o, hal_api_s *hal, option_error_s
     hal->jitter_mode_e = jitter_mode_rj_e;
     hal->init_api_mode_e = init_api_full_e;
     init_api(hal);
+  }
+
+  // Frequencies as typed, before --set so that a field set by name has the last word.
+  struct typed_s {
+    const std::string *text;
+    const char *option;
+    fprec_s *field;
+    uint32_t *enable;
+  } typed[] = {
+      {&o.xa, "--xa", &hal->xa_freq_s, nullptr},
+      {&o.ic[0], "--ic1", &hal->ic1_freq_s, &hal->icen_ic1en_u1},
+      {&o.ic[1], "--ic2", &hal->ic2_freq_s, &hal->icen_ic2en_u1},
+      {&o.ic[2], "--ic3", &hal->ic3_freq_s, &hal->icen_ic3en_u1},
+      {&o.oc[0], "--oc1", &hal->oc1_freq_s, nullptr},
+      {&o.oc[1], "--oc2", &hal->oc2_freq_s, nullptr},
+      {&o.oc[2], "--oc3", &hal->oc3_freq_s, nullptr},
+  };
+  for (const auto &t : typed) {
+    if (t.text->empty()) continue;
+    std::string why;
+    if (!parse_typed_frequency(*t.text, t.field, &why)) {
+      err->message = std::string(t.option) + ": \"" + *t.text + "\": " + why;
+      return false;
+    }
+    if (t.enable) *t.enable = t.field->f != 0 ? 1 : 0;
   }
 
   for (const std::string &s : o.sets) {

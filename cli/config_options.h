@@ -15,9 +15,17 @@ struct config_options_s {
   std::vector<std::string> sets;
   std::string dsp_program;
   std::string config_file;  // start from a configuration text file instead of the device options
+  // Frequencies as typed: MHz, or BASE_MHZ:NUMERATOR[:DENOMINATOR] as the calculator takes them.
+  std::string xa, ic[3], oc[3];
 };
 
-// Adds --device, --rev, --mode, --xa-mode, --sysclk, --set, --config and --dsp-program to a command.
+// Reads a typed frequency: "156.25" (MHz) or "BASE:NUM[:DEN]" with the calculator's rules
+// (NUM and DEN may be products such as "4*25"; a base above 4294.967295 MHz is factored).
+// False with *why set when the text is refused.
+bool parse_typed_frequency(const std::string &text, fprec_s *out, std::string *why);
+
+// Adds --device, --rev, --mode, --xa-mode, --sysclk, the frequencies (--xa, --ic1..3,
+// --oc1..3), --set, --config and --dsp-program to a command.
 void add_config_options(CLI::App *cmd, config_options_s *opts, bool with_set);
 
 // A bad option: the message names the option; the tool exits with status 2.

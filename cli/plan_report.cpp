@@ -12,15 +12,17 @@ void freq(const char *label, fprec_s v) {
 bool is_set(fprec_s v) { return v.f != 0 && v.n != 0 && v.m != 0; }
 
 struct oc_view_s {
-  fprec_s req, achieved, n_freq;
+  fprec_s req, lsdiv_freq, msdiv_freq, n_freq;
   uint32_t divsel, msdiv, lsdiv, lssel, en;
+  // The output runs from the LSDIV when LSSEL is set, else straight from the MSDIV.
+  fprec_s achieved() const { return lssel ? lsdiv_freq : msdiv_freq; }
 };
 
 oc_view_s oc_view(const hal_api_s *h, int i) {
   switch (i) {
-    case 0: return {h->oc1_freq_s, h->oc1_lsdiv_freq_s, h->oc1n_freq_s, h->oc1cr3_divsel_u1, h->oc1_msdiv_u8, h->oc1_lsdiv_u32, h->oc1cr3_lssel_u1, h->ocen_oc1en_u1};
-    case 1: return {h->oc2_freq_s, h->oc2_lsdiv_freq_s, h->oc2n_freq_s, h->oc2cr3_divsel_u1, h->oc2_msdiv_u8, h->oc2_lsdiv_u32, h->oc2cr3_lssel_u1, h->ocen_oc2en_u1};
-    default: return {h->oc3_freq_s, h->oc3_lsdiv_freq_s, h->oc3n_freq_s, h->oc3cr3_divsel_u1, h->oc3_msdiv_u8, h->oc3_lsdiv_u32, h->oc3cr3_lssel_u1, h->ocen_oc3en_u1};
+    case 0: return {h->oc1_freq_s, h->oc1_lsdiv_freq_s, h->oc1_msdiv_freq_s, h->oc1n_freq_s, h->oc1cr3_divsel_u1, h->oc1_msdiv_u8, h->oc1_lsdiv_u32, h->oc1cr3_lssel_u1, h->ocen_oc1en_u1};
+    case 1: return {h->oc2_freq_s, h->oc2_lsdiv_freq_s, h->oc2_msdiv_freq_s, h->oc2n_freq_s, h->oc2cr3_divsel_u1, h->oc2_msdiv_u8, h->oc2_lsdiv_u32, h->oc2cr3_lssel_u1, h->ocen_oc2en_u1};
+    default: return {h->oc3_freq_s, h->oc3_lsdiv_freq_s, h->oc3_msdiv_freq_s, h->oc3n_freq_s, h->oc3cr3_divsel_u1, h->oc3_msdiv_u8, h->oc3_lsdiv_u32, h->oc3cr3_lssel_u1, h->ocen_oc3en_u1};
   }
 }
 
@@ -52,11 +54,12 @@ void print_plan_text(const hal_api_s *h) {
       std::printf("  OC%d            not used\n", i + 1);
       continue;
     }
-    const bool exact = fprec_compare(o.req, o.achieved) == 0;
+    const fprec_s achieved = o.achieved();
+    const bool exact = fprec_compare(o.req, achieved) == 0;
     std::printf("  OC%d            %.12g MHz from HSDIV%u, MSDIV %" PRIu32 ", LSDIV %" PRIu32 "%s -> %.12g MHz%s\n", i + 1,
                 fprec_s_2_double_mhz(o.req), o.divsel + 1, o.msdiv, o.lsdiv, o.lssel ? " (in use)" : "",
-                fprec_s_2_double_mhz(o.achieved), exact ? " exact" : " NOT EXACT");
-    if (is_set(o.n_freq) && fprec_compare(o.n_freq, o.achieved) != 0)
+                fprec_s_2_double_mhz(achieved), exact ? " exact" : " NOT EXACT");
+    if (is_set(o.n_freq) && fprec_compare(o.n_freq, achieved) != 0)
       std::printf("  OC%dN           %.12g MHz\n", i + 1, fprec_s_2_double_mhz(o.n_freq));
   }
   if (h->kova_mode_e == kova_mode_ja_e) {

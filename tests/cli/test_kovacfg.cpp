@@ -121,8 +121,13 @@ TEST(Kovacfg, PlanSetsFieldsAndReportsThePlan) {
   const auto ratio = [](const nlohmann::json &v) {
     return static_cast<long double>(v[0].get<uint32_t>()) * v[1].get<uint32_t>() / v[2].get<uint32_t>();
   };
-  EXPECT_EQ(ratio(f["oc1_lsdiv_freq_s"]), 156250000.0L);
-  EXPECT_NEAR(static_cast<double>(ratio(f["oc2_lsdiv_freq_s"])), 100000000.0 / 3, 1e-6);
+  // An output runs from its LSDIV when LSSEL is set, else from its MSDIV.
+  const auto achieved = [&](int n) {
+    const std::string o = "oc" + std::to_string(n);
+    return ratio(f[o + (f[o + "cr3_lssel_u1"] == 1 ? "_lsdiv_freq_s" : "_msdiv_freq_s")]);
+  };
+  EXPECT_EQ(achieved(1), 156250000.0L);
+  EXPECT_NEAR(static_cast<double>(achieved(2)), 100000000.0 / 3, 1e-6);
   EXPECT_GT(f["oc1_msdiv_u8"].get<uint32_t>(), 0u);
 
   // The register image: all 2048 bytes, with the outputs enabled.
@@ -166,6 +171,25 @@ TEST(Kovacfg, PlanErrorsAndBadFields) {
     EXPECT_EQ(e.status, 2) << c.args;
     EXPECT_EQ(count_lines(e.err), 1) << c.args << ": " << e.err;
     EXPECT_NE(e.err.find(c.names), std::string::npos) << c.args << ": " << e.err;
+  }
+}
+
+TEST(Kovacfg, FrequenciesAsTyped) {
+  const auto r = run("plan --mode JA --device 40000 --ic1 19.44 --oc1 156.25 --oc2 5000:1:40 --oc3 100:2*5:30 --json");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto f = nlohmann::json::parse(r.out)["fields"];
+  EXPECT_EQ(f["ic1_freq_s"], nlohmann::json({19440000, 1, 1}));
+  EXPECT_EQ(f["icen_ic1en_u1"], 1);  // a typed input frequency enables the input
+  EXPECT_EQ(f["oc1_freq_s"], nlohmann::json({156250000, 1, 1}));
+  // 5000 MHz does not fit 32 bits: its factor 10 leaves base and denominator together.
+  EXPECT_EQ(f["oc2_freq_s"], nlohmann::json({500000000, 1, 4}));
+  EXPECT_EQ(f["oc3_freq_s"], nlohmann::json({100000000, 10, 30}));
+  for (const char *bad : {"--oc1 abc", "--oc1 4294.967296", "--ic2 100:0", "--xa 1:x", "--oc3 200000:1:1"}) {
+    const auto e = run(std::string("plan ") + bad);
+    EXPECT_EQ(e.status, 2) << bad;
+    EXPECT_EQ(count_lines(e.err), 1) << bad << ": " << e.err;
+    const std::string option = std::string(bad).substr(0, std::string(bad).find(' '));
+    EXPECT_NE(e.err.find(option + ":"), std::string::npos) << e.err;
   }
 }
 
