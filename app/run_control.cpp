@@ -6,7 +6,6 @@
 #include "app/user_dialog.h"
 #include "hal/calc_expert.h"
 #include "hal/calc_hal.h"
-#include "hal/hal_obj.h"
 #include "regs/build_regs.h"
 #include "regs/seq.h"
 #include "regs/status.h"
@@ -19,8 +18,6 @@ namespace {
 constexpr uint32_t kBurstMax = 1024;
 constexpr uint32_t kStatusFirst = 0x030, kStatusCount = 112;
 constexpr uint32_t kFreqzFirst = 0x420, kFreqzCount = 5;
-constexpr uint32_t kPacr1 = 0x01B;
-constexpr uint8_t kPacr1Held = 0x1F;
 
 bool stage(__dev_GuiParamS *p, hal_api_s *hal, const char *name, uint32_t module, void (*fn)(hal_api_s *)) {
   if (SUDisableCalcChkBxIsChecked) return true;
@@ -154,8 +151,8 @@ bool seq_write_bursts(const std::function<bool(get_seq_s *)> &next,
 bool HalUtil_WriteSequence(__dev_GuiParamS *p, hal_api_s *hal, bool bDiffOnly, const write_progress_fn &progress) {
   const int32_t mode = bDiffOnly ? get_seq_changes_e : get_seq_all_e;
   if (SUDisableCalcChkBxIsChecked) return true;
-  hal_obj_s *obj = hal_obj(hal);
-  if (!obj) return false;
+  std::vector<uint8_t> confirmed(KOVA_REG_COUNT);
+  if (!seq_written_get(hal, confirmed.data())) return false;
   get_seq_s rec;
   if (!GuiUtil_EvalBoardConnected(p, hal)) {
     while (get_seq(hal, mode, &rec))
@@ -166,24 +163,18 @@ bool HalUtil_WriteSequence(__dev_GuiParamS *p, hal_api_s *hal, bool bDiffOnly, c
   // bursts that reached it. get_seq records every entry it hands out as written; after a
   // failed burst this copy is put back, so nothing counts as written that did not arrive and
   // the next changes-only write sends it again.
-  std::vector<uint8_t> confirmed(obj->written, obj->written + KOVA_REG_COUNT);
   uint32_t done = 0;
   const bool ok = seq_write_bursts(
       [&](get_seq_s *r) { return get_seq(hal, mode, r) != 0; },
       [&](uint32_t start, const uint8_t *bytes, uint32_t count) {
         if (!gui_write_reg_checked(p, hal, start, count, bytes, false)) return false;
-        // As get_seq records it: PACR1's RST, TRIG and ARM act once and are never held.
-        for (uint32_t i = 0; i < count && start + i < KOVA_REG_COUNT; ++i)
-          confirmed[start + i] = start + i == kPacr1 ? bytes[i] & kPacr1Held : bytes[i];
+        for (uint32_t i = 0; i < count && start + i < KOVA_REG_COUNT; ++i) confirmed[start + i] = bytes[i];
         done += count;
         if (progress) progress(done);
         return true;
       },
       [&](uint32_t wait) { GuiLogMessage(p, ("W , " + std::to_string(wait)).c_str(), kova_log_regwrite_e); });
-  if (!ok) {
-    std::memcpy(obj->written, confirmed.data(), KOVA_REG_COUNT);
-    get_seq(hal, -1, &rec);  // a mode the sequence does not know only resets its state
-  }
+  if (!ok) seq_written_set(hal, confirmed.data());
   return ok;
 }
 

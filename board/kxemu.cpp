@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "board/kxemu_state.h"
+#include "files/eeprom_decode.h"
 #include "hal/hal_api.h"
 
 namespace {
@@ -136,6 +137,8 @@ bool beeprom_busy(const board_s &b) {
   return b.faults.board_eeprom_stuck_busy || emu().clock_ns < b.eeprom.busy_until_ns;
 }
 
+void chip_boot_from_eeprom(chip_s &c);
+
 void chip_power_on(board_s &b) {
   chip_s &c = b.chip;
   for (uint32_t a = 0; a < KXEMU_CHIP_REGS; ++a) c.regs[a] = static_cast<uint8_t>(kova_regs_defaults(a));
@@ -147,9 +150,35 @@ void chip_power_on(board_s &b) {
   c.port = spi_port_s{};
   c.dsp_addr = c.dsp_bytes = c.dsp_acc = c.dsp_raddr = c.dsp_rbyte = 0;
   c.dsp_id = false;
+  chip_boot_from_eeprom(c);
 }
 
 uint8_t dpll_mode(const chip_s &c) { return c.regs[kRegDpllcr1]; }
+
+void chip_write_byte(chip_s &c, uint8_t v);
+
+// A chip whose EEPROM holds a valid boot image configures itself from it when it comes out
+// of reset: the common code and branch 0's writes over the reset defaults, and the branch
+// offsets in EEOFF0..EEOFF3 (0x001..0x008). Address 0 of the EEPROM space is EESEL, which
+// reads 1 there, so the image is read with that byte.
+void chip_boot_from_eeprom(chip_s &c) {
+  std::vector<uint8_t> image(c.eeprom, c.eeprom + KXEMU_CHIP_EEPROM_SIZE);
+  image[0] = 0x01;
+  eeprom_decoded_s d;
+  if (!eeprom_image_decode(image.data(), image.size(), &d) || !d.checksum_ok || !d.errors.empty()) return;
+  const spi_port_s saved = c.port;
+  c.port = spi_port_s{};
+  for (const eeprom_boot_step_s &st : eeprom_boot_steps(d, 0)) {
+    if (st.wait) continue;  // the emulated chip settles at once
+    c.port.addr = st.address;
+    chip_write_byte(c, st.data);
+  }
+  for (uint32_t b = 0; b < KOVA_EEPROM_BRANCHES; ++b) {
+    c.regs[1 + 2 * b] = static_cast<uint8_t>(d.branch_offset[b]);
+    c.regs[2 + 2 * b] = static_cast<uint8_t>((c.regs[2 + 2 * b] & 0xE0) | ((d.branch_offset[b] >> 8) & 0x1F));
+  }
+  c.port = saved;
+}
 
 void dsp_mode_set(chip_s &c, uint8_t v) {
   if (v == kDspWrite) {

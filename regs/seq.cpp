@@ -420,3 +420,20 @@ uint32_t get_seq(hal_api_s *hal, int32_t mode, get_seq_s *record) {
       return 0;
   }
 }
+
+bool seq_written_get(const hal_api_s *hal, uint8_t *bytes) {
+  const hal_obj_s *obj = hal_obj(hal);
+  if (!obj || !bytes) return false;
+  std::memcpy(bytes, obj->written, KOVA_REG_COUNT);
+  return true;
+}
+
+bool seq_written_set(hal_api_s *hal, const uint8_t *bytes) {
+  hal_obj_s *obj = hal_obj(hal);
+  if (!obj || !bytes) return false;
+  seq_ctx_s c{hal, obj->regs, obj->written, obj->seq};
+  std::memcpy(c.wr, bytes, KOVA_REG_COUNT);
+  c.wr[REG_PACR1] &= PACR1_HELD;  // the one-shot bits are never held
+  reset_state(c);
+  return true;
+}

@@ -32,6 +32,12 @@ constexpr uint32_t KOVA_SEQ_WAIT = 10;
 // nothing.
 uint32_t get_seq(hal_api_s *hal, int32_t mode, get_seq_s *record);
 
+// The written image: what the chip is taken to hold (2048 bytes). False without an object.
+bool seq_written_get(const hal_api_s *hal, uint8_t *bytes);
+// Replaces the written image, for instance with the registers read from a chip or with what
+// reached the chip before a write failed, and resets the sequencing state.
+bool seq_written_set(hal_api_s *hal, const uint8_t *bytes);
+
 // Indexes of the sequencing words in the HAL object's 24 sequencing and status words.
 // Words from seq_words_used on are free; the status decode keeps its word there.
 enum : int {

@@ -8,6 +8,10 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   pkg-config libftdi1-dev
 )
+# The libFuzzer targets (fuzz/) need clang: scripts/setup.sh --fuzz adds it.
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -116,6 +116,25 @@ TEST_F(Seq, ChangesOnlyWithNothingChangedHandsOutNothing) {
   EXPECT_EQ(rec.address + rec.value + rec.wait, 0u);
 }
 
+// A chip read back (or what reached it before a write failed) becomes the written image:
+// only the registers that differ from it go out.
+TEST_F(Seq, WrittenImageCanBeReplaced) {
+  mark_written();
+  std::vector<uint8_t> chip(KOVA_REG_COUNT);
+  ASSERT_TRUE(seq_written_get(h.get(), chip.data()));
+  chip[0x301] ^= 0x44;
+  chip[0x01B] = 0xE0 | 0x02;  // PACR1's one-shot bits are never held
+  set(0x01B, 0x02);
+  ASSERT_TRUE(seq_written_set(h.get(), chip.data()));
+  EXPECT_EQ(changes(), (std::vector<W>{{0x301, get_reg(h.get(), 0x301), 0}}));
+  std::vector<uint8_t> back(KOVA_REG_COUNT);
+  ASSERT_TRUE(seq_written_get(h.get(), back.data()));
+  EXPECT_EQ(back[0x01B], 0x02);
+  hal_api_s none{};
+  EXPECT_FALSE(seq_written_set(&none, chip.data()));
+  EXPECT_FALSE(seq_written_get(&none, back.data()));
+}
+
 TEST_F(Seq, ChangedBytesComeInSequenceOrder) {
   mark_written();
   set(0x00C, 0x03);
