@@ -1,14 +1,12 @@
 // kovacfg board: the evaluation boards on the USB (or emulated ones), and direct access to
 // a chip's registers, its EEPROM and the board EEPROM.
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "board/ft_driver.h"
-#include "board/kxemu.h"
+#include "app/board_session.h"
 #include "board/kxkovaio.h"
 #include "cli/commands.h"
 
@@ -43,18 +41,6 @@ int board_failure(const std::string &message) {
   return kExitEngineError;
 }
 
-std::string status_text(uint32_t st) {
-  switch (st) {
-    case FT_INVALID_HANDLE: return "driver status 1, invalid handle";
-    case FT_DEVICE_NOT_FOUND: return "driver status 2, device not found";
-    case FT_DEVICE_NOT_OPENED: return "driver status 3, device not opened";
-    case FT_IO_ERROR: return "driver status 4, I/O error: the board was unplugged or does not answer";
-    case FT_INVALID_PARAMETER: return "driver status 6, invalid parameter";
-    case FT_OTHER_ERROR: return "driver status 18, other error";
-    default: return "driver status " + std::to_string(st);
-  }
-}
-
 // ---------------------------------------------------------------------------------------
 // Arguments.
 
@@ -85,77 +71,19 @@ uint32_t space_of(target_e t) { return t == target_registers_e ? 0x800 : 0x10000
 // ---------------------------------------------------------------------------------------
 // Driver, list and board.
 
-// Sets up the driver: the emulator when asked on the command line or in the environment,
-// else the real boards. 0, or the exit status after a message.
-int set_up_driver(const board_options_s &o) {
-  const bool from_option = o.emulator && o.emulator->count() > 0;
-  const char *env = std::getenv("KOVA_EMULATED_BOARD");
-  if (from_option || (env && *env)) {
-    kxemu_config_s cfg{};
-    if (const char *state = std::getenv("KOVA_EMULATED_BOARD_STATE"))
-      std::snprintf(cfg.state_path, sizeof cfg.state_path, "%s", state);
-    std::string devices = from_option && !o.emulator_devices.empty() ? o.emulator_devices
-                          : env && *env                              ? env
-                                                                     : "40089";
-    char err[1200];
-    if (!kxemu_config_parse(devices.c_str(), &cfg, err, sizeof err))
-      return cli_bad_options(std::string(from_option && !o.emulator_devices.empty() ? "--emulator" : "KOVA_EMULATED_BOARD") +
-                             ": " + err);
-    if (!kxemu_install(&cfg, err, sizeof err)) return board_failure(err);
-  } else {
-    ft_backend_use(ft_libftdi_backend());
-  }
-  if (!o.trace.empty()) {
-    if (!ft_trace_open(o.trace.c_str()))
-      return cli_bad_options("--usb-trace: cannot create " + o.trace + ": " + std::strerror(errno));
-  } else if (ft_trace_env_failed()) {
-    return cli_bad_options(std::string("KOVA_USB_TRACE: cannot create ") + std::getenv("KOVA_USB_TRACE"));
-  }
-  return 0;
+board_session_opts_s session_opts(const board_options_s &o) {
+  board_session_opts_s so;
+  so.emulator = o.emulator && o.emulator->count() > 0;
+  so.emulator_devices = o.emulator_devices;
+  so.board = o.board;
+  so.trace = o.trace;
+  so.usb_log = o.usb_log;
+  so.read_id = false;  // raw access: no transfers beyond the ones asked for
+  return so;
 }
 
-int save_usb_log(const board_options_s &o, const kxKovaIo_UsbLogS &log) {
-  if (o.usb_log.empty() || kxKovaIo_UsbLogSave(&log, o.usb_log.c_str())) return 0;
-  return cli_bad_options("--usb-log: cannot write " + o.usb_log + ": " + std::strerror(errno));
-}
-
-std::string serial_of(uint32_t channel) {
-  char serial[FT_SERIAL_LEN] = "";
-  FT_GetDeviceInfoDetail(channel, nullptr, nullptr, nullptr, nullptr, serial, nullptr, nullptr);
-  return serial;
-}
-
-// The list entry --board names: list index, serial (with or without its channel letter)
-// or USB location (hexadecimal with 0x, or decimal). -1 when none matches.
-int32_t find_board(const kxKovaIo_BoardListS &list, const std::string &sel) {
-  if (sel.empty()) return list.selected;
-  uint32_t v = 0;
-  if (parse_dec(sel, 1000, &v) && v < list.count) return static_cast<int32_t>(v);
-  for (uint32_t k = 0; k < list.count; ++k) {
-    const std::string s = serial_of(list.boardInfo[k].chanA);
-    if (!s.empty() && (s == sel || s == sel + "A")) return static_cast<int32_t>(k);
-  }
-  const bool hex = sel.size() > 2 && sel[0] == '0' && (sel[1] == 'x' || sel[1] == 'X');
-  if ((hex && parse_hex(sel, 0xFFFFFFFFu, &v)) || (!hex && parse_dec(sel, 0xFFFFFFFFu, &v)))
-    for (uint32_t k = 0; k < list.count; ++k)
-      if (list.boardInfo[k].locIdA == v) return static_cast<int32_t>(k);
-  return -1;
-}
-
-std::string open_hint() {
-  char why[256] = "";
-  switch (ft_open_failure(why, sizeof why)) {
-    case ft_open_permission_e:
-      return "permission denied on the board's USB device: install the udev rule for the board "
-             "(see the README) and plug the board in again, or run as root";
-    case ft_open_claimed_e:
-      return std::string("the board's USB interface is claimed by another driver or program (") + why +
-             "): close the program that uses the board";
-    case ft_open_not_found_e:
-      return "the board is no longer on the USB: check its cable";
-    default:
-      return why[0] ? std::string(why) : "";
-  }
+int session_failure(const board_session_s &s, const std::string &err) {
+  return s.failure == board_session_bad_option_e ? cli_bad_options(err) : board_failure(err);
 }
 
 int print_list(const kxKovaIo_BoardListS &list) {
@@ -168,7 +96,7 @@ int print_list(const kxKovaIo_BoardListS &list) {
     const kxKovaIo_BoardEntryS &e = list.boardInfo[k];
     const std::string channels = std::to_string(e.chanA) + "/" +
                                  (e.chanB == KXKOVAIO_NO_CHANNEL ? std::string("-") : std::to_string(e.chanB));
-    std::string serial = serial_of(e.chanA);
+    std::string serial = board_session_serial(e.chanA);
     if (serial.empty()) serial = "-";
     std::printf("%-6u %-9s 0x%08X  %-16s %s\n", k, channels.c_str(), e.locIdA, serial.c_str(), e.descA);
   }
@@ -220,44 +148,15 @@ int run_op(op_e op, const board_options_s &o) {
   if (o.page_size != 16 && o.page_size != 32 && o.page_size != 64 && o.page_size != 256)
     return cli_bad_options("--page-size: " + std::to_string(o.page_size) + " is not 16, 32, 64 or 256");
 
-  if (const int st = set_up_driver(o)) return st;
-  kxKovaIo_MessagesClear();
-  kxKovaIo_UsbLogS *log = new kxKovaIo_UsbLogS;
-  kxKovaIo_UsbLogOpen(log);
-  kxKovaIo_BoardListS list;
-  const uint32_t listed = kxKovaIo_BoardListRefresh(&list, nullptr, log);
-  int result = save_usb_log(o, *log);
-  delete log;
-  if (result) return result;
-  if (listed) {
-    char err[600];
-    if (ft_backend_env_error(err, sizeof err)) return board_failure(err);
-    return board_failure("the board query failed (" + status_text(kxKovaIo_UsbError()) + ")");
-  }
-  if (list.count == 0)
-    return board_failure("no evaluation board found: connect the board's USB cable (kovacfg board list shows the "
-                         "boards found)");
-  const int32_t k = find_board(list, o.board);
-  if (k < 0) return board_failure("--board: no board '" + o.board + "' is connected (kovacfg board list shows them)");
-  const kxKovaIo_BoardEntryS entry = list.boardInfo[k];
-  if (entry.chanB == KXKOVAIO_NO_CHANNEL)
-    return board_failure("board " + std::to_string(k) + " (" + entry.descA + ") has no channel B");
-
-  kxKovaIo_HandleS h{};
-  if (kxKovaIo_EvalBoardOpen(entry.chanA, entry.chanB, &h)) {
-    const uint32_t st = kxKovaIo_UsbError();
-    const std::string hint = open_hint();
-    kxKovaIo_EvalBoardClose(&h);
-    return board_failure("cannot open board " + std::to_string(k) + " (" + status_text(st) + ")" +
-                         (hint.empty() ? "" : ": " + hint));
-  }
-  result = kExitOk;
+  board_session_s session;
+  std::string err;
+  if (!board_session_open(session_opts(o), &session, &err)) return session_failure(session, err);
+  kxKovaIo_HandleS &h = session.handle;
+  int result = kExitOk;
   std::string failure;
-  if (kxkovaio_SelectFtdi2Dut(&h) != FT_OK) {
-    failure = "cannot route the SPI bus to the chip";
-  } else if (op == op_reset_e) {
+  if (op == op_reset_e) {
     if (kxKovaIo_DutReset(&h))
-      failure = "chip reset failed (" + status_text(kxKovaIo_UsbError()) + ")";
+      failure = "chip reset failed (" + board_session_status_text(kxKovaIo_UsbError()) + ")";
     else
       std::printf("Chip reset.\n");
   } else if (op == op_read_e) {
@@ -266,7 +165,7 @@ int run_op(op_e op, const board_options_s &o) {
                        : target == target_eeprom_e  ? kxKovaIo_DutEepromRead(&h, addr, count, back.data())
                                                     : kxKovaIo_EvalBrdEepromRead(&h, addr, count, back.data());
     if (r) {
-      failure = "read failed (" + status_text(kxKovaIo_UsbError()) + ")";
+      failure = "read failed (" + board_session_status_text(kxKovaIo_UsbError()) + ")";
     } else {
       const int digits = target == target_registers_e ? 3 : 4;
       for (uint32_t i = 0; i < count; i += 16) {
@@ -289,40 +188,25 @@ int run_op(op_e op, const board_options_s &o) {
       });
     }
     if (r)
-      failure = "write failed (" + status_text(kxKovaIo_UsbError()) + ")";
+      failure = "write failed (" + board_session_status_text(kxKovaIo_UsbError()) + ")";
     else
       std::printf("Wrote %u byte%s at 0x%0*X.\n", count, count == 1 ? "" : "s", target == target_registers_e ? 3 : 4,
                   addr);
   }
   if (!failure.empty()) result = board_failure(failure);
-  if (kxKovaIo_EvalBoardClose(&h) && result == kExitOk)
-    result = board_failure("closing the board failed (" + status_text(kxKovaIo_UsbError()) + ")");
-  if (kxemu_active()) {
-    char err[1200];
-    if (std::getenv("KOVA_EMULATED_BOARD_STATE") && !kxemu_state_save(err, sizeof err) && result == kExitOk)
-      result = board_failure(err);
-  }
+  if (!board_session_close(&session, &err) && result == kExitOk) result = board_failure(err);
   print_board_messages();
-  ft_trace_close();
   return result;
 }
 
 int run_list(const board_options_s &o) {
-  if (const int st = set_up_driver(o)) return st;
-  kxKovaIo_UsbLogS *log = new kxKovaIo_UsbLogS;
-  kxKovaIo_UsbLogOpen(log);
-  kxKovaIo_BoardListS list;
-  const uint32_t listed = kxKovaIo_BoardListRefresh(&list, nullptr, log);
-  int result = save_usb_log(o, *log);
-  delete log;
-  ft_trace_close();
-  if (result) return result;
-  if (listed) {
-    char err[600];
-    if (ft_backend_env_error(err, sizeof err)) return board_failure(err);
-    return board_failure("the board query failed (" + status_text(kxKovaIo_UsbError()) + ")");
-  }
-  return print_list(list);
+  board_session_s session;
+  std::string err;
+  auto list = std::make_unique<kxKovaIo_BoardListS>();
+  if (!board_session_list(session_opts(o), &session, list.get(), &err)) return session_failure(session, err);
+  const int result = print_list(*list);  // serials come from the driver: before closing
+  board_session_close(&session);
+  return result;
 }
 
 void add_common(CLI::App *cmd, board_options_s *o, bool pick_board) {

@@ -1,0 +1,216 @@
+// Opening a board for a command: the --board selector, the driver set-up around the
+// connection (trace, connection log, state file) and what is left behind after a failure.
+#include "app/board_session.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "board/kxemu.h"
+
+namespace {
+
+std::string temp(const char *name) { return ::testing::TempDir() + "/board_session_" + name + "_" + std::to_string(getpid()); }
+
+std::vector<std::string> lines_of(const std::string &path) {
+  std::ifstream in(path);
+  std::vector<std::string> out;
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
+}
+
+struct BoardSession : ::testing::Test {
+  void SetUp() override {
+    unsetenv("KOVA_EMULATED_BOARD");
+    unsetenv("KOVA_EMULATED_BOARD_STATE");
+    unsetenv("KOVA_USB_TRACE");
+  }
+  void TearDown() override { kxemu_remove(); }
+  // Emulated boards EMU0000A at 0x1001, EMU0001A at 0x1011, EMU0002A at 0x1021.
+  std::unique_ptr<kxKovaIo_BoardListS> three_boards() {
+    kxemu_config_s cfg{};
+    char err[1200];
+    EXPECT_TRUE(kxemu_config_parse("40000,40000,40089:0", &cfg, err, sizeof err)) << err;
+    EXPECT_TRUE(kxemu_install(&cfg, err, sizeof err)) << err;
+    auto list = std::make_unique<kxKovaIo_BoardListS>();
+    EXPECT_EQ(kxKovaIo_BoardListRefresh(list.get(), nullptr, nullptr), 0u);
+    EXPECT_EQ(list->count, 3u);
+    return list;
+  }
+};
+
+TEST_F(BoardSession, SelectorNamesAnIndexASerialOrALocation) {
+  const auto list = three_boards();
+  const struct {
+    const char *sel;
+    int32_t want;
+  } cases[] = {
+      {"", 0},          {"2", 2},           {"EMU0001A", 1},    {"EMU0001", 1},     {"0x1021", 2},
+      {"0X1021", 2},    {"4113", 1},        {"3", -1},          {"EMU0001B", -1},   {"emu0001a", -1},
+      {"EMU00", -1},    {"0x", -1},         {"0x1011z", -1},    {"-1", -1},         {"+1", -1},
+      {" 1", -1},       {"1 ", -1},         {"0x100001011", -1},  // nine hex digits: not 0x1011 cut short
+      {"4294971409", -1},                                          // 0x100001011 in decimal
+      {"99999999999999999999999", -1},
+  };
+  for (const auto &c : cases) EXPECT_EQ(board_session_find(*list, c.sel), c.want) << "'" << c.sel << "'";
+
+  kxKovaIo_BoardListS empty{};
+  EXPECT_EQ(board_session_find(empty, ""), -1);
+  EXPECT_EQ(board_session_find(empty, "0"), -1);
+}
+
+TEST_F(BoardSession, AnIndexWinsOverALocationAndHexIsAlwaysALocation) {
+  auto list = three_boards();
+  // Locations that are also list indexes.
+  list->boardInfo[0].locIdA = 2;
+  list->boardInfo[1].locIdA = 7;
+  list->boardInfo[2].locIdA = 0x10;
+  EXPECT_EQ(board_session_find(*list, "2"), 2);
+  EXPECT_EQ(board_session_find(*list, "7"), 1);
+  EXPECT_EQ(board_session_find(*list, "0x2"), 0);
+  EXPECT_EQ(board_session_find(*list, "16"), 2);
+  EXPECT_EQ(board_session_find(*list, "0x7"), 1);
+}
+
+TEST_F(BoardSession, OpensTheSelectedBoardAndReadsItsIdentity) {
+  board_session_opts_s o;
+  o.emulator = true;
+  o.emulator_devices = "40000,40089:0";
+  o.board = "EMU0001";
+  board_session_s s;
+  std::string err;
+  ASSERT_TRUE(board_session_open(o, &s, &err)) << err;
+  EXPECT_EQ(s.board_index, 1);
+  EXPECT_EQ(s.product_index, 7);
+  EXPECT_EQ(s.revision, 0);
+  EXPECT_EQ(s.failure, board_session_ok_e);
+  EXPECT_TRUE(board_session_close(&s, &err)) << err;
+  EXPECT_FALSE(kxemu_active());
+
+  o.read_id = false;
+  o.board = "0";
+  ASSERT_TRUE(board_session_open(o, &s, &err)) << err;
+  EXPECT_EQ(s.board_index, 0);
+  EXPECT_EQ(s.product_index, -1);
+  board_session_close(&s);
+}
+
+TEST_F(BoardSession, FailuresTellOptionsFromBoardsAndLeaveNothingInstalled) {
+  const struct {
+    const char *devices;
+    const char *board;
+    std::string trace, usb_log;
+    board_session_failure_e want;
+    const char *text;
+  } cases[] = {
+      {"40001", "", "", "", board_session_bad_option_e, "--emulator: "},
+      {"40000", "EMU0009", "", "", board_session_board_e, "--board: no evaluation board 'EMU0009' (1 listed): "},
+      {"40000", "1", "", "", board_session_board_e, "--board: no evaluation board '1' (1 listed): "},
+      {"40000", "", "/nonexistent-dir/trace.txt", "", board_session_bad_option_e,
+       "--usb-trace: cannot create /nonexistent-dir/trace.txt: "},
+      {"40000", "", "", "/nonexistent-dir/usb.log", board_session_bad_option_e,
+       "--usb-log: cannot write /nonexistent-dir/usb.log: "},
+  };
+  for (const auto &c : cases) {
+    board_session_opts_s o;
+    o.emulator = true;
+    o.emulator_devices = c.devices;
+    o.board = c.board;
+    o.trace = c.trace;
+    o.usb_log = c.usb_log;
+    board_session_s s;
+    std::string err;
+    EXPECT_FALSE(board_session_open(o, &s, &err)) << c.text;
+    EXPECT_EQ(s.failure, c.want) << err;
+    EXPECT_EQ(err.rfind(c.text, 0), 0u) << err;
+    EXPECT_FALSE(kxemu_active()) << c.text;
+    EXPECT_FALSE(s.emulator_installed || s.trace_opened || s.libftdi_installed) << c.text;
+  }
+  // The devices come from the environment when the option names none.
+  setenv("KOVA_EMULATED_BOARD", "KX1", 1);
+  board_session_opts_s o;
+  board_session_s s;
+  std::string err;
+  EXPECT_FALSE(board_session_open(o, &s, &err));
+  EXPECT_EQ(s.failure, board_session_bad_option_e);
+  EXPECT_EQ(err.rfind("KOVA_EMULATED_BOARD: ", 0), 0u) << err;
+}
+
+TEST_F(BoardSession, TraceAndConnectionLogCoverTheSessionOnly) {
+  const std::string trace = temp("trace"), log = temp("log");
+  board_session_opts_s o;
+  o.emulator = true;
+  o.emulator_devices = "40000,40000";
+  o.trace = trace;
+  o.usb_log = log;
+  board_session_s s;
+  std::string err;
+  ASSERT_TRUE(board_session_open(o, &s, &err)) << err;
+  board_session_close(&s);
+  const auto lines = lines_of(trace);
+  ASSERT_GT(lines.size(), 8u);
+  EXPECT_EQ(lines[0], "A W AA");
+  EXPECT_EQ(lines.back(), "A R 81");  // ID2 of a KX40000 revision 1
+  const auto logged = lines_of(log);
+  ASSERT_EQ(logged.size(), 6u);
+  EXPECT_NE(logged[1].find("Board query: 4 FTDI channels found"), std::string::npos) << logged[1];
+
+  // A later session without a trace leaves the file alone.
+  o.trace.clear();
+  o.usb_log.clear();
+  ASSERT_TRUE(board_session_open(o, &s, &err)) << err;
+  board_session_close(&s);
+  EXPECT_EQ(lines_of(trace), lines);
+  std::remove(trace.c_str());
+  std::remove(log.c_str());
+}
+
+TEST_F(BoardSession, CloseReportsAStateFileThatCannotBeSaved) {
+  board_session_opts_s o;
+  o.emulator = true;
+  o.emulator_devices = "40000";
+  o.emulator_state = "/nonexistent-dir/state";
+  board_session_s s;
+  std::string err;
+  ASSERT_TRUE(board_session_open(o, &s, &err)) << err;
+  EXPECT_FALSE(board_session_close(&s, &err));
+  EXPECT_NE(err.find("/nonexistent-dir/state"), std::string::npos) << err;
+  EXPECT_FALSE(kxemu_active());
+
+  // Saved where it can be: the chip's registers come back in the next session.
+  const std::string state = temp("state");
+  std::remove(state.c_str());
+  o.emulator_state = state;
+  ASSERT_TRUE(board_session_open(o, &s, &err)) << err;
+  const uint8_t v = 0x5A;
+  ASSERT_EQ(kxKovaIo_DutRegWrite(&s.handle, 0x200, 1, &v), 0u);
+  EXPECT_TRUE(board_session_close(&s, &err)) << err;
+  ASSERT_TRUE(board_session_open(o, &s, &err)) << err;
+  uint8_t back = 0;
+  ASSERT_EQ(kxKovaIo_DutRegRead(&s.handle, 0x200, 1, &back), 0u);
+  EXPECT_EQ(back, 0x5A);
+  board_session_close(&s);
+  std::remove(state.c_str());
+}
+
+TEST_F(BoardSession, AnEmulatorTheProgramInstalledIsUsedAndKept) {
+  const auto list = three_boards();
+  board_session_opts_s o;  // no emulator asked
+  o.board = "2";
+  board_session_s s;
+  std::string err;
+  ASSERT_TRUE(board_session_open(o, &s, &err)) << err;
+  EXPECT_EQ(s.product_index, 7);
+  EXPECT_FALSE(s.emulator_installed);
+  EXPECT_FALSE(s.libftdi_installed);
+  board_session_close(&s);
+  EXPECT_TRUE(kxemu_active());
+}
+
+}  // namespace

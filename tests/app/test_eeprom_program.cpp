@@ -1,0 +1,296 @@
+// Programming, dumping and verifying EEPROMs on the emulated evaluation board, and running
+// scripts on it.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <fstream>
+#include <map>
+
+#include "app/board_session.h"
+#include "app/eeprom_program.h"
+#include "app/script_board.h"
+#include "board/kxemu.h"
+#include "files/eeprom_decode.h"
+#include "tests/files/eeprom_test_util.h"
+
+using namespace eetest;
+
+namespace {
+
+struct EepromProgram : ::testing::Test {
+  board_session_s session;
+  std::string dir = ::testing::TempDir() + "/kova_eeprom_" + std::to_string(getpid());
+  std::vector<std::string> files;
+
+  static void no_sleep(uint32_t, void *) {}
+
+  void open(const char *devices) {
+    kxKovaIo_SleepSet(no_sleep, nullptr);
+    board_session_opts_s o;
+    o.emulator = true;
+    o.emulator_devices = devices;
+    std::string err;
+    ASSERT_TRUE(board_session_open(o, &session, &err)) << err;
+  }
+  void TearDown() override {
+    board_session_close(&session);
+    kxKovaIo_SleepSet(nullptr, nullptr);
+    for (const auto &f : files) std::remove(f.c_str());
+  }
+  std::string file(const std::string &name, const std::string &text = "") {
+    files.push_back(dir + "_" + name);
+    if (!text.empty()) std::ofstream(files.back()) << text;
+    return files.back();
+  }
+  // An image file from a SYN and a JA configuration.
+  std::string image(const std::string &name, int32_t size, bool reserve) {
+    const std::string out = file(name);
+    kova_eeprom_create_s c;
+    const bool ok = kova_eeprom_create_file({file("syn.mfg", config_script(kova_mode_syn_e)),
+                                             file("ja.mfg", config_script(kova_mode_ja_e))},
+                                            out, 200, size, reserve, &c);
+    EXPECT_TRUE(ok) << c.text;
+    EXPECT_EQ(c.text, "EEPROM image file save was successful.");
+    return out;
+  }
+  eeprom_io_s io() {
+    eeprom_io_s io;
+    io.board = &session.handle;
+    io.target = eeprom_product_uses_board(session.product_index) ? eeprom_target_board_e : eeprom_target_chip_e;
+    io.reserve12 = eeprom_product_reserve(session.product_index);
+    io.part_number = "KX40000";
+    return io;
+  }
+};
+
+std::vector<uint8_t> image_bytes(const std::string &path, int32_t size, bool reserve) {
+  eeprom_image_read_s r;
+  eeprom_image_read_for_write(path, size, reserve, nullptr, nullptr, &r);
+  EXPECT_EQ(r.status, eeprom_read_ok_e) << r.msg.text;
+  return r.bytes;
+}
+
+}  // namespace
+
+TEST_F(EepromProgram, ImageOfTwoConfigurationsIsWrittenReadBackAndVerified) {
+  open("40000");
+  ASSERT_EQ(session.product_index, 8);
+  const eeprom_io_s o = io();
+  ASSERT_EQ(o.target, eeprom_target_chip_e);
+  ASSERT_TRUE(o.reserve12);
+  uint8_t *chip = kxemu_chip_eeprom(0);
+  for (int p = 2036; p < 2048; ++p) chip[p] = static_cast<uint8_t>(0xA0 + p - 2036);  // factory data
+
+  const std::string hex = image("two.hex", 2048, true);
+  std::vector<std::pair<uint32_t, uint32_t>> progress;
+  const eeprom_result_s w =
+      eeprom_program_file(o, hex, nullptr, [&](uint32_t done, uint32_t total) {
+        progress.push_back({done, total});
+        return true;
+      });
+  ASSERT_EQ(w.status, eeprom_done_e) << w.msg.text;
+  EXPECT_EQ(w.msg.text, "2036 bytes written to EEPROM.");
+  EXPECT_EQ(w.msg.title, "EEPROM Image Write");
+  // One report per page of 32 bytes, from 0 to the whole.
+  ASSERT_EQ(progress.size(), 2036u / 32 + 2);
+  for (size_t i = 1; i < progress.size(); ++i) {
+    EXPECT_GT(progress[i].first, progress[i - 1].first);
+    EXPECT_EQ(progress[i].second, 2036u);
+  }
+  EXPECT_EQ(progress.back().first, 2036u);
+
+  // Address 0 of the chip's EEPROM space is its selection register, which reads 0x01 there:
+  // the image's first byte. The rest is stored.
+  const std::vector<uint8_t> want = image_bytes(hex, 2048, true);
+  ASSERT_EQ(want[0], 0x01);
+  EXPECT_TRUE(std::equal(want.begin() + 1, want.end(), chip + 1));
+  for (int p = 2036; p < 2048; ++p) EXPECT_EQ(chip[p], 0xA0 + p - 2036);
+
+  // Read back through the board and decode what the chip will boot.
+  std::vector<uint8_t> back(2048);
+  ASSERT_EQ(eeprom_read_bytes(o, back.data(), 2048, nullptr).status, eeprom_done_e);
+  EXPECT_TRUE(std::equal(want.begin(), want.end(), back.begin()));
+  eeprom_decoded_s d;
+  ASSERT_TRUE(eeprom_image_decode(back.data(), back.size(), &d)) << d.errors.front();
+  EXPECT_TRUE(d.branch[0].present);
+  EXPECT_TRUE(d.branch[1].present);
+  EXPECT_EQ(eeprom_dsp_extract(d.common).words.size(), 320u);
+
+  const eeprom_result_s v = eeprom_verify_file(o, hex, nullptr);
+  EXPECT_EQ(v.status, eeprom_done_e) << v.msg.text;
+  EXPECT_EQ(v.msg.text, "Verified 509 data lines of " + hex);
+
+  // A dump in each encoding verifies too.
+  for (const char *ext : {"dump.txt", "dump.hex", "dump.rec"}) {
+    const std::string dump = file(ext);
+    const eeprom_result_s r = eeprom_dump_file(o, dump, nullptr);
+    ASSERT_EQ(r.status, eeprom_done_e) << r.msg.text;
+    EXPECT_EQ(r.msg.text, "Wrote 2048 bytes to " + dump);
+    EXPECT_EQ(eeprom_verify_file(o, dump, nullptr).status, eeprom_done_e) << ext;
+  }
+}
+
+TEST_F(EepromProgram, DifferencesAndReadFailuresAreTold) {
+  open("40000");
+  const eeprom_io_s o = io();
+  const std::string rec = image("img.rec", 2048, true);
+  ASSERT_EQ(eeprom_program_file(o, rec, nullptr, nullptr).status, eeprom_done_e);
+  const std::vector<uint8_t> want = image_bytes(rec, 2048, true);
+  uint8_t *chip = kxemu_chip_eeprom(0);
+  chip[100] ^= 0x0F;
+  chip[1500] ^= 0xFF;
+  const eeprom_result_s v = eeprom_verify_file(o, rec, nullptr);
+  EXPECT_EQ(v.status, eeprom_differs_e);
+  EXPECT_EQ(v.compare.differ_count, 2u);
+  EXPECT_EQ(v.compare.first_addr, 100u);
+  EXPECT_EQ(v.compare.expected, want[100]);
+  EXPECT_EQ(v.compare.found, want[100] ^ 0x0F);
+  EXPECT_NE(v.msg.text.find("Error: Data mismatch between EEPROM and " + rec + " at line "), std::string::npos);
+  char detail[96];
+  std::snprintf(detail, sizeof detail, "First difference at address 0x0064: expected 0x%02X, found 0x%02X; 2 bytes differ.",
+                want[100], want[100] ^ 0x0F);
+  EXPECT_NE(v.msg.text.find(detail), std::string::npos) << v.msg.text;
+
+  kxemu_unplug(0);
+  const eeprom_result_s u = eeprom_verify_file(o, rec, nullptr);
+  EXPECT_EQ(u.status, eeprom_unreadable_e);
+  EXPECT_EQ(u.msg.text.rfind("Cannot read EEPROM: FT Error 0x04", 0), 0u) << u.msg.text;
+  EXPECT_EQ(u.msg.title, "EEPROM Read Error!");
+}
+
+TEST_F(EepromProgram, WritingIsCancelledBetweenPages) {
+  open("40000");
+  const eeprom_io_s o = io();
+  const std::string hex = image("img.hex", 2048, true);
+  const eeprom_result_s w = eeprom_program_file(o, hex, nullptr, [](uint32_t done, uint32_t) { return done < 512; });
+  EXPECT_EQ(w.status, eeprom_cancelled_e);
+  EXPECT_EQ(w.bytes_done, 512u);
+  const std::vector<uint8_t> want = image_bytes(hex, 2048, true);
+  const uint8_t *chip = kxemu_chip_eeprom(0);
+  EXPECT_TRUE(std::equal(want.begin() + 1, want.begin() + 512, chip + 1));
+  for (int p = 512; p < 2048; ++p) ASSERT_EQ(chip[p], 0xFF) << p;
+  EXPECT_EQ(eeprom_verify_file(o, hex, nullptr).status, eeprom_differs_e);
+}
+
+TEST_F(EepromProgram, BoardEepromProductsUseTheChosenPageSize) {
+  open("40110");
+  ASSERT_EQ(session.product_index, 0);
+  eeprom_io_s o = io();
+  ASSERT_EQ(o.target, eeprom_target_board_e);
+  ASSERT_FALSE(o.reserve12);
+  o.page_size = 64;
+  const std::string hex = image("brd.hex", 2048, false);
+  int reports = 0;
+  const eeprom_result_s w = eeprom_program_file(o, hex, nullptr, [&](uint32_t, uint32_t total) {
+    EXPECT_EQ(total, 2048u);
+    ++reports;
+    return true;
+  });
+  ASSERT_EQ(w.status, eeprom_done_e) << w.msg.text;
+  EXPECT_EQ(reports, 2048 / 64 + 1);
+  const std::vector<uint8_t> want = image_bytes(hex, 2048, false);
+  EXPECT_TRUE(std::equal(want.begin(), want.end(), kxemu_board_eeprom(0)));
+  EXPECT_EQ(eeprom_verify_file(o, hex, nullptr).status, eeprom_done_e);
+  // The chip's own EEPROM was not touched.
+  EXPECT_EQ(kxemu_chip_eeprom(0)[0], 0xFF);
+}
+
+TEST_F(EepromProgram, ReservedAreaQuestionAndWriteFailure) {
+  open("40000");
+  const eeprom_io_s o = io();
+  const std::string hex = image("full.hex", 2048, false);  // built without the reserve
+  std::vector<std::string> asked;
+  const eeprom_result_s no = eeprom_program_file(o, hex, [&](const std::string &text, const std::string &) {
+    asked.push_back(text);
+    return false;
+  }, nullptr);
+  EXPECT_EQ(no.status, eeprom_declined_e);
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(kxemu_chip_eeprom(0)[0], 0xFF);
+  const eeprom_result_s yes =
+      eeprom_program_file(o, hex, [](const std::string &, const std::string &) { return true; }, nullptr);
+  EXPECT_EQ(yes.status, eeprom_done_e);
+  EXPECT_EQ(yes.msg.text, "2036 bytes written to EEPROM.");
+
+  kxemu_faults_s f;
+  f.chip_eeprom_stuck_busy = true;
+  kxemu_faults_set(0, &f);
+  const eeprom_result_s fail = eeprom_write_bytes(o, image_bytes(hex, 2048, false).data(), 64, nullptr);
+  EXPECT_EQ(fail.status, eeprom_failed_e);
+  EXPECT_EQ(fail.msg.text.rfind("Error writing image to EEPROM.", 0), 0u);
+  EXPECT_EQ(fail.msg.title, "EEPROM Write Error");
+}
+
+TEST_F(EepromProgram, ScriptRunsOnTheBoard) {
+  open("40000");
+  hal_api_s h{};
+  h.kova_device_e = kova_device_40000_e;
+  h.init_api_mode_e = init_api_full_e;
+  init_api(&h);
+  script_runner_s r;
+  script_load_text(&r, config_script(kova_mode_ja_e));
+  const script_target_s t = script_board_target(&session.handle);
+  ASSERT_TRUE(t.connected);
+  ASSERT_TRUE(script_validate(&r, &t));
+  ASSERT_TRUE(script_execute(&r, &h, &t));
+  EXPECT_NE(std::find(r.log.begin(), r.log.end(), "BATCH WRITING: DSP code PASSED"), r.log.end());
+  // The DSP program is in DSP RAM, the sequence's registers in the chip.
+  EXPECT_EQ(kxemu_dsp_ram(0)[0], 0x008062u);
+  const uint8_t *regs = kxemu_chip_regs(0);
+  const std::string text = config_script(kova_mode_ja_e);
+  std::map<uint32_t, uint32_t> last;
+  for (const auto &l : lines_of(text.substr(text.find("; Register Sequences")))) {
+    uint32_t a, v;
+    if (ScriptWriteCommandParse(l, &a, &v)) last[a] = v;
+  }
+  ASSERT_GT(last.size(), 40u);
+  for (const auto &[a, v] : last) {
+    EXPECT_EQ(regs[a], v) << a;
+    EXPECT_EQ(get_reg(&h, a), v) << a;
+  }
+  delete_api(&h);
+}
+
+// A chip whose EEPROM holds a valid image configures itself from branch 0 when it comes out
+// of reset, and sets its EEPROM offset registers.
+TEST_F(EepromProgram, TheChipBootsBranchZeroAfterReset) {
+  open("40000");
+  const eeprom_io_s o = io();
+  const std::string hex = image("boot.hex", 2048, true);
+  ASSERT_EQ(eeprom_program_file(o, hex, nullptr, nullptr).status, eeprom_done_e);
+
+  // The configuration branch 0 was built from, as the engine computes it.
+  hal_api_s h{};
+  h.kova_device_e = kova_device_40000_e;
+  h.kova_mode_e = kova_mode_syn_e;
+  h.xa_mode_e = xa_mode_xo_e;
+  h.sysclk_mode_e = sysclk_mode_ro_e;
+  init_api(&h);
+  h.oc1_freq_s = {156250000, 1, 1};
+  calc_expert(&h);
+  calc_hal(&h);
+  build_regs(&h);
+
+  ASSERT_EQ(kxKovaIo_DutReset(&session.handle), 0u);
+  const uint32_t ranges[][2] = {{0x009, 0x01F}, {0x100, 0x12C}, {0x200, 0x228},
+                                {0x300, 0x35C}, {0x400, 0x467}, {0x600, 0x632}};
+  for (const auto &r : ranges) {
+    std::vector<uint8_t> chip(r[1] - r[0] + 1);
+    ASSERT_EQ(kxKovaIo_DutRegRead(&session.handle, r[0], static_cast<uint32_t>(chip.size()), chip.data()), 0u);
+    for (uint32_t a = r[0]; a <= r[1]; ++a) {
+      if (a == 0x40E) continue;  // DALGWR, the DSP RAM port, keeps the last byte of the download
+      const uint32_t mask = a == 0x01B ? 0x1F : 0xFF;  // PACR1's one-shot bits are not held
+      EXPECT_EQ(chip[a - r[0]] & mask, get_reg(&h, a) & mask) << "register 0x" << std::hex << a;
+    }
+  }
+  // EEOFF0 points at branch 0's code, as the decoder finds it.
+  eeprom_decoded_s d;
+  const std::vector<uint8_t> img = image_bytes(hex, 2048, true);
+  ASSERT_TRUE(eeprom_image_decode(img.data(), img.size(), &d));
+  uint8_t off[2];
+  ASSERT_EQ(kxKovaIo_DutRegRead(&session.handle, 0x001, 2, off), 0u);
+  EXPECT_EQ(off[0] | (off[1] & 0x1F) << 8, d.branch_offset[0]);
+  EXPECT_NE(d.branch_offset[0], 0);
+  delete_api(&h);
+}

@@ -1,0 +1,243 @@
+// kovacfg eeprom and kovacfg run as a user runs them: images built, shown, written to an
+// emulated board, read back and verified; scripts run offline and on a board.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+struct run_result_s {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+// Runs kovacfg with the arguments, and with the environment settings given (NAME=value ...).
+run_result_s run(const std::string &args, const std::string &env = "") {
+  const std::string err_path = ::testing::TempDir() + "/kovacfg_ee_stderr_" + std::to_string(getpid()) + ".txt";
+  const std::string cmd = env + " " + std::string(KOVACFG_PATH) + " " + args + " 2>" + err_path + " </dev/null";
+  run_result_s r{};
+  FILE *p = popen(cmd.c_str(), "r");
+  if (!p) return {-1, "", "popen failed"};
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+  const int st = pclose(p);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  if (FILE *e = fopen(err_path.c_str(), "r")) {
+    while ((n = fread(buf, 1, sizeof buf, e)) > 0) r.err.append(buf, n);
+    fclose(e);
+  }
+  std::remove(err_path.c_str());
+  return r;
+}
+
+bool contains(const std::string &s, const std::string &what) { return s.find(what) != std::string::npos; }
+
+struct KovacfgEeprom : ::testing::Test {
+  std::string dir = ::testing::TempDir() + "/kovacfg_ee_" + std::to_string(getpid()) + "_";
+  std::vector<std::string> made;
+
+  std::string path(const std::string &name) {
+    made.push_back(dir + name);
+    return made.back();
+  }
+  std::string write(const std::string &name, const std::string &text) {
+    const std::string p = path(name);
+    std::ofstream(p) << text;
+    return p;
+  }
+  void TearDown() override {
+    for (const auto &f : made) std::remove(f.c_str());
+  }
+
+  // A synthesis-like script and one with a short DSP section.
+  std::string syn() {
+    return write("syn.mfg",
+                 "; Device Type : 40000\n; Device Rev : 1\n; MFG Mode : Synthesis (0)\n"
+                 "; OC1 Output Frequency Hz =    156250000 * (1) / (1)\n"
+                 "; Register Sequences\n"
+                 "X , 0X0009 , 0X85 ; MCR1\nX , 0X0100 , 0X01 ; APLLCR1\nX , 0X0101 , 0X02\nX , 0X0102 , 0X03\n"
+                 "W , 10000\nX , 0X000B , 0X01 ; PLLEN\n");
+  }
+  std::string ja() {
+    std::string s = "; Device Type : 40000\n; DSP Code segment start\nX , 0X040B , 0X0C ; Set DSP RAM write address mode\n"
+                    "X , 0X040E , 0X00 ; Set DSP RAM write address LSB\nX , 0X040E , 0X00 ; Set DSP RAM write address MSB\n"
+                    "X , 0X040B , 0X0D ; Set DSP RAM write data mode\n"
+                    "X , 0X040E , 0X01 ; Write DSPID LSB\nX , 0X040E , 0X00 ; Write DSPID MSB\n";
+    for (int b = 0; b < 6; ++b)
+      s += "X , 0X040E , 0X1" + std::to_string(b) + (b < 5 ? " ; DSP Addr 0X000 Byte" + std::to_string(b % 3) : " ; DSP Addr 0X13F Byte2") + "\n";
+    s += "X , 0X040B , 0X00 ; Set DSP RAM reset mode\n; DSP Code segment stop\n\n; Register Sequences\n"
+         "X , 0X0400 , 0X11\nX , 0X0401 , 0X22\nW , 1000\nX , 0X000C , 0X07\n";
+    return write("ja.mfg", s);
+  }
+};
+
+}  // namespace
+
+TEST_F(KovacfgEeprom, BuildAndShowInEveryEncoding) {
+  const std::string s = syn(), j = ja();
+  std::string listing;
+  for (const char *ext : {"img.txt", "img.hex", "img.rec"}) {
+    const std::string out = path(ext);
+    const auto b = run("eeprom build -o " + out + " " + s + " " + j);
+    ASSERT_EQ(b.status, 0) << b.err;
+    EXPECT_TRUE(contains(b.out, "EEPROM image file save was successful.")) << b.out;
+    const auto show = run("eeprom show " + out);
+    ASSERT_EQ(show.status, 0) << show.err;
+    EXPECT_TRUE(contains(show.out, "Checksum: 0x")) << show.out;
+    EXPECT_TRUE(contains(show.out, "write  0x009 = 0x05 (MCR1)")) << show.out;  // bit 7 cleared
+    EXPECT_TRUE(contains(show.out, "burst  0x100..0x102, 3 bytes")) << show.out;
+    EXPECT_TRUE(contains(show.out, "DSP program: start address 0x0000, identifier 0x0001, 2 words")) << show.out;
+    // The listing does not depend on the encoding (only its first line names the file).
+    const std::string body = show.out.substr(show.out.find('\n'));
+    if (listing.empty()) listing = body;
+    EXPECT_EQ(body, listing) << ext;
+  }
+}
+
+TEST_F(KovacfgEeprom, BuildRefusesBadOptionsAndReportsFlags) {
+  const std::string s = syn();
+  auto r = run("eeprom build --format hex -o " + path("img.rec") + " " + s);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(contains(r.err, "--format hex")) << r.err;
+  r = run("eeprom build --size 1000 -o " + path("img.hex") + " " + s);
+  EXPECT_EQ(r.status, 2);
+  r = run("eeprom build --spi-clock 3 -o " + path("img.hex") + " " + s);
+  EXPECT_EQ(r.status, 2);
+  r = run("eeprom build -o " + path("img.hex") + " " + s + " " + s + " " + s + " " + s + " " + s);
+  EXPECT_EQ(r.status, 2);
+  r = run("eeprom build -o " + path("img.hex") + " " + dir + "missing.mfg");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, "Could not open")) << r.err;
+
+  // A configuration text file is not a script; the image is still written.
+  const std::string cfg = write("gui.txt", "kova_hal_api_version 0x09111400\n");
+  r = run("eeprom build -o " + path("img.hex") + " " + cfg + " " + s);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.out, "EEPROM image file save completed.\nError: One or more input files appear to be GUI "
+                              "configuration files")) << r.out;
+
+  // Too long for the EEPROM.
+  std::string big;
+  for (int k = 0; k < 800; ++k) {
+    char l[48];
+    std::snprintf(l, sizeof l, "X , 0X%04X , 0X01\n", 0x100 + 2 * k);
+    big += l;
+  }
+  r = run("eeprom build -o " + path("big.hex") + " " + write("big.mfg", big));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.out, "Error: EEPROM image does not fit in 2036 bytes of EEPROM memory.")) << r.out;
+  const auto w = run("eeprom write " + dir + "big.hex --emulator=40000");
+  EXPECT_EQ(w.status, 1);
+  EXPECT_TRUE(contains(w.err, "File contains 2036 bytes, expected 2420")) << w.err;
+}
+
+TEST_F(KovacfgEeprom, ShowRefusesDamagedFiles) {
+  const std::string out = path("img.hex");
+  ASSERT_EQ(run("eeprom build -o " + out + " " + syn()).status, 0);
+  std::ifstream in(out);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  std::string text = ss.str();
+  const size_t at = text.find("\n:04");
+  text[at + 12] = text[at + 12] == '0' ? '1' : '0';  // a data digit: the checksum no longer fits
+  const auto r = run("eeprom show " + write("bad.hex", text));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, "checksum")) << r.err;
+  EXPECT_TRUE(contains(r.err, "at line")) << r.err;
+  EXPECT_EQ(run("eeprom show " + dir + "none.hex").status, 1);
+}
+
+TEST_F(KovacfgEeprom, WriteReadAndVerifyOnAnEmulatedBoard) {
+  const std::string img = path("img.rec"), other = path("other.rec"), dump = path("dump.hex");
+  const std::string state = path("board.state");
+  ASSERT_EQ(run("eeprom build -o " + img + " " + syn() + " " + ja()).status, 0);
+  ASSERT_EQ(run("eeprom build -o " + other + " " + ja() + " " + syn()).status, 0);
+  const std::string board = " --emulator=40000";
+  // The emulated board keeps its EEPROM from one run to the next in the state file.
+  const std::string env = "KOVA_EMULATED_BOARD_STATE=" + state;
+
+  auto r = run("eeprom write " + img + board, env);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, "2036 bytes written to EEPROM.")) << r.out;
+  EXPECT_TRUE(contains(r.out, "chip EEPROM, 2048 bytes, last 12 reserved")) << r.out;
+  r = run("eeprom verify " + img + board, env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, "Verified 128 data lines of " + img)) << r.out;
+  r = run("eeprom read " + dump + board, env);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(run("eeprom verify " + dump + board, env).status, 0);
+  EXPECT_EQ(run("eeprom show " + dump).status, 0);
+
+  r = run("eeprom verify " + other + board, env);
+  EXPECT_EQ(r.status, 3);
+  EXPECT_TRUE(contains(r.err, "Error: Data mismatch between EEPROM and " + other)) << r.err;
+  EXPECT_TRUE(contains(r.err, "First difference at address 0x")) << r.err;
+
+  r = run("eeprom verify " + img + board + " --board 3", env);
+  EXPECT_EQ(r.status, 4);
+  EXPECT_TRUE(contains(r.err, "no evaluation board '3' (1 listed)")) << r.err;
+  EXPECT_EQ(run("eeprom verify " + img + board + " --size 4096", env).status, 1);  // a 2 kbyte image
+  EXPECT_EQ(run("eeprom write " + img + board + " --page 48", env).status, 2);
+  EXPECT_EQ(run("eeprom write " + img + board + " --target nowhere", env).status, 2);
+
+  // Without --yes and without a terminal, the reserved-area question is answered no.
+  const std::string full = path("full.hex");
+  ASSERT_EQ(run("eeprom build --no-reserve -o " + full + " " + syn()).status, 0);
+  r = run("eeprom write " + full + board, env);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, "File extends into reserved area")) << r.err;
+  r = run("eeprom write " + full + board + " --yes", env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, "2036 bytes written to EEPROM.")) << r.out;
+
+  // A product that boots from the board EEPROM uses it, with nothing reserved.
+  r = run("eeprom write " + full + " --emulator=40110 --page 64");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, "KX40110 revision 1, board EEPROM, 2048 bytes\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, "2048 bytes written to EEPROM.")) << r.out;
+}
+
+TEST_F(KovacfgEeprom, RunScriptsOfflineAndOnABoard) {
+  // These hand-made scripts are no whole configuration: run only.
+  auto r = run("run --no-inverse " + syn());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, "WRITING: Address 0x009 with Value 0x85")) << r.out;
+  EXPECT_TRUE(contains(r.out, "(WAIT 10000 usec) PASSED")) << r.out;
+  EXPECT_TRUE(contains(r.out, "Ran " + dir + "syn.mfg offline")) << r.out;
+  const std::string regs = path("regs.cfg");
+  ASSERT_EQ(run("run -q --no-inverse --save-regs " + regs + " " + syn()).status, 0);
+  std::ifstream in(regs);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  EXPECT_TRUE(contains(ss.str(), "0x100    0x01    ")) << ss.str();
+  // Deriving a configuration from them fails, with the reason.
+  r = run("run -q " + syn());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, "the configuration could not be derived from the registers")) << r.err;
+  const std::string plain = write("plain.mfg", "X , 0X100 , 0X01\n");
+  r = run("run -q " + plain);
+  EXPECT_TRUE(contains(r.err, "the script names no clock frequency; give one with --known CLOCK=HZ")) << r.err;
+  EXPECT_EQ(run("run --known OC4=1 " + plain).status, 2);
+
+  const std::string bad = write("bad.mfg", "X , 0X031 , 0X05\nW , 100000\n; fine\nX , 0X1\n");
+  r = run("run " + bad);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, bad + ":2: wait 100000 is beyond 65535 microseconds")) << r.err;
+  EXPECT_TRUE(contains(r.err, bad + ":4: ")) << r.err;
+  EXPECT_TRUE(contains(r.err, "Command Validation FAILED (line: 2)")) << r.err;
+  EXPECT_EQ(run("run " + dir + "none.mfg").status, 1);
+
+  r = run("run --no-inverse " + ja() + " --emulator=40000");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, "BATCH WRITING: DSP code PASSED")) << r.out;
+  EXPECT_TRUE(contains(r.err, "Found 2 codewords, expected 320!")) << r.err;
+  EXPECT_EQ(run("run " + ja() + " --emulator=40000 --board 1").status, 4);
+}

@@ -1,0 +1,422 @@
+// The EEPROM image builder: script parsing, record encoding, layout and result flags, and
+// the decoder, which must give back every write and wait the builder put in.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+#include "files/eeprom_decode.h"
+#include "tests/files/eeprom_test_util.h"
+
+using namespace eetest;
+
+namespace {
+
+// The writes a chip should perform for a branch, from the script's commands: every write
+// except to 0x000..0x008, MCR1 with bit 7 cleared, and the waits' codes.
+std::vector<eeprom_boot_step_s> expected_steps(const kova_mfg_data_s *m, bool dsp) {
+  std::vector<eeprom_boot_step_s> out;
+  for (int32_t i = 0; i < m->entry_count; ++i) {
+    const kova_mfg_entry_s &e = m->entries[i];
+    const bool in_dsp = e.type == kova_mfg_dsp_write_e;
+    if (e.type == kova_mfg_wait_e) {
+      if (!dsp) out.push_back({true, 0, 0, kova_eeprom_wait_code(e.value)});
+      continue;
+    }
+    if (in_dsp != dsp || e.value <= 8) continue;
+    out.push_back({false, e.value, static_cast<uint8_t>(e.value == 9 ? e.data & 0x7F : e.data), 0});
+  }
+  return out;
+}
+
+void expect_same_steps(const std::vector<eeprom_boot_step_s> &got, const std::vector<eeprom_boot_step_s> &want) {
+  ASSERT_EQ(got.size(), want.size());
+  for (size_t i = 0; i < got.size(); ++i) {
+    EXPECT_EQ(got[i].wait, want[i].wait) << "step " << i;
+    EXPECT_EQ(got[i].address, want[i].address) << "step " << i;
+    EXPECT_EQ(got[i].data, want[i].data) << "step " << i;
+    EXPECT_EQ(got[i].wait_code, want[i].wait_code) << "step " << i;
+  }
+}
+
+std::string run_script(uint32_t first, uint32_t n, uint32_t seed = 0) {
+  std::string s;
+  for (uint32_t k = 0; k < n; ++k) s += write_line(first + k, (k * 7 + seed) & 0xFF);
+  return s;
+}
+
+}  // namespace
+
+TEST(EepromImage, WaitCodesAreTheShortestPowerOfTwoThatCoversTheWait) {
+  EXPECT_EQ(kova_eeprom_wait_code(1), 8u);
+  EXPECT_EQ(kova_eeprom_wait_code(10), 11u);
+  EXPECT_EQ(kova_eeprom_wait_code(1000), 18u);
+  EXPECT_EQ(kova_eeprom_wait_code(10000), 21u);
+  EXPECT_EQ(kova_eeprom_wait_code(0), 0u);
+  EXPECT_EQ(kova_eeprom_wait_code(0xFFFFFFFFu), 31u);
+  for (uint32_t us = 1; us < 200000; us = us * 3 / 2 + 1) {
+    const uint32_t e = kova_eeprom_wait_code(us);
+    EXPECT_GE(std::ldexp(6.67, static_cast<int>(e)), us * 1000.0) << us;
+    if (e > 0) {
+      EXPECT_LT(std::ldexp(6.67, static_cast<int>(e) - 1), us * 1000.0) << us;
+    }
+  }
+}
+
+TEST(EepromImage, ClockFieldOfTheOfferedSpiClocks) {
+  uint8_t f = 0;
+  ASSERT_TRUE(kova_eeprom_clock_field(1000, &f));
+  EXPECT_EQ(f, 0x98);
+  ASSERT_TRUE(kova_eeprom_clock_field(500, &f));
+  EXPECT_EQ(f, 0x4C);
+  ASSERT_TRUE(kova_eeprom_clock_field(200, &f));
+  EXPECT_EQ(f, 0x20);
+  ASSERT_TRUE(kova_eeprom_clock_field(100, &f));
+  EXPECT_EQ(f, 0x10);
+  // q must fit in six bits and be at least 1: no silent wrap into the size code.
+  EXPECT_TRUE(kova_eeprom_clock_field(1680, &f));
+  EXPECT_FALSE(kova_eeprom_clock_field(1690, &f));
+  EXPECT_FALSE(kova_eeprom_clock_field(0, &f));
+  EXPECT_EQ(build({write_line(0x100, 1)}, 2048, 1, 5000).result & kova_ee_bad_clock_e, kova_ee_bad_clock_e);
+}
+
+TEST(EepromImage, ParseReadsCommentFieldsSegmentsAndCommands) {
+  const std::string text =
+      "; Device Type : 40112\n"
+      "; Device Rev : 1\n"
+      "; GUI Version : 1.1.2\n"
+      "; HAL Version : 09111400\n"
+      "; XA  Input  Frequency Hz =    125000000 * (1) / (1)\n"
+      "; OC2 Output Frequency Hz =156250000*(3)/   (7)\n"
+      "; DSP Code segment start\n"
+      "X , 0X040B , 0X0C ; mode\n"
+      "W , 5\n"
+      "; DSP Code segment stop\n"
+      "x,0x0100,0x1ff // data keeps its low 8 bits\n"
+      "/* a block comment\n"
+      "X , 0X0101 , 0X02\n"
+      "*/ closes it\n"
+      "  X , 31 , 5   \n"
+      "W,10000\n"
+      "garbage that is ignored\n";
+  int32_t r = -1;
+  mfg_ptr m = parsed(text, "a.mfg", &r);
+  EXPECT_EQ(r, 0);
+  EXPECT_EQ(m->device_type, 40112);
+  EXPECT_EQ(m->device_rev, 1);
+  EXPECT_STREQ(m->gui_version, "1.1.2");
+  EXPECT_STREQ(m->hal_version, "09111400");
+  EXPECT_EQ(m->freq[kova_mfg_xa_e].f, 125000000u);
+  EXPECT_EQ(m->freq[kova_mfg_oc2_e].n, 3u);
+  EXPECT_EQ(m->freq[kova_mfg_oc2_e].m, 7u);
+  EXPECT_EQ(m->freq[kova_mfg_ic1_e].f, 0u);
+  ASSERT_EQ(m->entry_count, 5);
+  EXPECT_EQ(m->dsp_count, 2);
+  EXPECT_EQ(m->other_count, 3);
+  EXPECT_EQ(m->entries[0].type, kova_mfg_dsp_write_e);
+  EXPECT_EQ(m->entries[1].type, kova_mfg_wait_e);
+  EXPECT_EQ(m->entries[1].value, 5u);
+  EXPECT_EQ(m->entries[2].type, kova_mfg_write_e);
+  EXPECT_EQ(m->entries[2].value, 0x100u);
+  EXPECT_EQ(m->entries[2].data, 0xFFu);
+  EXPECT_EQ(m->entries[3].value, 0x31u);  // the block comment's write is skipped
+  EXPECT_EQ(m->entries[4].value, 10000u);
+}
+
+TEST(EepromImage, AnEmptyLineClosesTheDspSegment) {
+  mfg_ptr m = parsed("; DSP Code segment start\nX,0X40E,0X01\n\nX,0X40E,0X02\n");
+  EXPECT_EQ(m->dsp_count, 1);
+  EXPECT_EQ(m->other_count, 1);
+}
+
+TEST(EepromImage, ConfigurationFileFlagIsSetOnceAndBadCommandsAreFlagged) {
+  int32_t r = 0;
+  parsed("kova_hal_api_version 1\nkova_hal_api_version 2\nkova_hal_api_version 3\n", "c", &r);
+  EXPECT_EQ(r, kova_ee_gui_file_e);
+
+  mfg_ptr m = parsed("X,0X100,0X01\nX,0X4000,0X01\nW,-3\n", "c", &r);
+  EXPECT_EQ(r, kova_ee_bad_input_e);
+  EXPECT_EQ(m->bad_line, 2);
+  EXPECT_STREQ(m->bad_reason, "register address above 0x3FFF");
+  EXPECT_EQ(m->entry_count, 1);
+
+  parsed("X,0X100\n", "c", &r);
+  EXPECT_EQ(r, kova_ee_bad_input_e);
+
+  // More commands than the record holds: the excess is refused, never stored.
+  std::string big;
+  for (int i = 0; i < KOVA_MFG_MAX_ENTRIES + 5; ++i) big += "W,1\n";
+  m = parsed(big, "c", &r);
+  EXPECT_EQ(r, kova_ee_bad_input_e);
+  EXPECT_EQ(m->entry_count, KOVA_MFG_MAX_ENTRIES);
+  EXPECT_EQ(m->bad_line, KOVA_MFG_MAX_ENTRIES + 1);
+}
+
+TEST(EepromImage, LongNamesAndVersionsKeepTheirRecordSizes) {
+  mfg_ptr m;
+  const std::string name = "/very/long/" + std::string(150, 'd') + "/config.mfg";
+  kova_mfg_set_name(m.get(), name.c_str());
+  EXPECT_EQ(std::string(m->file_name).size(), sizeof m->file_name - 1);
+  EXPECT_EQ(std::string(m->file_name).substr(0, 3), "...");
+  EXPECT_EQ(std::string(m->file_name).substr(sizeof m->file_name - 12), "/config.mfg");
+  mfg_ptr v = parsed("; GUI Version : " + std::string(300, 'v') + "\n");
+  EXPECT_EQ(std::string(v->gui_version).size(), sizeof v->gui_version - 1);
+}
+
+TEST(EepromImage, RunsOfConsecutiveWritesBecomeBursts) {
+  // 300 writes: a burst of 256 data bytes (count byte 0xFF) and a burst of 44.
+  mfg_ptr m = parsed(run_script(0x100, 300));
+  std::vector<uint8_t> code = kova_eeprom_branch_code(m.get());
+  ASSERT_EQ(code.size(), 3u + 256 + 3 + 44 + 1);
+  EXPECT_EQ(code[0], 0x41);
+  EXPECT_EQ(code[1], 0x00);
+  EXPECT_EQ(code[2], 0xFF);
+  EXPECT_EQ(code[3 + 256], 0x42);  // 0x100 + 256 = 0x200
+  EXPECT_EQ(code[4 + 256], 0x00);
+  EXPECT_EQ(code[5 + 256], 43);
+  EXPECT_EQ(code.back(), 0xFF);
+
+  // Exactly 257: the full burst is closed at 256 bytes and the last write stands alone.
+  code = kova_eeprom_branch_code(parsed(run_script(0x100, 257)).get());
+  ASSERT_EQ(code.size(), 3u + 256 + 3 + 1);
+  EXPECT_EQ(code[2], 0xFF);
+  EXPECT_EQ(code[259], 0x02);  // single write to 0x200
+  EXPECT_EQ(code[260], 0x00);
+
+  // A script ending with two consecutive writes: one burst of two.
+  code = kova_eeprom_branch_code(parsed(write_line(0x120, 0x11) + "W , 10\n" + write_line(0x210, 1) + write_line(0x211, 2)).get());
+  const std::vector<uint8_t> want = {0x01, 0x20, 0x11, 0xCB, 0x42, 0x10, 0x01, 0x01, 0x02, 0xFF};
+  EXPECT_EQ(code, want);
+}
+
+TEST(EepromImage, EepromRegistersAreLeftOutAndMcr1LosesBit7) {
+  const std::vector<uint8_t> code =
+      kova_eeprom_branch_code(parsed(write_line(0x000, 1) + write_line(0x008, 2) + write_line(0x009, 0x85)).get());
+  const std::vector<uint8_t> want = {0x00, 0x09, 0x05, 0xFF};
+  EXPECT_EQ(code, want);
+  // In a burst too.
+  const std::vector<uint8_t> burst = kova_eeprom_branch_code(parsed(write_line(0x009, 0xFF) + write_line(0x00A, 0xFF)).get());
+  const std::vector<uint8_t> want2 = {0x40, 0x09, 0x01, 0x7F, 0xFF, 0xFF};
+  EXPECT_EQ(burst, want2);
+  // A branch with only DSP entries has no code.
+  EXPECT_TRUE(kova_eeprom_branch_code(parsed("; DSP Code segment start\nX,0X40E,0X01\n").get()).empty());
+}
+
+TEST(EepromImage, TwoConfigurationsShareOneCommonCode) {
+  const std::string ja = config_script(kova_mode_ja_e);
+  const built_s b = build({config_script(kova_mode_syn_e), ja, ja});
+  EXPECT_EQ(b.result, kova_ee_no_input0_e << 3);
+  const kova_eeprom_data_s &ee = *b.ee;
+  EXPECT_EQ(ee.common_src, 1);
+  EXPECT_EQ(ee.preamble_len, 16);
+  // 4 single writes, two repeated writes (256 and 64 triples), 3 single writes, end marker.
+  EXPECT_EQ(ee.common_len, 12 + 3 + 768 + 3 + 192 + 9 + 2);
+  EXPECT_EQ(ee.image[16 + 12], 0x84);
+  EXPECT_EQ(ee.image[16 + 13], 0x0E);
+  EXPECT_EQ(ee.image[16 + 14], 0xFF);
+  EXPECT_EQ(b.scripts[1]->dsp_status, kova_dsp_source_e);
+  EXPECT_EQ(b.scripts[2]->dsp_status, kova_dsp_matches_e);
+  // Branch 0 follows the common code; branches follow each other.
+  const int32_t off0 = ee.image[8] | ee.image[9] << 8;
+  const int32_t off1 = ee.image[10] | ee.image[11] << 8;
+  const int32_t off2 = ee.image[12] | ee.image[13] << 8;
+  EXPECT_EQ(off0, 16 + ee.common_len);
+  EXPECT_EQ(off1, off0 + ee.branch_len[0]);
+  EXPECT_EQ(off2, off1 + ee.branch_len[1]);
+  EXPECT_EQ(ee.image[14] | ee.image[15] << 8, 0);
+  const std::string text = image_file_text(&ee, kova_ee_file_bytes_e);
+  EXPECT_NE(text.find(";  - No DSP code in file"), std::string::npos);
+  EXPECT_NE(text.find(";  - EEPROM DSP code built from this file"), std::string::npos);
+  EXPECT_NE(text.find(";  - DSP code matches code used for EEPROM"), std::string::npos);
+}
+
+TEST(EepromImage, DifferentDspCodeIsFlagged) {
+  const std::string ja = config_script(kova_mode_ja_e);
+  std::string other = ja;
+  const size_t at = other.find("X , 0X040E , 0X62 ; DSP Addr 0X000 Byte0");
+  ASSERT_NE(at, std::string::npos);
+  other.replace(at, 17, "X , 0X040E , 0X63");
+  const built_s b = build({ja, other});
+  EXPECT_TRUE(b.result & kova_ee_dsp_differs_e);
+  EXPECT_EQ(b.scripts[1]->dsp_status, kova_dsp_differs_e);
+  const std::string text = image_file_text(b.ee.get(), kova_ee_file_bytes_e);
+  EXPECT_NE(text.find(";  - DSP code DOES NOT match code used for EEPROM"), std::string::npos);
+}
+
+TEST(EepromImage, LayoutWithoutDspCode) {
+  const built_s b = build({"", write_line(0x100, 0x12) + "W , 1000\n"}, 4096, 0, 1000);
+  EXPECT_EQ(b.result, kova_ee_no_input0_e | (kova_ee_no_input0_e << 2) | (kova_ee_no_input0_e << 3) | kova_ee_no_dsp_e);
+  const std::vector<uint8_t> img = b.bytes();
+  const std::vector<uint8_t> want = {0x01, 0x98 + 2, 0x00, 0x00, 0x17, 0x40, 0x01, 0x07, 0, 0, 18, 0, 0, 0, 0, 0,
+                                     0xFF, 0xFF, 0x01, 0x00, 0x12, 0xD2, 0xFF};
+  ASSERT_EQ(img.size(), want.size() + 1);
+  EXPECT_TRUE(std::equal(want.begin(), want.end(), img.begin()));
+  uint32_t sum = 0;
+  for (uint8_t v : img) sum += v;
+  EXPECT_EQ(sum & 0xFF, 0u);
+  // The rest up to the usable size is erased.
+  for (int32_t p = static_cast<int32_t>(img.size()); p < 4096; ++p) ASSERT_EQ(b.ee->image[p], 0xFF) << p;
+}
+
+TEST(EepromImage, ResultFlagsOfUnusableInputs) {
+  EXPECT_EQ(build({"", "", "", ""}).result & 0xFF, KOVA_EE_ALL_INPUTS_MISSING | kova_ee_no_dsp_e | kova_ee_no_config_e);
+  EXPECT_TRUE(build({"; DSP Code segment start\nX,0X40B,0X0C\n"}).result & kova_ee_no_config_e);
+  EXPECT_TRUE(build({write_line(0x100, 1)}, 16384, 0).result & kova_ee_size_too_big_e);
+
+  // A branch producing no code keeps offset 0 even when it had an input.
+  const built_s b = build({"; only a comment\n", write_line(0x100, 1)});
+  EXPECT_EQ(b.ee->image[8] | b.ee->image[9] << 8, 0);
+  EXPECT_EQ(b.ee->image[10] | b.ee->image[11] << 8, 18);
+
+  const std::vector<std::string> msgs = kova_eeprom_flag_messages(kova_ee_too_long_e | kova_ee_gui_file_e, 2036);
+  ASSERT_EQ(msgs.size(), 2u);
+  EXPECT_EQ(msgs[0], "Error: EEPROM image does not fit in 2036 bytes of EEPROM memory.");
+}
+
+TEST(EepromImage, ImagesLongerThanTheLargestEepromStayInsideTheBuffer) {
+  // Four branches of 2000 isolated writes each: about 24000 bytes of code.
+  std::string big;
+  for (uint32_t k = 0; k < 2000; ++k) big += write_line(0x100 + 2 * (k % 0x300), k & 0xFF);
+  const built_s b = build({big, big, big, big}, 8192, 0);
+  EXPECT_TRUE(b.result & kova_ee_too_long_e);
+  EXPECT_EQ(b.ee->image_len, 18 + 4 * (3 * 2000 + 1) + 1);
+  // The file shows the statistics and comments out what does not fit, up to the buffer end.
+  const std::vector<std::string> lines = lines_of(image_file_text(b.ee.get(), kova_ee_file_bytes_e));
+  EXPECT_NE(std::find(lines.begin(), lines.end(), ";  - Total Bytes Needed : 24023 / 8192"), lines.end());
+  size_t data = 0;
+  for (const auto &l : lines) data += l.size() == 2;
+  EXPECT_EQ(data, 8192u);
+}
+
+TEST(EepromImage, DecoderGivesBackEveryRecordForm) {
+  // Bursts of every length from 1 to 256 and beyond, separated by waits and isolated writes.
+  std::string script;
+  uint32_t base = 0x100;
+  const uint32_t lengths[] = {1, 2, 3, 17, 255, 256, 257, 300, 511, 512, 513};
+  for (uint32_t n : lengths) {
+    script += run_script(base, n, n);
+    script += "W , " + std::to_string(n * 13) + "\n";
+    base += n + 1;
+  }
+  for (uint32_t n = 1; n <= 256; ++n) script += run_script(0x100 + (n % 7), n, n) + "W , 0\n";
+  script += write_line(0x009, 0x85) + write_line(0x00A, 0x10) + write_line(0x003, 0x44);
+  const std::string ja = config_script(kova_mode_ja_e);
+  // The DSP section on its own.
+  const built_s one = build({ja}, 8192, 0);
+  ASSERT_EQ(one.result & ~0xE, 0);
+  const std::vector<uint8_t> img = one.bytes();
+  eeprom_decoded_s d;
+  ASSERT_TRUE(eeprom_image_decode(img.data(), img.size(), &d)) << d.errors.front();
+  expect_same_steps(eeprom_boot_steps(d, -1), expected_steps(one.scripts[0].get(), true));
+  expect_same_steps(eeprom_boot_steps(d, 0), [&] {
+    auto all = expected_steps(one.scripts[0].get(), true);
+    auto br = expected_steps(one.scripts[0].get(), false);
+    all.insert(all.end(), br.begin(), br.end());
+    return all;
+  }());
+  const eeprom_dsp_s dsp = eeprom_dsp_extract(d.common);
+  ASSERT_TRUE(dsp.present);
+  EXPECT_EQ(dsp.id, 1);
+  ASSERT_EQ(dsp.words.size(), 320u);
+  EXPECT_EQ(dsp.words[0], 0x008062u);
+  EXPECT_EQ(dsp.extra_bytes, 0u);
+
+  // The long script (far more than 8 kbyte of code) split into pieces that fit.
+  const std::vector<std::string> lines = lines_of(script);
+  for (size_t from = 0; from < lines.size();) {
+    std::string piece;
+    size_t n = 0;
+    for (; from < lines.size() && n < 1500; ++from, ++n) piece += lines[from] + "\n";
+    // Keep runs whole: end the piece at a wait.
+    while (from < lines.size() && lines[from - 1].rfind("W", 0) != 0) piece += lines[from++] + "\n";
+    const built_s p = build({piece}, 8192, 0);
+    ASSERT_FALSE(p.result & kova_ee_too_long_e);
+    const std::vector<uint8_t> pimg = p.bytes();
+    ASSERT_TRUE(eeprom_image_decode(pimg.data(), pimg.size(), &d)) << d.errors.front();
+    expect_same_steps(eeprom_boot_steps(d, 0), expected_steps(p.scripts[0].get(), false));
+    for (const auto &op : d.branch[0].ops) {
+      if (op.kind == eeprom_op_burst_e) {
+        EXPECT_GE(op.data.size(), 2u);
+        EXPECT_LE(op.data.size(), 256u);
+      }
+    }
+  }
+}
+
+TEST(EepromImage, DecoderAgreesOnRandomScripts) {
+  std::mt19937 rng(12345);
+  for (int round = 0; round < 60; ++round) {
+    std::string s;
+    uint32_t a = rng() % 0x700;
+    const int n = 1 + static_cast<int>(rng() % 400);
+    for (int i = 0; i < n; ++i) {
+      const uint32_t r = rng() % 10;
+      if (r == 0) s += "W , " + std::to_string(rng() % 70000) + "\n";
+      else if (r == 1) a = rng() % 0x700;
+      s += write_line(a, rng() & 0xFF);
+      a = (a + 1) % 0x7FF;
+    }
+    const built_s b = build({"", "", s}, 8192, 0);
+    ASSERT_FALSE(b.result & kova_ee_too_long_e);
+    const std::vector<uint8_t> img = b.bytes();
+    eeprom_decoded_s d;
+    ASSERT_TRUE(eeprom_image_decode(img.data(), img.size(), &d)) << d.errors.front();
+    EXPECT_EQ(d.branch_offset[2], 18);
+    expect_same_steps(eeprom_boot_steps(d, 2), expected_steps(b.scripts[2].get(), false));
+  }
+}
+
+TEST(EepromImage, DecoderReportsDamagedImages) {
+  const built_s b = build({write_line(0x100, 1) + write_line(0x101, 2) + "W , 10\n"});
+  std::vector<uint8_t> img = b.bytes();
+  eeprom_decoded_s d;
+  ASSERT_TRUE(eeprom_image_decode(img.data(), img.size(), &d));
+  EXPECT_TRUE(d.checksum_ok);
+
+  std::vector<uint8_t> bad = img;
+  bad[20] ^= 0x01;
+  EXPECT_FALSE(eeprom_image_decode(bad.data(), bad.size(), &d));
+  EXPECT_FALSE(d.checksum_ok);
+  EXPECT_NE(d.errors.front().find("checksum"), std::string::npos);
+
+  bad = img;
+  bad[18] = 0xE5;  // no such record
+  EXPECT_FALSE(eeprom_image_decode(bad.data(), bad.size(), &d));
+
+  bad = img;
+  bad[20] = 0xFE;  // a burst far longer than the image
+  EXPECT_FALSE(eeprom_image_decode(bad.data(), bad.size(), &d));
+
+  // Cut short: the length no longer fits; nothing is read beyond the bytes given.
+  EXPECT_FALSE(eeprom_image_decode(img.data(), img.size() - 3, &d));
+  EXPECT_FALSE(eeprom_image_decode(img.data(), 5, &d));
+}
+
+TEST(EepromImage, BuilderOnOpenFiles) {
+  FILE *in0 = tmpfile();
+  FILE *in2 = tmpfile();
+  ASSERT_TRUE(in0 && in2);
+  std::fputs(write_line(0x100, 1).c_str(), in0);
+  std::fputs("kova_hal_api_version 1\n", in2);
+  std::rewind(in0);
+  std::rewind(in2);
+  char *buf = nullptr;
+  size_t len = 0;
+  FILE *out = open_memstream(&buf, &len);
+  const int32_t r = kova_mfg_to_eeprom(kova_ee_file_srec_e, out, 200, 2048, 1, "a.mfg", in0, nullptr, nullptr, "c.txt",
+                                       in2, nullptr, nullptr);
+  std::fclose(out);
+  const std::string text(buf, len);
+  std::free(buf);
+  EXPECT_EQ(r, 2 | 8 | kova_ee_no_dsp_e | kova_ee_gui_file_e);
+  EXPECT_NE(text.find("; File (0) : a.mfg\n"), std::string::npos);
+  EXPECT_NE(text.find("; File (2) : c.txt\n"), std::string::npos);
+  EXPECT_NE(text.find("\nS9030000FC\n"), std::string::npos);
+  std::rewind(in0);
+  EXPECT_EQ(kova_mfg_to_eeprom(0, nullptr, 200, 2048, 1, "a.mfg", in0, nullptr, nullptr, nullptr, nullptr, nullptr,
+                               nullptr) & kova_ee_no_output_e,
+            kova_ee_no_output_e);
+  std::fclose(in0);
+  std::fclose(in2);
+}
