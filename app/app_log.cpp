@@ -11,6 +11,16 @@
 
 __dev_GuiParamS __dev_GuiParams{};
 
+namespace {
+hal_message_sink_fn g_sink = nullptr;
+void *g_sink_ctx = nullptr;
+}  // namespace
+
+void HalUtil_SetMessageSink(hal_message_sink_fn fn, void *ctx) {
+  g_sink = fn;
+  g_sink_ctx = fn ? ctx : nullptr;
+}
+
 bool app_set_log_file(__dev_GuiParamS *p, const std::string &path) {
   if (!p || path.size() >= KOVA_LOG_NAME_LEN) return false;
   std::memset(p->log.fileName, 0, sizeof p->log.fileName);
@@ -85,6 +95,7 @@ std::string app_log_state_process(__dev_GuiParamS *p) {
 bool HalUtil_GetMessage(__dev_GuiParamS *p, hal_api_s *hal, uint32_t categoryId) {
   if (!p || !hal) return false;
   while (const char *m = get_msg(hal)) {
+    if (g_sink) g_sink(m, g_sink_ctx);
     if (std::strstr(m, "ERROR")) {
       const std::string text = m;  // the entry may be reused once the log moves on
       MessageError(text, "Configuration Error");

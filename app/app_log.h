@@ -65,6 +65,11 @@ std::string GuiLogConfigCmdText(uint16_t regAddr, uint8_t regData, const char *c
 // text of the log command ("Start Log" or "Stop Log").
 std::string app_log_state_process(__dev_GuiParamS *p);
 
+// Also hands every drained message to a sink (a front end that shows the messages of a
+// stage itself); null removes it.
+using hal_message_sink_fn = void (*)(const char *msg, void *ctx);
+void HalUtil_SetMessageSink(hal_message_sink_fn fn, void *ctx);
+
 // Drains the engine's messages into the log; false (after showing it titled "Configuration
 // Error") at the first message containing "ERROR", leaving the later ones in the engine's log.
 bool HalUtil_GetMessage(__dev_GuiParamS *pGuiS, hal_api_s *hal, uint32_t categoryId);

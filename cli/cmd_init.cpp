@@ -71,6 +71,4 @@ void add_init(CLI::App &app, int *exit_status) {
 
 }  // namespace
 
-int cli_run_default() { return run_init(config_options_s{}, false); }
-
 KOVACFG_COMMAND(add_init, 10);

@@ -6,9 +6,9 @@
 #include "cli/config_options.h"
 #include "cli/plan_report.h"
 #include "cli/report.h"
-#include "hal/calc_expert.h"
-#include "hal/calc_hal.h"
-#include "regs/build_regs.h"
+#include "app/app_log.h"
+#include "app/run_control.h"
+#include "app/user_dialog.h"
 #include "regs/regmap.h"
 
 namespace {
@@ -27,19 +27,22 @@ int run_plan(const plan_opts_s &o) {
     return cli_bad_options(err.message);
   }
   std::vector<std::string> msgs = drain_messages(&hal);
-  // The stages in the engine's order, each only after the previous one succeeded.
-  const struct {
-    const char *name;
-    void (*run)(hal_api_s *);
-  } stages[] = {{"expert", calc_expert}, {"hal", calc_hal}, {"regs", build_regs}};
-  bool regs_built = false;
-  for (const auto &st : stages) {
-    if (messages_failed(msgs)) break;
-    st.run(&hal);
-    for (auto &m : drain_messages(&hal)) msgs.push_back(std::move(m));
-    if (st.run == build_regs) regs_built = !messages_failed(msgs);
-    if (o.until == st.name) break;
-  }
+  // The stages run through the shell's stage wrappers (stage lines in the log), each only
+  // after the previous one succeeded; their messages are collected for the report.
+  struct quiet_dialog_s final : user_dialog_s {
+    void message(const std::string &, const std::string &) override {}  // errors are in the messages
+    bool ask_yes_no(const std::string &, const std::string &) override { return false; }
+  } quiet;
+  app_set_dialog(&quiet);
+  HalUtil_SetMessageSink([](const char *m, void *ctx) { static_cast<std::vector<std::string> *>(ctx)->push_back(m); },
+                         &msgs);
+  bool ok = !messages_failed(msgs), regs_built = false;
+  if (ok) ok = HalUtil_CalcExpert(&__dev_GuiParams, &hal);
+  if (ok && o.until != "expert") ok = HalUtil_CalcHal(&__dev_GuiParams, &hal);
+  if (ok && o.until == "regs") regs_built = ok = HalUtil_BuildReg(&__dev_GuiParams, &hal);
+  HalUtil_SetMessageSink(nullptr, nullptr);
+  app_set_dialog(nullptr);
+  for (auto &m : drain_messages(&hal)) msgs.push_back(std::move(m));  // behind a failed stage's error
   if (o.json) {
     nlohmann::ordered_json extra = nlohmann::ordered_json::object();
     if (regs_built) {

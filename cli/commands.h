@@ -26,6 +26,3 @@ void cli_print_messages(const std::vector<std::string> &msgs);
 // Prints {"ok", "messages", "fields"} plus the extra members given.
 void cli_print_json(const hal_api_s *hal, const std::vector<std::string> &msgs,
                     const nlohmann::ordered_json &extra = nlohmann::ordered_json::object());
-
-// The main job: init on the default device (what kovacfg does without a command).
-int cli_run_default();

@@ -6,6 +6,9 @@
 #include <iostream>
 #include <utility>
 
+#include "app/app_log.h"
+#include "app/app_options.h"
+#include "app/user_dialog.h"
 #include "cli/commands.h"
 #include "cli/report.h"
 
@@ -15,6 +18,19 @@ std::vector<std::pair<int, cli_add_fn>> &registry() {
   static std::vector<std::pair<int, cli_add_fn>> commands;
   return commands;
 }
+
+// Messages of the shell go to standard error as "title: text"; questions are answered by
+// --yes (yes) or left unanswered (no), so a script never waits for a person.
+struct cli_dialog_s final : user_dialog_s {
+  bool yes = false;
+  void message(const std::string &text, const std::string &title) override {
+    std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+  }
+  bool ask_yes_no(const std::string &text, const std::string &title) override {
+    std::fprintf(stderr, "%s: %s %s\n", title.c_str(), text.c_str(), yes ? "(yes: --yes)" : "(no: give --yes to answer yes)");
+    return yes;
+  }
+};
 
 }  // namespace
 
@@ -47,6 +63,21 @@ int main(int argc, char **argv) {
   CLI::App app{"kovacfg: configure and evaluate Kova clock chips"};
   app.require_subcommand(0, 1);
   int exit_status = kExitOk;
+  static cli_dialog_s dialog;
+  std::string log_file;
+  bool super_user = false;
+  app.add_option("--log", log_file, "Append the application log to FILE (stage lines only with --su)");
+  app.add_flag("--su", super_user, "Super-user mode: log every line, offer every device");
+  app.add_flag("--yes", dialog.yes, "Answer yes to the questions a command asks (for example before a reset)");
+  app.parse_complete_callback([&] {
+    app_set_dialog(&dialog);
+    SuperUserModeSet(super_user);
+    if (!log_file.empty()) {
+      if (!app_set_log_file(&__dev_GuiParams, log_file)) throw CLI::ValidationError("--log", "file name too long");
+      __dev_GuiParams.log.enabled = 1;
+      app_log_state_process(&__dev_GuiParams);
+    }
+  });
   auto &commands = registry();
   std::stable_sort(commands.begin(), commands.end(),
                    [](const auto &a, const auto &b) { return a.first < b.first; });
@@ -61,6 +92,9 @@ int main(int argc, char **argv) {
   } catch (const CLI::ParseError &e) {
     return cli_bad_options(e.what());
   }
-  if (app.get_subcommands().empty()) return cli_run_default();
+  if (app.get_subcommands().empty()) {
+    std::cout << app.help();
+    return kExitOk;
+  }
   return exit_status;
 }

@@ -43,8 +43,15 @@ int count_lines(const std::string &s) {
   return n;
 }
 
-TEST(Kovacfg, DefaultRunInitialisesTheDefaultDevice) {
-  const auto r = run("");
+TEST(Kovacfg, WithoutACommandItPrintsItsHelp) {
+  const auto h = run("");
+  EXPECT_EQ(h.status, 0) << h.err;
+  for (const char *cmd : {"init", "plan", "apply", "status", "inverse", "eeprom", "board"})
+    EXPECT_NE(h.out.find(std::string("  ") + cmd + " "), std::string::npos) << cmd;
+}
+
+TEST(Kovacfg, InitWithoutOptionsUsesTheDefaultDevice) {
+  const auto r = run("init");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("KX40089 revision 0"), std::string::npos);
   EXPECT_NE(r.out.find("Mode:          SYN"), std::string::npos);
