@@ -133,4 +133,22 @@ TEST_F(KovacfgApply, TheLogRecordsRegisterWritesAndStages) {
   std::remove(log.c_str());
 }
 
+TEST_F(KovacfgApply, ReadbackGivesTheAppliedConfiguration) {
+  const std::string cfg = "--device 40112 --rev 1 --mode JA --xa 114.285 --ic1 19.44 --ic2 25 --oc1 156.25 --oc2 100";
+  ASSERT_EQ(run("apply --emulator=40112:1 " + cfg, env()).status, 0);
+  const auto r = run("readback --emulator=40112:1 --known IC1=19440000 --json", env());
+  ASSERT_EQ(r.status, 0) << r.err << r.out;
+  const auto f = nlohmann::json::parse(r.out)["fields"];
+  EXPECT_EQ(f["kova_device_e"], 40112);
+  EXPECT_EQ(f["kova_mode_e"], 3);
+  EXPECT_EQ(f["ic2_freq_s"], nlohmann::json({25000000, 1, 1}));
+  EXPECT_EQ(f["oc1_freq_s"], nlohmann::json({156250000, 1, 1}));
+  EXPECT_EQ(f["oc2_freq_s"], nlohmann::json({100000000, 1, 1}));
+  EXPECT_EQ(f["xa_freq_s"], nlohmann::json({114285000, 1, 1}));
+
+  const auto bad = run("readback --emulator --known QQ=5");
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.err.find("--known"), std::string::npos);
+}
+
 }  // namespace
