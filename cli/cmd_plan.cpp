@@ -1,14 +1,12 @@
-// kovacfg plan: the frequency plan (and, as the engine grows, the registers) of a configuration.
+// kovacfg plan: the frequency plan and the register image of a configuration.
 #include <cstdio>
 #include <string>
 
 #include "cli/commands.h"
 #include "cli/config_options.h"
+#include "cli/pipeline.h"
 #include "cli/plan_report.h"
 #include "cli/report.h"
-#include "app/app_log.h"
-#include "app/run_control.h"
-#include "app/user_dialog.h"
 #include "regs/regmap.h"
 
 namespace {
@@ -27,22 +25,8 @@ int run_plan(const plan_opts_s &o) {
     return cli_bad_options(err.message);
   }
   std::vector<std::string> msgs = drain_messages(&hal);
-  // The stages run through the shell's stage wrappers (stage lines in the log), each only
-  // after the previous one succeeded; their messages are collected for the report.
-  struct quiet_dialog_s final : user_dialog_s {
-    void message(const std::string &, const std::string &) override {}  // errors are in the messages
-    bool ask_yes_no(const std::string &, const std::string &) override { return false; }
-  } quiet;
-  app_set_dialog(&quiet);
-  HalUtil_SetMessageSink([](const char *m, void *ctx) { static_cast<std::vector<std::string> *>(ctx)->push_back(m); },
-                         &msgs);
-  bool ok = !messages_failed(msgs), regs_built = false;
-  if (ok) ok = HalUtil_CalcExpert(&__dev_GuiParams, &hal);
-  if (ok && o.until != "expert") ok = HalUtil_CalcHal(&__dev_GuiParams, &hal);
-  if (ok && o.until == "regs") regs_built = ok = HalUtil_BuildReg(&__dev_GuiParams, &hal);
-  HalUtil_SetMessageSink(nullptr, nullptr);
-  app_set_dialog(nullptr);
-  for (auto &m : drain_messages(&hal)) msgs.push_back(std::move(m));  // behind a failed stage's error
+  bool regs_built = false;
+  cli_run_pipeline(&hal, o.until, &msgs, &regs_built);
   if (o.json) {
     nlohmann::ordered_json extra = nlohmann::ordered_json::object();
     if (regs_built) {
