@@ -21,8 +21,8 @@ int64_t samples(uint32_t us, double rate) { return trunc_i64((us * 0.001) * (0.0
 
 // Holdover averaging and wait: log2 of the length in samples, rounded up to a power of two
 // (at most 15); the time field is rewritten with the programmed length when it is not 0.
-uint32_t holdover_code(hal_api_s *h, const char *name, uint32_t *us, double rate) {
-  const int64_t n = samples(*us, rate);
+int64_t holdover_code_of(uint32_t us, double rate) {
+  const int64_t n = samples(us, rate);
   int64_t code = 0;
   if (n > 0) {
     code = trunc_i64(double_log2(static_cast<double>(n)));
@@ -32,9 +32,34 @@ uint32_t holdover_code(hal_api_s *h, const char *name, uint32_t *us, double rate
       code += 1;
     }
   }
+  return code;
+}
+
+// A user's time rewritten to the time its code programs: the given rounding of the exact
+// time t, unless that would give another code on the next recalculation (at DSP rates that
+// do not divide a second); then t rounded up, which gives the same code back.
+uint32_t settled_time(uint32_t rounded, double t, int64_t code, double rate, int64_t (*code_of)(uint32_t, double)) {
+  return code_of(rounded, rate) == code ? rounded : trunc_u32(std::ceil(t));
+}
+
+uint32_t holdover_code(hal_api_s *h, const char *name, uint32_t *us, double rate) {
+  const int64_t code = holdover_code_of(*us, rate);
   const uint32_t reg = static_cast<uint32_t>(int2reg(h, name, code, 8, 0));
-  if (code != 0) *us = trunc_u32(std::ldexp(1.0, static_cast<int>(code)) / (rate * 1e-6));
+  if (code != 0) {
+    const double t = std::ldexp(1.0, static_cast<int>(code)) / (rate * 1e-6);
+    *us = settled_time(trunc_u32(t), t, code, rate, holdover_code_of);
+  }
   return reg;
+}
+
+int64_t pfix_code_of(uint32_t us, double rate) {
+  const int64_t n = samples(us, rate);
+  int64_t code = 0;
+  if (n > 0) {
+    code = trunc_i64(double_log2(static_cast<double>(n)));
+    if (code > 15) code = 15;
+  }
+  return code;
 }
 
 // Loss-of-lock set and clear rates: 256 / samples (1 to 255); the time field is rewritten
@@ -50,16 +75,12 @@ int64_t lol_code_of(uint32_t us, double rate) {
   return code;
 }
 
-// The loss-of-lock code, with the user's time rewritten to the time the code programs.
-// The time is rounded down, unless the rounded-down time would give another code on the
-// next recalculation (at DSP rates that do not divide a second, 1000 us can become 998 us,
-// then 501 us, with nothing changed by the user): then it is rounded up, which always
-// gives the same code back.
+// The loss-of-lock code, with the user's time rewritten to the time the code programs,
+// rounded down unless that would drift (1000 us -> 998 us -> 501 us at 2003 Hz).
 int64_t lol_code(uint32_t *us, double rate) {
   const int64_t code = lol_code_of(*us, rate);
   const double t = (256.0 / static_cast<double>(code)) * (1000000.0 / rate);
-  *us = trunc_u32(std::floor(t));
-  if (lol_code_of(*us, rate) != code) *us = trunc_u32(std::ceil(t));
+  *us = settled_time(trunc_u32(std::floor(t)), t, code, rate, lol_code_of);
   return code;
 }
 
@@ -108,14 +129,10 @@ void calc_dpll_loop_regs(hal_api_s *h, const calc_hal_work_s *w) {
 
   // Phase-fix averaging: length rounded down to a power of two.
   {
-    const int64_t n = samples(h->pfixavgto_us, rate);
-    int64_t code = 0;
-    if (n > 0) {
-      code = trunc_i64(double_log2(static_cast<double>(n)));
-      if (code > 15) code = 15;
-    }
+    const int64_t code = pfix_code_of(h->pfixavgto_us, rate);
     h->pfixavgto_ro_u8_0 = static_cast<uint32_t>(int2reg(h, "pfixavgto_ro_u8_0", code, 8, 0));
-    h->pfixavgto_us = clamp_u32(jround(std::ldexp(1.0, static_cast<int>(code)) * 1000.0 / (rate * 0.001)));
+    const double t = std::ldexp(1.0, static_cast<int>(code)) * 1000.0 / (rate * 0.001);
+    h->pfixavgto_us = settled_time(clamp_u32(jround(t)), t, code, rate, pfix_code_of);
   }
 
   // PFD period corrected by the XA offset, and the holdover scale.

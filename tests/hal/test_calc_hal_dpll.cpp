@@ -141,6 +141,27 @@ TEST_F(DpllLoop, LossOfLockRates) {
   EXPECT_EQ(h->lolset_us, 32000u);
 }
 
+// At a DSP rate that does not divide a second the rewritten times must program the same
+// codes on the next recalculation: 500 us at 9 kHz is 4 samples (phase-fix code 2, 444.4 us);
+// 444 us would be 3 samples and code 1.
+TEST_F(DpllLoop, RewrittenTimesProgramTheSameCodesAgain) {
+  h->dsp_rate_hz_u32 = 9000;
+  h->pfixavgto_us = 500;
+  h->lolset_us = 1000;
+  h->hoavgto_us = 300;
+  run();
+  const uint32_t pfix = h->pfixavgto_ro_u8_0, lol = h->phlolset_ro_u8_0, ho = h->hoavgto_ro_u8_0;
+  EXPECT_EQ(pfix, 2u);
+  EXPECT_EQ(h->pfixavgto_us, 445u);
+  for (int i = 0; i < 3; ++i) {
+    run();
+    EXPECT_EQ(h->pfixavgto_ro_u8_0, pfix);
+    EXPECT_EQ(h->phlolset_ro_u8_0, lol);
+    EXPECT_EQ(h->hoavgto_ro_u8_0, ho);
+  }
+  EXPECT_EQ(h->pfixavgto_us, 445u);
+}
+
 TEST_F(DpllLoop, ZeroBandwidthRateAndDamping) {
   // No bandwidth: the warp ratio is 0 and both gains are 0; nothing divides by zero.
   h->dpll_bw_hz = 0;
