@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "files/atomic_file.h"
+#include "files/register_dump.h"
 #include "regs/regmap.h"
 #include "regs/seq.h"
 
@@ -87,18 +88,7 @@ int32_t kova_hal_api_to_mfg(hal_api_s *hal, FILE *fpo, const char *gui_ver) {
   sep(fpo);
   line(fpo, "; The following lines are only for EVKIT GUI configuration:");
   sep(fpo);
-  static const char *const modes[] = {"Synthesis", "NCO", "SpreadSpectrum", "JitterAttenuator"};
-  if (hal->kova_mode_e >= 0 && hal->kova_mode_e <= 3)
-    std::fprintf(fpo, "; MFG Mode : %s (%d)\n", modes[hal->kova_mode_e], hal->kova_mode_e);
-  const struct {
-    const char *label;
-    fprec_s f;
-  } clocks[] = {{"XA  Input ", hal->xa_freq_s},  {"IC1 Input ", hal->ic1_freq_s}, {"IC2 Input ", hal->ic2_freq_s},
-                {"IC3 Input ", hal->ic3_freq_s}, {"OC1 Output", hal->oc1_freq_s}, {"OC2 Output", hal->oc2_freq_s},
-                {"OC3 Output", hal->oc3_freq_s}};
-  for (const auto &c : clocks)
-    if (c.f.f != 0)
-      std::fprintf(fpo, "; %s Frequency Hz = %12" PRIu32 " * (%" PRIu32 ") / (%" PRIu32 ")\n", c.label, c.f.f, c.f.n, c.f.m);
+  file_write_mode_and_frequencies(fpo, hal);
   sep(fpo);
   line(fpo, "");
 

@@ -109,7 +109,10 @@ bool parse_decimal(const std::string &s, int64_t *out) {
   return true;
 }
 
-void write_mode_and_frequencies(FILE *out, const hal_api_s *hal) {
+
+}  // namespace
+
+void file_write_mode_and_frequencies(FILE *out, const hal_api_s *hal) {
   static const char *const modes[] = {"Synthesis", "NCO", "SpreadSpectrum", "JitterAttenuator"};
   if (hal->kova_mode_e >= 0 && hal->kova_mode_e <= 3)
     std::fprintf(out, "; MFG Mode : %s (%d)\n", modes[hal->kova_mode_e], hal->kova_mode_e);
@@ -123,8 +126,6 @@ void write_mode_and_frequencies(FILE *out, const hal_api_s *hal) {
     if (c.f.f != 0)
       std::fprintf(out, "; %s Frequency Hz = %12" PRIu32 " * (%" PRIu32 ") / (%" PRIu32 ")\n", c.label, c.f.f, c.f.n, c.f.m);
 }
-
-}  // namespace
 
 std::string file_date_text() {
   const std::time_t now = std::time(nullptr);
@@ -151,7 +152,7 @@ bool register_dump_write(const hal_api_s *hal, const char *path, const uint8_t *
   FILE *out = f.fp;
   std::fprintf(out, "; KX%d Register Dump\n; %s\n\n", hal->kova_device_e, file_date_text().c_str());
   std::fprintf(out, "%s\n; The following lines are only for EVKIT GUI configuration:\n%s\n", kSep.c_str(), kSep.c_str());
-  write_mode_and_frequencies(out, hal);
+  file_write_mode_and_frequencies(out, hal);
   std::fprintf(out, "%s\n\n", kSep.c_str());
   uint8_t copy[KOVA_REG_COUNT];
   std::memcpy(copy, regs, sizeof copy);

@@ -2,6 +2,7 @@
 // frequency plan as comments) and register configuration files (named register values).
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 #include "files/hal_config_file.h"
@@ -25,6 +26,10 @@ void ScriptCommentLineParse(hal_api_s *hal, const std::string &line);
 // Writes a register configuration file: every named register of regs (2048 bytes), or with
 // save_only_diff only those that differ from their reset default.
 bool register_config_write(const char *path, const uint8_t *regs, bool save_only_diff, file_message_s *msg);
+
+// The mode line ("; MFG Mode : ...") and a frequency line for each set clock, as scripts and
+// dumps carry them for the configuration they were made from.
+void file_write_mode_and_frequencies(FILE *out, const hal_api_s *hal);
 
 // The text that stands for "now" in file headers: the local date and time.
 std::string file_date_text();

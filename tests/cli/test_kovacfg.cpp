@@ -1,6 +1,8 @@
 // kovacfg as a user runs it: exit statuses, one-line errors and the JSON interface.
 #include <gtest/gtest.h>
 
+#include "tests/cli/kovacfg_run.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,37 +13,10 @@
 
 namespace {
 
-struct run_result_s {
-  int status;
-  std::string out;
-  std::string err;
-};
+using namespace kovacfg_test;
 
-run_result_s run(const std::string &args) {
-  // ctest runs test cases as parallel processes: one stderr file per process.
-  const std::string err_path = ::testing::TempDir() + "/kovacfg_stderr_" + std::to_string(getpid()) + ".txt";
-  const std::string cmd = std::string(KOVACFG_PATH) + " " + args + " 2>" + err_path;
-  run_result_s r{};
-  FILE *p = popen(cmd.c_str(), "r");
-  if (!p) return {-1, "", "popen failed"};
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  if (FILE *e = fopen(err_path.c_str(), "r")) {
-    while ((n = fread(buf, 1, sizeof buf, e)) > 0) r.err.append(buf, n);
-    fclose(e);
-  }
-  std::remove(err_path.c_str());
-  return r;
-}
 
-int count_lines(const std::string &s) {
-  int n = 0;
-  for (char c : s) n += c == '\n';
-  return n;
-}
+
 
 TEST(Kovacfg, WithoutACommandItPrintsItsHelp) {
   const auto h = run("");

@@ -1,6 +1,8 @@
 // kovacfg apply, status and the application log, against emulated boards.
 #include <gtest/gtest.h>
 
+#include "tests/cli/kovacfg_run.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,39 +15,11 @@
 
 namespace {
 
-struct run_result_s {
-  int status;
-  std::string out;
-  std::string err;
-};
+using namespace kovacfg_test;
 
-std::string tmp(const std::string &name) { return ::testing::TempDir() + "/kovacfg_apply_" + std::to_string(getpid()) + "_" + name; }
 
-run_result_s run(const std::string &args, const std::string &env = "") {
-  const std::string err_path = tmp("stderr.txt");
-  const std::string cmd = env + " " + std::string(KOVACFG_PATH) + " " + args + " 2>" + err_path;
-  run_result_s r{};
-  FILE *p = popen(cmd.c_str(), "r");
-  if (!p) return {-1, "", "popen failed"};
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  std::ifstream e(err_path);
-  std::stringstream ss;
-  ss << e.rdbuf();
-  r.err = ss.str();
-  std::remove(err_path.c_str());
-  return r;
-}
 
-std::string read_all(const std::string &path) {
-  std::ifstream in(path);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+
 
 class KovacfgApply : public ::testing::Test {
  protected:

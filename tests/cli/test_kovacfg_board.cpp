@@ -1,6 +1,8 @@
 // kovacfg board as a user runs it, on emulated boards (and on the USB with no board).
 #include <gtest/gtest.h>
 
+#include "tests/cli/kovacfg_run.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,32 +16,12 @@
 
 namespace {
 
-struct run_result_s {
-  int status;
-  std::string out;
-  std::string err;
-};
+using namespace kovacfg_test;
 
-// Runs kovacfg with an environment prefix ("NAME=value ..." or empty) and arguments.
-run_result_s run(const std::string &env, const std::string &args) {
-  const std::string err_path = ::testing::TempDir() + "/kovacfg_board_stderr_" + std::to_string(getpid()) + ".txt";
-  const std::string cmd = "env -u KOVA_EMULATED_BOARD -u KOVA_EMULATED_BOARD_STATE -u KOVA_USB_TRACE " + env + " " +
-                          std::string(KOVACFG_PATH) + " " + args + " 2>" + err_path;
-  run_result_s r{};
-  FILE *p = popen(cmd.c_str(), "r");
-  if (!p) return {-1, "", "popen failed"};
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  if (FILE *e = fopen(err_path.c_str(), "r")) {
-    while ((n = fread(buf, 1, sizeof buf, e)) > 0) r.err.append(buf, n);
-    fclose(e);
-  }
-  std::remove(err_path.c_str());
-  return r;
-}
+// The board tests give the environment first.
+run_result_s run(const std::string &env, const std::string &args) { return kovacfg_test::run(args, env); }
+
+
 
 std::string temp(const char *name) { return ::testing::TempDir() + "/" + name + "_" + std::to_string(getpid()); }
 
@@ -50,11 +32,6 @@ std::vector<std::string> lines_of(const std::string &path) {
   return out;
 }
 
-int count_lines(const std::string &s) {
-  int n = 0;
-  for (char c : s) n += c == '\n';
-  return n;
-}
 
 TEST(KovacfgBoard, WithoutBoardsTheListIsEmpty) {
   const auto r = run("", "board list");

@@ -2,6 +2,8 @@
 // emulated board, read back and verified; scripts run offline and on a board.
 #include <gtest/gtest.h>
 
+#include "tests/cli/kovacfg_run.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,31 +14,9 @@
 
 namespace {
 
-struct run_result_s {
-  int status;
-  std::string out;
-  std::string err;
-};
+using namespace kovacfg_test;
 
-// Runs kovacfg with the arguments, and with the environment settings given (NAME=value ...).
-run_result_s run(const std::string &args, const std::string &env = "") {
-  const std::string err_path = ::testing::TempDir() + "/kovacfg_ee_stderr_" + std::to_string(getpid()) + ".txt";
-  const std::string cmd = env + " " + std::string(KOVACFG_PATH) + " " + args + " 2>" + err_path + " </dev/null";
-  run_result_s r{};
-  FILE *p = popen(cmd.c_str(), "r");
-  if (!p) return {-1, "", "popen failed"};
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  if (FILE *e = fopen(err_path.c_str(), "r")) {
-    while ((n = fread(buf, 1, sizeof buf, e)) > 0) r.err.append(buf, n);
-    fclose(e);
-  }
-  std::remove(err_path.c_str());
-  return r;
-}
+
 
 bool contains(const std::string &s, const std::string &what) { return s.find(what) != std::string::npos; }
 

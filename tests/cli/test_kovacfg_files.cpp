@@ -1,6 +1,8 @@
 // kovacfg save, load, script and dump, and the files they write read back by the others.
 #include <gtest/gtest.h>
 
+#include "tests/cli/kovacfg_run.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,38 +15,11 @@
 
 namespace {
 
-struct run_result_s {
-  int status;
-  std::string out;
-  std::string err;
-};
+using namespace kovacfg_test;
 
-std::string tmp(const std::string &name) { return ::testing::TempDir() + "/kovacfg_files_" + std::to_string(getpid()) + "_" + name; }
 
-run_result_s run(const std::string &args) {
-  const std::string err_path = tmp("stderr.txt");
-  run_result_s r{};
-  FILE *p = popen((std::string(KOVACFG_PATH) + " " + args + " 2>" + err_path).c_str(), "r");
-  if (!p) return {-1, "", "popen failed"};
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  std::ifstream e(err_path);
-  std::stringstream ss;
-  ss << e.rdbuf();
-  r.err = ss.str();
-  std::remove(err_path.c_str());
-  return r;
-}
 
-std::string read_all(const std::string &path) {
-  std::ifstream in(path);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+
 
 const char *kJa = "--device 40112 --rev 1 --mode JA --xa 114.285 --ic1 19.44 --ic2 25 --oc1 156.25 --oc2 100";
 

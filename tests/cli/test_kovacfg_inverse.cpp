@@ -3,6 +3,8 @@
 // options and unreadable files are one-line errors with status 2.
 #include <gtest/gtest.h>
 
+#include "tests/cli/kovacfg_run.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,30 +18,9 @@
 
 namespace {
 
-struct run_result_s {
-  int status;
-  std::string out;
-  std::string err;
-};
+using namespace kovacfg_test;
 
-run_result_s run(const std::string &args) {
-  const std::string err_path = ::testing::TempDir() + "/kovacfg_inverse_stderr_" + std::to_string(getpid()) + ".txt";
-  const std::string cmd = std::string(KOVACFG_PATH) + " " + args + " 2>" + err_path;
-  run_result_s r{};
-  FILE *p = popen(cmd.c_str(), "r");
-  if (!p) return {-1, "", "popen failed"};
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  if (FILE *e = fopen(err_path.c_str(), "r")) {
-    while ((n = fread(buf, 1, sizeof buf, e)) > 0) r.err.append(buf, n);
-    fclose(e);
-  }
-  std::remove(err_path.c_str());
-  return r;
-}
+
 
 std::string temp_file(const std::string &name, const std::string &text) {
   const std::string path = ::testing::TempDir() + "/kovacfg_inverse_" + std::to_string(getpid()) + "_" + name;

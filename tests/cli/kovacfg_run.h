@@ -1,0 +1,63 @@
+// Running kovacfg as a user runs it, for the command-line tests.
+#pragma once
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace kovacfg_test {
+
+struct run_result_s {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+// A file name in the test's temporary folder, unique to this process (ctest runs test cases
+// as parallel processes).
+inline std::string tmp(const std::string &name) {
+  return ::testing::TempDir() + "/kovacfg_" + std::to_string(getpid()) + "_" + name;
+}
+
+// Runs kovacfg with the arguments and the environment settings given ("NAME=value ...").
+// The board settings of the caller's environment are cleared first, so that a developer's
+// own KOVA_EMULATED_BOARD cannot change what a test sees; standard input is empty.
+inline run_result_s run(const std::string &args, const std::string &env = "") {
+  const std::string err_path = tmp("stderr.txt");
+  const std::string cmd = "env -u KOVA_EMULATED_BOARD -u KOVA_EMULATED_BOARD_STATE -u KOVA_USB_TRACE " + env + " " +
+                          std::string(KOVACFG_PATH) + " " + args + " 2>" + err_path + " </dev/null";
+  run_result_s r{};
+  FILE *p = popen(cmd.c_str(), "r");
+  if (!p) return {-1, "", "popen failed"};
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+  const int st = pclose(p);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  if (FILE *e = fopen(err_path.c_str(), "r")) {
+    while ((n = fread(buf, 1, sizeof buf, e)) > 0) r.err.append(buf, n);
+    fclose(e);
+  }
+  std::remove(err_path.c_str());
+  return r;
+}
+
+inline std::string read_all(const std::string &path) {
+  std::ifstream in(path);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+inline int count_lines(const std::string &s) {
+  int n = 0;
+  for (char c : s) n += c == '\n';
+  return n;
+}
+
+}  // namespace kovacfg_test
