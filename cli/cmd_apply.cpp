@@ -130,7 +130,7 @@ int run_apply(const apply_opts_s &o) {
 void add_apply(CLI::App &app, int *exit_status) {
   static apply_opts_s opts;
   CLI::App *cmd = app.add_subcommand("apply", "Calculate a configuration and write it to the chip on an evaluation board");
-  add_config_options(cmd, &opts.config, true);
+  add_config_options(cmd, &opts.config);
   add_board_options(cmd, &opts.board);
   cmd->add_flag("--changes-only", opts.changes_only,
                 "Read the chip first and write only the registers that differ (default: every register)");

@@ -121,7 +121,7 @@ void add_files(CLI::App &app, int *exit_status) {
   static file_opts_s save, load, script, dump;
   CLI::App *s = app.add_subcommand("save", "Calculate a configuration and save it as a configuration text file");
   s->add_option("file", save.path, "The configuration text file to write")->required();
-  add_config_options(s, &save.config, true);
+  add_config_options(s, &save.config);
   s->callback([exit_status] { *exit_status = run_save(save); });
 
   CLI::App *l = app.add_subcommand("load", "Load a configuration text file, recalculate it and print the plan");
@@ -132,12 +132,12 @@ void add_files(CLI::App &app, int *exit_status) {
 
   CLI::App *m = app.add_subcommand("script", "Write the configuration script (.mfg) of a configuration");
   m->add_option("-o,--output", script.path, "The script file to write")->required();
-  add_config_options(m, &script.config, true);
+  add_config_options(m, &script.config);
   m->callback([exit_status] { *exit_status = run_script(script); });
 
   CLI::App *d = app.add_subcommand("dump", "Write the register dump of a configuration's register image");
   d->add_option("-o,--output", dump.path, "The dump file to write")->required();
-  add_config_options(d, &dump.config, true);
+  add_config_options(d, &dump.config);
   d->callback([exit_status] { *exit_status = run_dump(dump); });
 }
 

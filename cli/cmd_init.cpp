@@ -64,7 +64,7 @@ void add_init(CLI::App &app, int *exit_status) {
   static bool json = false;
   CLI::App *cmd = app.add_subcommand(
       "init", "Initialise a configuration for a device and mode; print its modes, messages and limits");
-  add_config_options(cmd, &opts, true);
+  add_config_options(cmd, &opts);
   cmd->add_flag("--json", json, "Print one JSON object: ok, messages and every field");
   cmd->callback([exit_status] { *exit_status = run_init(opts, json); });
 }

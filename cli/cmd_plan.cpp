@@ -55,7 +55,7 @@ int run_plan(const plan_opts_s &o) {
 void add_plan(CLI::App &app, int *exit_status) {
   static plan_opts_s opts;
   CLI::App *cmd = app.add_subcommand("plan", "Compute the frequency plan and the registers of a configuration and print them with the messages");
-  add_config_options(cmd, &opts.config, true);
+  add_config_options(cmd, &opts.config);
   cmd->add_flag("--json", opts.json, "Print one JSON object: ok, messages and every field");
   cmd->add_option("--until", opts.until, "Last stage to run: expert (frequency plan), hal (register values) or regs (register image)")
       ->check(CLI::IsMember({"expert", "hal", "regs"}))

@@ -84,7 +84,7 @@ bool parse_typed_frequency(const std::string &text, fprec_s *out, std::string *w
   return true;
 }
 
-void add_config_options(CLI::App *cmd, config_options_s *o, bool with_set) {
+void add_config_options(CLI::App *cmd, config_options_s *o) {
   cmd->add_option("--device", o->device, "Device: 40000, 40075, 40089, 40110, 40111, 40112, 40113 (KX prefix allowed)")
       ->capture_default_str();
   cmd->add_option("--rev", o->rev, "Device revision (0 or 1)")->capture_default_str();
@@ -92,21 +92,16 @@ void add_config_options(CLI::App *cmd, config_options_s *o, bool with_set) {
   cmd->add_option("--xa-mode", o->xa_mode,
                   "XA pins: 0 disabled, 1 XO, 2 TCXO, 3 XTAL, 4 XTAL doubled, 5 XO doubled, 6 TCXO doubled (default 1)");
   cmd->add_option("--sysclk", o->sysclk, "System clock: XA or RO (default RO in SYN, XA otherwise)");
-  if (with_set) {
-    cmd->add_option("--xa", o->xa, "XA frequency: MHz, or BASE_MHZ:NUMERATOR[:DENOMINATOR]");
-    for (int i = 0; i < 3; ++i) {
-      const std::string n = std::to_string(i + 1);
-      cmd->add_option("--ic" + n, o->ic[i], "IC" + n + " frequency (enables the input): MHz or BASE_MHZ:NUM[:DEN]");
-      cmd->add_option("--oc" + n, o->oc[i], "OC" + n + " frequency: MHz or BASE_MHZ:NUM[:DEN]");
-    }
+  cmd->add_option("--xa", o->xa, "XA frequency: MHz, or BASE_MHZ:NUMERATOR[:DENOMINATOR]");
+  for (int i = 0; i < 3; ++i) {
+    const std::string n = std::to_string(i + 1);
+    cmd->add_option("--ic" + n, o->ic[i], "IC" + n + " frequency (enables the input): MHz or BASE_MHZ:NUM[:DEN]");
+    cmd->add_option("--oc" + n, o->oc[i], "OC" + n + " frequency: MHz or BASE_MHZ:NUM[:DEN]");
   }
-  if (with_set)
-    cmd->add_option("--set", o->sets, "FIELD=VALUE: set any configuration field after initialisation "
-                                      "(integers decimal or 0x hex; frequencies F or F,N,M)");
-  if (with_set) {
-    auto *cfg = cmd->add_option("--config", o->config_file, "Start from a configuration text file (as kovacfg save writes it)");
-    for (const char *opt : {"--device", "--rev", "--mode", "--xa-mode", "--sysclk"}) cfg->excludes(opt);
-  }
+  cmd->add_option("--set", o->sets, "FIELD=VALUE: set any configuration field after initialisation "
+                                    "(integers decimal or 0x hex; frequencies F or F,N,M)");
+  auto *cfg = cmd->add_option("--config", o->config_file, "Start from a configuration text file (as kovacfg save writes it)");
+  for (const char *opt : {"--device", "--rev", "--mode", "--xa-mode", "--sysclk"}) cfg->excludes(opt);
   cmd->add_option("--dsp-program", o->dsp_program,
                   "File holding the 320-word DSP program (default: $KOVA_DSP_PROGRAM, else the built-in copy)");
 }

@@ -26,7 +26,7 @@ bool parse_typed_frequency(const std::string &text, fprec_s *out, std::string *w
 
 // Adds --device, --rev, --mode, --xa-mode, --sysclk, the frequencies (--xa, --ic1..3,
 // --oc1..3), --set, --config and --dsp-program to a command.
-void add_config_options(CLI::App *cmd, config_options_s *opts, bool with_set);
+void add_config_options(CLI::App *cmd, config_options_s *opts);
 
 // A bad option: the message names the option; the tool exits with status 2.
 struct option_error_s {
