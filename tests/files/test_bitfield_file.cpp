@@ -1,0 +1,207 @@
+// Bitfield description files: reading, failures named by file and line, the round trip of the
+// chip's own register map, and the generated register-map source text.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "files/bitfield_file.h"
+#include "hal/hal_api.h"
+#include "regs/regmap.h"
+
+namespace {
+
+std::vector<bitfield_reg_s> parse_ok(const std::string &text) {
+  std::vector<bitfield_reg_s> regs;
+  std::string error;
+  EXPECT_TRUE(bitfield_text_parse(text, "t.bf", &regs, &error)) << error;
+  return regs;
+}
+
+std::string parse_error(const std::string &text) {
+  std::vector<bitfield_reg_s> regs{{1, "X", ""}};
+  std::string error;
+  EXPECT_FALSE(bitfield_text_parse(text, "t.bf", &regs, &error)) << text;
+  EXPECT_TRUE(regs.empty());
+  return error;
+}
+
+size_t count_of(const std::string &text, const std::string &what) {
+  size_t n = 0;
+  for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+  return n;
+}
+
+TEST(BitfieldFile, ReadsRegistersCommentsAndBlanks) {
+  const auto regs = parse_ok(
+      "# master control\r\n"
+      "\n"
+      "0x00A  MCR2\t- EXTSS[1:0]  AINCDIS - MCLK[2:0]   # trailing comment\n"
+      "0x9 MCR1 RST VCXO MCSEL1 MCSEL ROSCD DBL XAB[1:0]\r\n"
+      "   \t\n"
+      "0X120 DCO1\n"
+      "0x202 OC1CR3 SRLSEN DIVSEL NEGLSD LSSEL - - - LSDIV[24]");  // last line without line feed
+  ASSERT_EQ(regs.size(), 4u);
+  // Address order, layouts joined by single blanks.
+  EXPECT_EQ(regs[0].address, 0x009u);
+  EXPECT_EQ(regs[0].name, "MCR1");
+  EXPECT_EQ(regs[0].layout, "RST VCXO MCSEL1 MCSEL ROSCD DBL XAB[1:0]");
+  EXPECT_EQ(regs[1].address, 0x00Au);
+  EXPECT_EQ(regs[1].layout, "- EXTSS[1:0] AINCDIS - MCLK[2:0]");
+  EXPECT_EQ(regs[2].address, 0x120u);
+  EXPECT_EQ(regs[2].name, "DCO1");
+  EXPECT_TRUE(regs[2].layout.empty());
+  EXPECT_EQ(regs[3].layout, "SRLSEN DIVSEL NEGLSD LSSEL - - - LSDIV[24]");
+  EXPECT_TRUE(parse_ok("").empty());
+  EXPECT_TRUE(parse_ok("# only a comment\n\n").empty());
+}
+
+TEST(BitfieldFile, MalformedLinesNameFileAndLine) {
+  EXPECT_EQ(parse_error("0x009 MCR1 RST VCXO\n"), "t.bf:1: the bitfields of register MCR1 do not add up to 8 bits");
+  EXPECT_EQ(parse_error("# c\n0x009 MCR1 A B C D E F G H I\n"),
+            "t.bf:2: the bitfields of register MCR1 do not add up to 8 bits");
+  EXPECT_EQ(parse_error("0x009 MCR1 A[7:0] B\n"), "t.bf:1: the bitfields of register MCR1 do not add up to 8 bits");
+  EXPECT_EQ(parse_error("\n\n0x700 X A[7:0]\n"), "t.bf:3: not a register address (0x000 to 0x6FF): \"0x700\"");
+  EXPECT_EQ(parse_error("009 MCR1 A[7:0]\n"), "t.bf:1: not a register address (0x000 to 0x6FF): \"009\"");
+  EXPECT_EQ(parse_error("0x0009 MCR1 A[7:0]\n"), "t.bf:1: not a register address (0x000 to 0x6FF): \"0x0009\"");
+  EXPECT_EQ(parse_error("0x MCR1\n"), "t.bf:1: not a register address (0x000 to 0x6FF): \"0x\"");
+  EXPECT_EQ(parse_error("0x12G MCR1\n"), "t.bf:1: not a register address (0x000 to 0x6FF): \"0x12G\"");
+  EXPECT_EQ(parse_error("0x009\n"), "t.bf:1: register 0x009 has no name");
+  EXPECT_EQ(parse_error("0x009 MC-R1\n"), "t.bf:1: not a register name: \"MC-R1\"");
+  EXPECT_EQ(parse_error("0x009 " + std::string(32, 'A') + "\n"), "t.bf:1: not a register name: \"" + std::string(32, 'A') + "\"");
+  EXPECT_EQ(parse_error("0x009 MCR1 XAB[1:0 A B C D E F\n"),
+            "t.bf:1: malformed bitfield \"XAB[1:0\" in register MCR1");
+  EXPECT_EQ(parse_error("0x009 MCR1 X[0:1] A B C D E F G\n"), "t.bf:1: malformed bitfield \"X[0:1]\" in register MCR1");
+  EXPECT_EQ(parse_error("0x009 MCR1 X[8:0]\n"), "t.bf:1: malformed bitfield \"X[8:0]\" in register MCR1");
+  EXPECT_EQ(parse_error("0x009 MCR1 X[a]\n"), "t.bf:1: malformed bitfield \"X[a]\" in register MCR1");
+  EXPECT_EQ(parse_error("0x009 A X[7:0]\n0x009 B X[7:0]\n"), "t.bf:2: register address 0x009 given twice");
+  EXPECT_EQ(parse_error("0x009 A X[7:0]\n0x00A A X[7:0]\n"), "t.bf:2: register name A given twice");
+  EXPECT_EQ(parse_error(std::string("0x009 A X[7:0]\n0x00A B\0 X\n", 25)), "t.bf:2: a NUL character in the line");
+  // Unprintable bytes are not copied into the message.
+  EXPECT_EQ(parse_error("0x009 A\x01\xff\n"), "t.bf:1: not a register name: \"A??\"");
+}
+
+TEST(BitfieldFile, GarbageNeverCrashes) {
+  uint32_t seed = 12345;
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    const size_t len = 1 + round * 3;
+    for (size_t i = 0; i < len; ++i) {
+      seed = seed * 1103515245u + 12345u;
+      static const char alphabet[] = "0x9AF[]:-# \t\n\rMCRL_1234567";
+      text.push_back(round % 2 ? static_cast<char>(seed >> 24) : alphabet[(seed >> 16) % (sizeof alphabet - 1)]);
+    }
+    std::vector<bitfield_reg_s> regs;
+    std::string error;
+    if (bitfield_text_parse(text, "g", &regs, &error)) {
+      // Whatever is accepted is written and read back the same.
+      std::vector<bitfield_reg_s> again;
+      ASSERT_TRUE(bitfield_text_parse(bitfield_file_text(regs), "g2", &again, &error)) << error;
+      ASSERT_EQ(again.size(), regs.size());
+    } else {
+      EXPECT_EQ(error.rfind("g:", 0), 0u) << error;
+    }
+  }
+}
+
+// Writing the chip's own map as a bitfield file and reading it back gives every register's
+// name and layout, for each of the three layout classes.
+TEST(BitfieldFile, ChipMapRoundTrip) {
+  for (int32_t device : {40110, 40112, 40000}) {
+    const auto map = bitfield_regs_from_map(device);
+    EXPECT_EQ(map.size(), 586u);
+    const std::string path = ::testing::TempDir() + "/kova_bf_" + std::to_string(getpid()) + ".txt";
+    std::ofstream(path) << bitfield_file_text(map);
+    std::vector<bitfield_reg_s> back;
+    file_message_s msg;
+    std::string detail;
+    ASSERT_TRUE(bitfield_file_load(path.c_str(), &back, &msg, &detail)) << detail;
+    EXPECT_EQ(msg.title, "Bitfield Configuration Load");
+    std::remove(path.c_str());
+    size_t with_layout = 0;
+    size_t k = 0;
+    for (uint32_t a = 0; a <= KOVA_REG_LAST; ++a) {
+      const char *name = kova_reg_name(a);
+      if (!name) continue;
+      ASSERT_LT(k, back.size());
+      EXPECT_EQ(back[k].address, a);
+      EXPECT_EQ(back[k].name, name);
+      EXPECT_EQ(back[k].layout, kova_text(kova_reg_bitfields(a, device))) << device << " " << name;
+      if (!back[k].layout.empty()) ++with_layout;
+      ++k;
+    }
+    EXPECT_EQ(k, back.size());
+    EXPECT_GT(with_layout, 200u);
+  }
+  // The layout classes really differ, so the round trip above checks three distinct maps.
+  EXPECT_STRNE(kova_reg_bitfields(0x044, 40110), kova_reg_bitfields(0x044, 40112));
+}
+
+TEST(BitfieldFile, LoadFailures) {
+  std::vector<bitfield_reg_s> regs;
+  file_message_s msg;
+  std::string detail;
+  const std::string missing = ::testing::TempDir() + "/kova_bf_missing_" + std::to_string(getpid());
+  EXPECT_FALSE(bitfield_file_load(missing.c_str(), &regs, &msg, &detail));
+  EXPECT_EQ(msg.text, "Could not find file " + missing);
+  EXPECT_EQ(msg.title, "Bitfield Configuration Load");
+
+  const std::string path = ::testing::TempDir() + "/kova_bf_bad_" + std::to_string(getpid()) + ".txt";
+  std::ofstream(path) << "0x009 MCR1 RST VCXO MCSEL1 MCSEL ROSCD DBL XAB[1:0]\n0x00A MCR2 - EXTSS[1:0]\n";
+  EXPECT_FALSE(bitfield_file_load(path.c_str(), &regs, &msg, &detail));
+  EXPECT_EQ(msg.text, "Error in bitfield file " + path);
+  EXPECT_EQ(detail, path + ":2: the bitfields of register MCR2 do not add up to 8 bits");
+  EXPECT_TRUE(regs.empty());
+  std::remove(path.c_str());
+}
+
+TEST(BitfieldFile, SourceTextOfTheChipMap) {
+  const std::string src = bitfield_source_text(bitfield_regs_from_map(40000));
+  // One name case per named register, one layout case per register with a layout.
+  const size_t undefined = count_of(src, " Bitfields undefined\n");
+  EXPECT_EQ(count_of(src, "\n    case REG_"), 586u + (586u - undefined));
+  EXPECT_EQ(count_of(src, "\nconstexpr uint32_t REG_"), 586u);
+  EXPECT_EQ(count_of(src, " Not Found\n"), 2u * (0x700u - 586u));
+  EXPECT_NE(src.find("\n    case REG_MCR1: return \"MCR1\";\n"), std::string::npos);
+  EXPECT_NE(src.find("\n    case REG_MCR1: return \"RST VCXO MCSEL1 MCSEL ROSCD DBL XAB[1:0]\";\n"), std::string::npos);
+  EXPECT_NE(src.find("\nconstexpr uint32_t REG_Test_6FF = 0x6FF;\n"), std::string::npos);
+  EXPECT_NE(src.find("\n//Register Address 0x010 Not Found\n"), std::string::npos);
+  EXPECT_NE(src.find("\n//Register Address 0x120 Bitfields undefined\n"), std::string::npos);
+  EXPECT_EQ(src.find("//Register Address 0x009"), std::string::npos);
+  // Registers without a layout: 0x081-0x0A4, 0x120-0x12C, 0x433-0x467, 0x616-0x62E, 0x630-0x6FF.
+  EXPECT_EQ(count_of(src, " Bitfields undefined\n"), 36u + 13u + 53u + 25u + 208u);
+}
+
+TEST(BitfieldFile, SourceTextOfAFileAndSave) {
+  const auto regs = parse_ok("0x00A MCR2 - EXTSS[1:0] AINCDIS - MCLK[2:0]\n0x009 MCR1\n");
+  const std::string src = bitfield_source_text(regs);
+  EXPECT_EQ(count_of(src, "case REG_MCR1"), 1u);  // a name only: no layout case
+  EXPECT_EQ(count_of(src, "case REG_MCR2"), 2u);
+  EXPECT_NE(src.find("constexpr uint32_t REG_MCR1 = 0x009;\nconstexpr uint32_t REG_MCR2 = 0x00A;\n"),
+            std::string::npos);
+  EXPECT_NE(src.find("//Register Address 0x008 Not Found\n    case REG_MCR1: return \"MCR1\";\n"
+                     "    case REG_MCR2: return \"MCR2\";\n//Register Address 0x00B Not Found\n"),
+            std::string::npos);
+  EXPECT_NE(src.find("//Register Address 0x009 Bitfields undefined\n"
+                     "    case REG_MCR2: return \"- EXTSS[1:0] AINCDIS - MCLK[2:0]\";\n"),
+            std::string::npos);
+  EXPECT_EQ(count_of(src, " Not Found\n"), 2u * (0x700u - 2u));
+
+  const std::string path = ::testing::TempDir() + "/kova_bf_src_" + std::to_string(getpid()) + ".h";
+  file_message_s msg;
+  ASSERT_TRUE(bitfield_source_save(regs, path.c_str(), &msg));
+  EXPECT_EQ(msg.title, "Bitfield Configuration Save");
+  std::ifstream in(path);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  EXPECT_EQ(ss.str(), src);
+  std::remove(path.c_str());
+  EXPECT_FALSE(bitfield_source_save(regs, "/nonexistent_dir_kova/x.h", &msg));
+  EXPECT_EQ(msg.text, "Unable to open file for saving!");
+}
+
+}  // namespace
