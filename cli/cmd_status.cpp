@@ -1,8 +1,8 @@
 // kovacfg status: the chip's DPLL status, fetched and decoded as the status window shows it,
 // once or every few seconds.
-#include <unistd.h>
-
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -64,7 +64,8 @@ void print_once(const hal_api_s *h, bool json) {
 }
 
 int run_status(const status_opts_s &o) {
-  if (o.every < 0 || o.count < 0) return cli_bad_options(o.every < 0 ? "--every: a time in seconds, 0 or more" : "--count: 0 or more");
+  if (!(o.every >= 0 && o.every <= 86400)) return cli_bad_options("--every: a time in seconds from 0 to 86400");
+  if (o.count < 0) return cli_bad_options("--count: 0 or more");
   board_session_s session;
   std::string why;
   if (!board_session_open(board_cli_session(o.board), &session, &why)) {
@@ -97,7 +98,10 @@ int run_status(const status_opts_s &o) {
   const int times = o.every > 0 && o.count == 0 ? -1 : o.count == 0 ? 1 : o.count;
   for (int n = 0; status == kExitOk && (times < 0 || n < times); ++n) {
     if (n > 0) {
-      usleep(static_cast<useconds_t>(o.every * 1e6));
+      // Sleep in short steps so that Ctrl-C ends the polling at once.
+      const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(o.every);
+      while (!g_cli_interrupted && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
       if (g_cli_interrupted) break;
       if (!o.json) std::printf("\n");
     }
