@@ -22,35 +22,47 @@ void set_xa_pins(hal_api_s *h) {
   }
 }
 
+// Scales a rebuilt clock-tree frequency; a record that no longer fits 32-bit words would
+// hold another frequency than the chip runs at, so that ends the calculation with an error.
+bool scale_exact(hal_api_s *h, fprec_s *f, uint64_t mul, uint64_t div, const char *name) {
+  if (fprec_scale(f, mul, div) == 0) return true;
+  put_msgf(h, "ERROR: fprec_scale %s overflow", name);
+  return false;
+}
+
 // Output divider frequencies: the MSDIV output, the LSDIV output and the negative output.
-void set_output_freqs(hal_api_s *h) {
+bool set_output_freqs(hal_api_s *h) {
+  bool ok = true;
   for (int n = 1; n <= 3; ++n) {
     calc_oc_view_s oc = calc_oc_view(h, n);
+    const char *msdiv_name = n == 1 ? "oc1_msdiv_freq_s" : n == 2 ? "oc2_msdiv_freq_s" : "oc3_msdiv_freq_s";
+    const char *lsdiv_name = n == 1 ? "oc1_lsdiv_freq_s" : n == 2 ? "oc2_lsdiv_freq_s" : "oc3_lsdiv_freq_s";
     if (*oc.lssel == 1) {
       *oc.lsdiv_freq = *oc.freq;
       *oc.msdiv_freq = *oc.freq;
-      fprec_scale(oc.msdiv_freq, *oc.lsdiv, 1);
+      ok = scale_exact(h, oc.msdiv_freq, *oc.lsdiv, 1, msdiv_name) && ok;
       *oc.n_freq = *oc.freq;
     } else {
       *oc.msdiv_freq = *oc.freq;
       if (*oc.lsdiv > 1) {
         *oc.lsdiv_freq = *oc.freq;
-        fprec_scale(oc.lsdiv_freq, 1, *oc.lsdiv);
+        ok = scale_exact(h, oc.lsdiv_freq, 1, *oc.lsdiv, lsdiv_name) && ok;
       } else {
         set_fprec_s(oc.lsdiv_freq, 0, 1, 1);
       }
       *oc.n_freq = *oc.neglsd == 1 ? *oc.lsdiv_freq : *oc.freq;
     }
   }
+  return ok;
 }
 
 // HSDIV output frequency from the first output on that HSDIV: its MSDIV input.
-bool hsdiv_from_outputs(hal_api_s *h, uint32_t divsel, fprec_s *out) {
+bool hsdiv_from_outputs(hal_api_s *h, uint32_t divsel, fprec_s *out, bool *exact) {
   for (int n = 1; n <= 3; ++n) {
     calc_oc_view_s oc = calc_oc_view(h, n);
     if (*oc.divsel == divsel && freq_set(*oc.freq)) {
       *out = *oc.msdiv_freq;
-      fprec_scale(out, *oc.msdiv, 1);
+      *exact = scale_exact(h, out, *oc.msdiv, 1, divsel ? "hsdiv2_freq_s" : "hsdiv1_freq_s");
       return true;
     }
   }
@@ -130,23 +142,25 @@ bool calc_hal_clock_tree(hal_api_s *h, calc_hal_work_s *w) {
     h->apll_input_freq_s = h->dco_freq_s;
   }
 
-  set_output_freqs(h);
+  if (!set_output_freqs(h)) return false;
 
   // HSDIV1 keeps a frequency it already has when no output is configured at all.
+  bool exact = true;
   const bool no_output = !freq_set(h->oc1_freq_s) && !freq_set(h->oc2_freq_s) && !freq_set(h->oc3_freq_s);
   if (!(no_output && freq_set(h->hsdiv1_freq_s))) {
-    if (!hsdiv_from_outputs(h, 0, &h->hsdiv1_freq_s)) put_msg(h, "WARNING: HSDIV1 is not configured");
+    if (!hsdiv_from_outputs(h, 0, &h->hsdiv1_freq_s, &exact)) put_msg(h, "WARNING: HSDIV1 is not configured");
   }
-  hsdiv_from_outputs(h, 1, &h->hsdiv2_freq_s);
+  hsdiv_from_outputs(h, 1, &h->hsdiv2_freq_s, &exact);
+  if (!exact) return false;
 
   // VCO from HSDIV1, or from HSDIV2 when HSDIV1 is unused and HSDIV2 is not bypassed.
   if (fprec_s_2_double_mhz(h->hsdiv1_freq_s) > 0.0) {
     h->vco_freq_s = h->hsdiv1_freq_s;
-    fprec_scale(&h->vco_freq_s, h->vco_hsdiv1x2_u8, 2);
+    if (!scale_exact(h, &h->vco_freq_s, h->vco_hsdiv1x2_u8, 2, "vco_freq_s")) return false;
   } else if (h->apllcr1_byphs2_u1 == 0) {
     if (fprec_s_2_double_mhz(h->hsdiv2_freq_s) > 0.0) {
       h->vco_freq_s = h->hsdiv2_freq_s;
-      fprec_scale(&h->vco_freq_s, h->vco_hsdiv2x2_u8, 2);
+      if (!scale_exact(h, &h->vco_freq_s, h->vco_hsdiv2x2_u8, 2, "vco_freq_s")) return false;
     } else {
       set_fprec_s(&h->vco_freq_s, 0, 1, 1);
       put_msg(h, "ERROR: VCO is not configured");
