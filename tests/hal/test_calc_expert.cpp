@@ -1,6 +1,8 @@
 // Expert calculation: checks in order, their messages, clamps, DCO, APLL input and DSP rate.
 #include <gtest/gtest.h>
 
+#include "tests/hal_test_support.h"
+
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -12,18 +14,9 @@
 
 namespace {
 
-struct Hal {
-  hal_api_s h{};
-  ~Hal() { delete_api(&h); }
-  hal_api_s *operator->() { return &h; }
-  hal_api_s *get() { return &h; }
-};
+using kova_test::Hal;
+using kova_test::drain;
 
-std::vector<std::string> drain(hal_api_s *h) {
-  std::vector<std::string> out;
-  while (const char *m = get_msg(h)) out.emplace_back(m);
-  return out;
-}
 
 std::vector<std::string> run(hal_api_s *h) {
   calc_expert(h);

@@ -12,16 +12,12 @@
 #include "hal/calc_hal.h"
 #include "hal/hal_api.h"
 #include "hal/hal_regcalc.h"
+#include "tests/hal_test_support.h"
 
 namespace calc_test {
 
-// A configuration object released at the end of the test.
-struct Hal {
-  hal_api_s h{};
-  ~Hal() { delete_api(&h); }
-  hal_api_s *operator->() { return &h; }
-  hal_api_s *get() { return &h; }
-};
+using kova_test::Hal;
+using kova_test::drain;
 
 inline void init_full(hal_api_s *h, int32_t device, int32_t mode, int32_t xa = xa_mode_xo_e, int32_t rev = 0) {
   h->kova_device_e = device;
@@ -34,11 +30,6 @@ inline void init_full(hal_api_s *h, int32_t device, int32_t mode, int32_t xa = x
   init_api(h);
 }
 
-inline std::vector<std::string> drain(hal_api_s *h) {
-  std::vector<std::string> out;
-  while (const char *m = get_msg(h)) out.emplace_back(m);
-  return out;
-}
 
 inline bool has_msg(const std::vector<std::string> &msgs, const std::string &text) {
   return std::find(msgs.begin(), msgs.end(), text) != msgs.end();

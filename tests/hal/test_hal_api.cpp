@@ -1,6 +1,8 @@
 // Life cycle of the configuration object: init_api modes, validation, log, copy.
 #include <gtest/gtest.h>
 
+#include "tests/hal_test_support.h"
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -10,12 +12,8 @@
 
 namespace {
 
-struct Hal {
-  hal_api_s h{};
-  ~Hal() { delete_api(&h); }
-  hal_api_s *operator->() { return &h; }
-  hal_api_s *get() { return &h; }
-};
+using kova_test::Hal;
+using kova_test::drain;
 
 void init_full(hal_api_s *h, int32_t device, int32_t mode, int32_t xa, int32_t sysclk, int32_t rev = 0) {
   h->kova_device_e = device;
@@ -28,11 +26,6 @@ void init_full(hal_api_s *h, int32_t device, int32_t mode, int32_t xa, int32_t s
   init_api(h);
 }
 
-std::vector<std::string> drain(hal_api_s *h) {
-  std::vector<std::string> out;
-  while (const char *m = get_msg(h)) out.emplace_back(m);
-  return out;
-}
 
 bool fprec_eq(fprec_s a, uint32_t f, uint32_t n, uint32_t m) { return a.f == f && a.n == n && a.m == m; }
 

@@ -1,6 +1,8 @@
 // Limits by device, mode, system clock and XA mode.
 #include <gtest/gtest.h>
 
+#include "tests/hal_test_support.h"
+
 #include <string>
 #include <vector>
 
@@ -8,12 +10,8 @@
 
 namespace {
 
-struct Hal {
-  hal_api_s h{};
-  ~Hal() { delete_api(&h); }
-  hal_api_s *operator->() { return &h; }
-  hal_api_s *get() { return &h; }
-};
+using kova_test::Hal;
+using kova_test::drain;
 
 void init_full(hal_api_s *h, int32_t device, int32_t mode, int32_t xa, int32_t sysclk) {
   h->kova_device_e = device;
@@ -25,11 +23,6 @@ void init_full(hal_api_s *h, int32_t device, int32_t mode, int32_t xa, int32_t s
   init_api(h);
 }
 
-std::vector<std::string> drain(hal_api_s *h) {
-  std::vector<std::string> out;
-  while (const char *m = get_msg(h)) out.emplace_back(m);
-  return out;
-}
 
 const int32_t kDevices[] = {40000, 40075, 40089, 40110, 40111, 40112, 40113};
 

@@ -1,6 +1,8 @@
 // Input frequency solver: common PFD frequency, prime removal, input dividers, condition codes.
 #include <gtest/gtest.h>
 
+#include "tests/hal_test_support.h"
+
 #include <string>
 #include <vector>
 
@@ -9,18 +11,9 @@
 
 namespace {
 
-struct Hal {
-  hal_api_s h{};
-  ~Hal() { delete_api(&h); }
-  hal_api_s *operator->() { return &h; }
-  hal_api_s *get() { return &h; }
-};
+using kova_test::Hal;
+using kova_test::drain;
 
-std::vector<std::string> drain(hal_api_s *h) {
-  std::vector<std::string> out;
-  while (const char *m = get_msg(h)) out.emplace_back(m);
-  return out;
-}
 
 // JA on device 40000 (XO 114.285 MHz), DPLL bandwidth 100 Hz, no jitter tolerance.
 void init_ja(hal_api_s *h) {

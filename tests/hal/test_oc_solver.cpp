@@ -1,6 +1,8 @@
 // Output clock solver: VCO candidates, options, sets, weights, the best set and its lists.
 #include <gtest/gtest.h>
 
+#include "tests/hal_test_support.h"
+
 #include <cmath>
 #include <random>
 #include <string>
@@ -14,19 +16,12 @@ namespace {
 
 using u128 = unsigned __int128;
 
-struct Hal {
-  hal_api_s h{};
-  ~Hal() { delete_api(&h); }
-  hal_api_s *operator->() { return &h; }
-  hal_api_s *get() { return &h; }
+using kova_test::drain;
+
+struct Hal : kova_test::Hal {
   const oc_solver_store_s &st() const { return h.hal_obj_p->solver; }
 };
 
-std::vector<std::string> drain(hal_api_s *h) {
-  std::vector<std::string> out;
-  while (const char *m = get_msg(h)) out.emplace_back(m);
-  return out;
-}
 
 bool has_msg(const std::vector<std::string> &msgs, const std::string &start) {
   for (const auto &m : msgs) {

@@ -7,15 +7,14 @@
 #include "hal/hal_api.h"
 #include "hal/hal_obj.h"
 #include "regs/seq.h"
+#include "tests/hal_test_support.h"
 
 namespace regs_test {
 
-// A configuration object that is released at the end of the test.
-struct Hal {
-  hal_api_s h{};
-  ~Hal() { delete_api(&h); }
-  hal_api_s *operator->() { return &h; }
-  hal_api_s *get() { return &h; }
+using kova_test::drain;
+
+// A configuration object released at the end of the test, with its images at hand.
+struct Hal : kova_test::Hal {
   uint8_t *img() { return h.hal_obj_p->regs; }
   uint8_t *wr() { return h.hal_obj_p->written; }
   uint32_t *seq() { return h.hal_obj_p->seq; }
@@ -33,11 +32,6 @@ inline void init_full(hal_api_s *h, int32_t device, int32_t mode, int32_t rev = 
   init_api(h);
 }
 
-inline std::vector<std::string> drain(hal_api_s *h) {
-  std::vector<std::string> out;
-  while (const char *m = get_msg(h)) out.emplace_back(m);
-  return out;
-}
 
 // Every record of one sequence; stops (and fails the caller's check) after `limit` records.
 inline std::vector<get_seq_s> collect(hal_api_s *h, int32_t mode, size_t limit = 10000) {
