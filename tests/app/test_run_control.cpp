@@ -1,14 +1,19 @@
-// Run control: stages, the burst write sequence (offline, on the emulated board, and when the
-// board goes away in the middle), the status fetch and the NCO offset.
+// Run control: the burst write sequence (offline, on the emulated board, and when the board
+// goes away in the middle), register reads and writes with and without back-fill, the status
+// fetch and the NCO offset.
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
-#include <map>
+#include <fstream>
 #include <set>
+#include <sstream>
 #include <vector>
 
 #include "app/app_log.h"
+#include "app/app_options.h"
 #include "app/run_control.h"
 #include "app/user_dialog.h"
 #include "board/kxemu.h"
@@ -19,78 +24,67 @@ namespace {
 struct entry_s {
   uint32_t address, value, wait;
 };
-
 struct burst_s {
   uint32_t start;
   std::vector<uint8_t> bytes;
+  bool operator==(const burst_s &o) const { return start == o.start && bytes == o.bytes; }
 };
 
-// Runs seq_write_bursts over a list of entries; returns the bursts and where the waits fell.
-std::vector<burst_s> bursts_of(const std::vector<entry_s> &entries, std::vector<size_t> *wait_after = nullptr,
-                               int fail_at = -1, bool *ok = nullptr) {
+// Runs seq_write_bursts over a list of entries; the write numbered fail_at fails.
+std::vector<burst_s> bursts_of(const std::vector<entry_s> &entries, std::vector<size_t> *wait_after, int fail_at,
+                               bool *ok) {
   std::vector<burst_s> out;
   size_t i = 0;
-  const bool r = seq_write_bursts(
+  *ok = seq_write_bursts(
       [&](get_seq_s *rec) {
         if (i >= entries.size()) return false;
         *rec = {entries[i].address, entries[i].value, entries[i].wait};
-        ++i;
-        return true;
+        return ++i, true;
       },
       [&](uint32_t start, const uint8_t *b, uint32_t n) {
         if (static_cast<int>(out.size()) == fail_at) return false;
         out.push_back({start, std::vector<uint8_t>(b, b + n)});
         return true;
       },
-      [&](uint32_t) {
-        if (wait_after) wait_after->push_back(out.size());
-      });
-  if (ok) *ok = r;
+      [&](uint32_t) { wait_after->push_back(out.size()); });
   return out;
 }
 
-TEST(WriteBursts, ConsecutiveAddressesTravelTogether) {
-  const auto b = bursts_of({{0x100, 1, 0}, {0x101, 2, 0}, {0x102, 3, 0}, {0x200, 4, 0}});
-  ASSERT_EQ(b.size(), 2u);
-  EXPECT_EQ(b[0].start, 0x100u);
-  EXPECT_EQ(b[0].bytes, (std::vector<uint8_t>{1, 2, 3}));
-  EXPECT_EQ(b[1].start, 0x200u);
-  EXPECT_EQ(b[1].bytes, std::vector<uint8_t>{4});
-}
-
-TEST(WriteBursts, AWaitEndsItsBurst) {
-  std::vector<size_t> waits;
-  const auto b = bursts_of({{0x10, 1, 0}, {0x11, 2, 10}, {0x12, 3, 0}, {0x13, 4, 0}}, &waits);
-  ASSERT_EQ(b.size(), 2u);
-  EXPECT_EQ(b[0].bytes, (std::vector<uint8_t>{1, 2}));  // the entry with the wait is in it
-  EXPECT_EQ(b[1].start, 0x12u);                         // and is not repeated
-  EXPECT_EQ(b[1].bytes, (std::vector<uint8_t>{3, 4}));
-  EXPECT_EQ(waits, std::vector<size_t>{1});             // the wait follows the first write
-}
-
-TEST(WriteBursts, At1024BytesABurstIsWritten) {
+TEST(WriteBursts, ConsecutiveAddressesTravelTogetherUntilAWaitOrAFailure) {
+  const struct {
+    std::vector<entry_s> in;
+    int fail_at;
+    bool ok;
+    std::vector<burst_s> bursts;
+    std::vector<size_t> waits;  // bursts written before each wait
+  } cases[] = {
+      {{{0x100, 1, 0}, {0x101, 2, 0}, {0x102, 3, 0}, {0x200, 4, 0}}, -1, true, {{0x100, {1, 2, 3}}, {0x200, {4}}}, {}},
+      // The entry with the wait ends its burst and is not repeated.
+      {{{0x10, 1, 0}, {0x11, 2, 10}, {0x12, 3, 0}, {0x13, 4, 0}}, -1, true, {{0x10, {1, 2}}, {0x12, {3, 4}}}, {1}},
+      {{{0x10, 1, 0}, {0x20, 2, 0}, {0x30, 3, 0}}, 1, false, {{0x10, {1}}}, {}},
+      {{}, -1, true, {}, {}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.in.size());
+    std::vector<size_t> waits;
+    bool ok = !c.ok;
+    EXPECT_EQ(bursts_of(c.in, &waits, c.fail_at, &ok), c.bursts);
+    EXPECT_EQ(ok, c.ok);
+    EXPECT_EQ(waits, c.waits);
+  }
+  // At 1024 bytes a burst is written; every entry goes out once and in order.
   std::vector<entry_s> e;
   for (uint32_t i = 0; i < 1500; ++i) e.push_back({i, i & 0xFF, 0});
-  const auto b = bursts_of(e);
+  std::vector<size_t> waits;
+  bool ok = false;
+  const auto b = bursts_of(e, &waits, -1, &ok);
   ASSERT_EQ(b.size(), 2u);
   EXPECT_EQ(b[0].bytes.size(), 1024u);
   EXPECT_EQ(b[1].start, 1024u);
-  EXPECT_EQ(b[1].bytes.size(), 476u);
-  // Every entry exactly once and in order.
-  std::vector<uint8_t> all = b[0].bytes;
-  all.insert(all.end(), b[1].bytes.begin(), b[1].bytes.end());
-  for (uint32_t i = 0; i < 1500; ++i) ASSERT_EQ(all[i], i & 0xFF);
+  for (uint32_t i = 0; i < 1500; ++i) ASSERT_EQ((i < 1024 ? b[0].bytes[i] : b[1].bytes[i - 1024]), i & 0xFF);
 }
 
-TEST(WriteBursts, AFailedWriteStopsTheSequence) {
-  bool ok = true;
-  const auto b = bursts_of({{0x10, 1, 0}, {0x20, 2, 0}, {0x30, 3, 0}}, nullptr, 1, &ok);
-  EXPECT_FALSE(ok);
-  EXPECT_EQ(b.size(), 1u);
-  EXPECT_TRUE(bursts_of({}).empty());
-}
-
-// A JA configuration with two inputs and three outputs, initialised and recalculated.
+// A JA configuration with two inputs and three outputs (not yet calculated).
 void configure_ja(hal_api_s *h) {
   h->kova_device_e = kova_device_40000_e;
   h->kova_device_rev_e = 1;
@@ -122,6 +116,11 @@ class RunControl : public ::testing::Test {
     app_set_dialog(&dialog_);
     kxKovaIo_SleepSet([](uint32_t, void *) {}, nullptr);
     h_ = hal_api_s{};
+    log_ = ::testing::TempDir() + "/kova_rc_" + std::to_string(getpid()) + ".txt";
+    std::remove(log_.c_str());
+    ASSERT_TRUE(app_set_log_file(&__dev_GuiParams, log_));
+    __dev_GuiParams.log.enabled = 1;
+    SuperUserModeSet(false);  // the log holds only the register lines
   }
   void TearDown() override {
     kxKovaIo_EvalBoardClose(&__dev_GuiParams.ioHandle);
@@ -131,6 +130,14 @@ class RunControl : public ::testing::Test {
     delete_api(&h_);
     SUDisableCalcChkBxIsChecked = false;
     NCOOffsetValue = 0;
+    __dev_GuiParams = __dev_GuiParamS{};
+    std::remove(log_.c_str());
+  }
+  std::string log_text() {
+    std::ifstream in(log_);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
   }
   void install_board() {
     kxemu_config_s cfg{};
@@ -146,17 +153,19 @@ class RunControl : public ::testing::Test {
     ASSERT_EQ(kxkovaio_SelectFtdi2Dut(&__dev_GuiParams.ioHandle), FT_OK);
     ASSERT_TRUE(GuiUtil_EvalBoardConnected(&__dev_GuiParams, &h_));
   }
-  // The addresses a full pass of the sequence writes, from a copy of the configuration.
-  std::set<uint32_t> sequence_addresses(uint32_t *entries = nullptr) {
+  // The log lines a full pass of the sequence writes, and its addresses, from a copy.
+  std::set<uint32_t> sequence(uint32_t *entries, std::string *lines) {
     hal_api_s copy{};
     copy.init_api_mode_e = init_api_blank_e;
     init_api(&copy);
     copy_api(&copy, &h_);
     std::set<uint32_t> out;
     get_seq_s rec;
-    uint32_t n = 0;
-    while (get_seq(&copy, get_seq_all_e, &rec)) out.insert(rec.address), ++n;
-    if (entries) *entries = n;
+    for (*entries = 0; get_seq(&copy, get_seq_all_e, &rec); ++*entries) {
+      out.insert(rec.address);
+      *lines += GuiLogConfigCmdText(static_cast<uint16_t>(rec.address), static_cast<uint8_t>(rec.value), nullptr) + "\n";
+      if (rec.wait) *lines += "W , " + std::to_string(rec.wait) + "\n";
+    }
     delete_api(&copy);
     return out;
   }
@@ -167,47 +176,98 @@ class RunControl : public ::testing::Test {
       ASSERT_EQ(chip[a] & mask, get_reg(&h_, a) & mask) << "register 0x" << std::hex << a;
     }
   }
+  std::vector<uint8_t> image() {
+    std::vector<uint8_t> out(KOVA_REG_COUNT);
+    for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a) out[a] = static_cast<uint8_t>(get_reg(&h_, a));
+    return out;
+  }
   hal_api_s h_;
   quiet_dialog_s dialog_;
+  std::string log_;
 };
 
-TEST_F(RunControl, OfflineTheSequenceIsOnlyLogged) {
+TEST_F(RunControl, OfflineTheSequenceIsOnlyLoggedAndRegistersGoToTheImage) {
   configure_ja(&h_);
   ASSERT_TRUE(HalStruct_Recalculate(&h_));
-  uint8_t before[KOVA_REG_COUNT];
-  for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a) before[a] = static_cast<uint8_t>(get_reg(&h_, a));
+  uint32_t entries = 0;
+  std::string lines;
+  sequence(&entries, &lines);
+  const auto before = image();
+  std::remove(log_.c_str());
   EXPECT_FALSE(HalUtil_WriteSequence(&__dev_GuiParams, &h_, false));
-  for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a) ASSERT_EQ(get_reg(&h_, a), before[a]);
-  // Offline reads and writes go to the image.
-  uint8_t v = 0x5A;
-  __dev_GuiWriteReg(&__dev_GuiParams, &h_, 0x210, 1, &v);
-  uint8_t r = 0;
-  __dev_GuiReadReg(&__dev_GuiParams, &h_, 0x210, 1, &r);
-  EXPECT_EQ(r, 0x5A);
+  EXPECT_EQ(log_text(), lines);  // every entry, its value and its wait, in order
+  EXPECT_EQ(image(), before);
+  // Offline reads and writes go to the image, however back-fill is asked for.
+  const uint8_t v[2] = {0x5A, 0xA5};
+  __dev_GuiWriteReg(&__dev_GuiParams, &h_, 0x210, 2, v);
+  uint8_t r[2] = {};
+  EXPECT_TRUE(__dev_GuiReadReg(&__dev_GuiParams, &h_, 0x210, 2, r, false));
+  EXPECT_EQ(r[0], 0x5A);
+  EXPECT_EQ(r[1], 0xA5);
+  EXPECT_FALSE(__dev_GuiReadReg(&__dev_GuiParams, &h_, 0x210, 2, nullptr));
+  EXPECT_FALSE(gui_write_reg_checked(&__dev_GuiParams, &h_, 0x210, 2, nullptr, true));
+}
+
+TEST_F(RunControl, OnlineReadsAndWritesBackFillTheImageOnlyWhenAsked) {
+  install_board();
+  configure_ja(&h_);
+  ASSERT_TRUE(HalStruct_Reinitialize(&h_, init_api_keep_user_e));
+  uint8_t *chip = kxemu_chip_regs(0);
+  const uint32_t a = 0x312;
+  const uint8_t held[3] = {static_cast<uint8_t>(get_reg(&h_, a)), static_cast<uint8_t>(get_reg(&h_, a + 1)),
+                           static_cast<uint8_t>(get_reg(&h_, a + 2))};
+  chip[a] = held[0] ^ 0x11, chip[a + 1] = held[1] ^ 0x22, chip[a + 2] = held[2] ^ 0x44;
+  uint8_t r[3] = {};
+  ASSERT_TRUE(__dev_GuiReadReg(&__dev_GuiParams, &h_, a, 3, r, false));
+  for (uint32_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(r[i], chip[a + i]) << i;  // from the chip
+    EXPECT_EQ(get_reg(&h_, a + i), held[i]) << i;
+  }
+  ASSERT_TRUE(__dev_GuiReadReg(&__dev_GuiParams, &h_, a, 3, r, true));
+  for (uint32_t i = 0; i < 3; ++i) EXPECT_EQ(get_reg(&h_, a + i), chip[a + i]) << i;
+
+  const uint8_t w[3] = {0x01, 0x02, 0x03};
+  EXPECT_TRUE(gui_write_reg_checked(&__dev_GuiParams, &h_, a, 3, w, false));
+  for (uint32_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(chip[a + i], w[i]) << i;
+    EXPECT_NE(get_reg(&h_, a + i), w[i]) << i;
+  }
+  const uint8_t w2[3] = {0x04, 0x05, 0x06};
+  EXPECT_TRUE(gui_write_reg_checked(&__dev_GuiParams, &h_, a, 3, w2, true));
+  for (uint32_t i = 0; i < 3; ++i) EXPECT_EQ(get_reg(&h_, a + i), w2[i]) << i;
+  // A write the board does not take is reported.
+  kxemu_faults_s faults;
+  faults.unplug_after = 0;
+  kxemu_faults_set(0, &faults);
+  EXPECT_FALSE(gui_write_reg_checked(&__dev_GuiParams, &h_, a, 3, w, false));
 }
 
 TEST_F(RunControl, FullAndChangesOnlyWritesReachTheChip) {
   install_board();
   configure_ja(&h_);
   ASSERT_TRUE(HalStruct_Reinitialize(&h_, init_api_keep_user_e));
+  EXPECT_EQ(h_.oc2_freq_s.f, 125000000u);  // the user's settings were kept
   uint32_t entries = 0;
-  const auto addresses = sequence_addresses(&entries);
+  std::string lines;
+  const auto addresses = sequence(&entries, &lines);
   std::vector<uint32_t> progress;
+  std::remove(log_.c_str());
   ASSERT_TRUE(HalUtil_WriteSequence(&__dev_GuiParams, &h_, false, [&](uint32_t n) { progress.push_back(n); }));
   expect_chip_holds_image(addresses);
+  EXPECT_EQ(log_text(), lines);
   // Progress counts the bytes written, one per entry of the sequence.
   ASSERT_FALSE(progress.empty());
   for (size_t i = 1; i < progress.size(); ++i) EXPECT_GT(progress[i], progress[i - 1]);
   EXPECT_EQ(progress.back(), entries);
 
-  // One output changes: a changes-only write brings the chip along.
+  // One output changes: a changes-only write brings the chip along, and nothing is left.
   set_fprec_s(&h_.oc2_freq_s, 100000000, 1, 1);
   ASSERT_TRUE(HalStruct_Recalculate(&h_));
   ASSERT_TRUE(WriteHalChangesToDevice(&h_, true));
   expect_chip_holds_image(addresses);
-  // And nothing is left to send.
   get_seq_s rec;
   EXPECT_EQ(get_seq(&h_, get_seq_changes_e, &rec), 0u);
+  EXPECT_FALSE(HalStruct_Reinitialize(nullptr, init_api_full_e));
 }
 
 // The board goes away at every possible transfer of a write: the write is reported as
@@ -217,13 +277,14 @@ TEST_F(RunControl, AnUnpluggedBoardLosesNothing) {
   install_board();
   configure_ja(&h_);
   ASSERT_TRUE(HalStruct_Reinitialize(&h_, init_api_keep_user_e));
-  const auto addresses = sequence_addresses();
+  uint32_t entries = 0;
+  std::string lines;
+  const auto addresses = sequence(&entries, &lines);
   hal_api_s start{};
   start.init_api_mode_e = init_api_blank_e;
   init_api(&start);
   copy_api(&start, &h_);
   const std::vector<uint8_t> chip_reset(kxemu_chip_regs(0), kxemu_chip_regs(0) + KOVA_REG_COUNT);
-
   int failures = 0;
   for (int32_t k = 0; k < 200; ++k) {
     copy_api(&h_, &start);
@@ -231,8 +292,7 @@ TEST_F(RunControl, AnUnpluggedBoardLosesNothing) {
     kxemu_faults_s faults;
     faults.unplug_after = k;
     kxemu_faults_set(0, &faults);
-    const bool ok = WriteHalChangesToDevice(&h_, true);
-    if (ok) break;  // the whole write fits in k transfers: every burst has been tried
+    if (WriteHalChangesToDevice(&h_, true)) break;  // the whole write fits in k transfers
     ++failures;
     kxemu_faults_s none;
     kxemu_faults_set(0, &none);
@@ -259,38 +319,40 @@ TEST_F(RunControl, DisabledCalculationOnlyRewritesTheNcoWord) {
   set_fprec_s(&h_.oc1_freq_s, 156250000, 1, 1);
   ASSERT_TRUE(HalStruct_Recalculate(&h_));
   ASSERT_NE(h_.dfreqz1_freqz_u40, 0u);
-  uint8_t before[KOVA_REG_COUNT];
-  for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a) before[a] = static_cast<uint8_t>(get_reg(&h_, a));
-
+  const auto before = image();
   SUDisableCalcChkBxIsChecked = true;
   NCOOffsetValue = 100.0;
   set_fprec_s(&h_.oc1_freq_s, 125000000, 1, 1);  // not calculated while disabled
   EXPECT_TRUE(HalStruct_Recalculate(&h_));
+  const auto after = image();
   for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a) {
     if (a < 0x420 || a > 0x424) {
-      ASSERT_EQ(get_reg(&h_, a), before[a]) << a;
+      ASSERT_EQ(after[a], before[a]) << a;
     }
   }
   double ppm = 0;
   ASSERT_EQ(__dev_NcoOffsetGet(&__dev_GuiParams, &h_, &ppm), 0);
   EXPECT_NEAR(ppm, 100.0, 1e-3);
+  std::remove(log_.c_str());
   EXPECT_TRUE(HalUtil_WriteSequence(&__dev_GuiParams, &h_, true));  // nothing is sent while disabled
+  EXPECT_EQ(log_text(), "");
 }
 
 TEST_F(RunControl, NcoOffsetLimits) {
   h_.init_api_mode_e = init_api_blank_e;
   init_api(&h_);
   h_.dfreqz1_freqz_u40 = 0x123456789Aull;
-  EXPECT_EQ(__dev_NcoOffsetSet(&__dev_GuiParams, &h_, 1000.0), 0);
-  EXPECT_EQ(__dev_NcoOffsetSet(&__dev_GuiParams, &h_, -1000.0), 0);
   double ppm = 0;
-  __dev_NcoOffsetGet(&__dev_GuiParams, &h_, &ppm);
-  EXPECT_NEAR(ppm, -1000.0, 1e-3);
+  for (double set : {1000.0, -1000.0, 0.5}) {
+    EXPECT_EQ(__dev_NcoOffsetSet(&__dev_GuiParams, &h_, set), 0);
+    __dev_NcoOffsetGet(&__dev_GuiParams, &h_, &ppm);
+    EXPECT_NEAR(ppm, set, 1e-3);
+  }
   EXPECT_EQ(__dev_NcoOffsetSet(&__dev_GuiParams, &h_, 1000.001), -2);
   EXPECT_EQ(__dev_NcoOffsetSet(&__dev_GuiParams, &h_, NAN), -2);
   EXPECT_EQ(__dev_NcoOffsetSet(&__dev_GuiParams, nullptr, 1), -1);
   __dev_NcoOffsetGet(&__dev_GuiParams, &h_, &ppm);
-  EXPECT_NEAR(ppm, -1000.0, 1e-3);  // the refused offsets changed nothing
+  EXPECT_NEAR(ppm, 0.5, 1e-3);  // the refused offsets changed nothing
   h_.dfreqz1_freqz_u40 = 0;
   __dev_NcoOffsetGet(&__dev_GuiParams, &h_, &ppm);
   EXPECT_EQ(ppm, 0.0);
@@ -302,15 +364,21 @@ TEST_F(RunControl, StatusFetchFillsTheStatusBlock) {
   configure_ja(&h_);
   ASSERT_TRUE(HalStruct_Reinitialize(&h_, init_api_keep_user_e));
   uint8_t *chip = kxemu_chip_regs(0);
-  // A frequency offset word of 2^31 and a phase of 1024 (1 ns).
+  // A frequency offset word of 2^31, a phase of 1024 (1 ns), a holdover offset (full status
+  // only), the last byte of the block and one the decode does not name.
   chip[0x065] = 0x00, chip[0x066] = 0x00, chip[0x067] = 0x00, chip[0x068] = 0x80;
   chip[0x07D] = 0x00, chip[0x07E] = 0x04, chip[0x07F] = 0x00, chip[0x080] = 0x00;
+  chip[0x095] = 0x00, chip[0x096] = 0x01, chip[0x097] = 0x00, chip[0x098] = 0x00;
   chip[0x09F] = 0x77;
+  chip[0x030] = 0x3C;
   ASSERT_TRUE(HalStruct_StatusGet(&h_));
   EXPECT_EQ(h_.freqoff_rw_i32_0, INT32_MIN);
   EXPECT_DOUBLE_EQ(h_.input_phase_offset_ns_r, 1.0);
   EXPECT_EQ(get_reg(&h_, 0x09F), 0x77u);
+  EXPECT_EQ(get_reg(&h_, 0x030), 0x3Cu);
+  EXPECT_EQ(h_.hooffset_rw_s32_0, 256);
   EXPECT_TRUE(dialog_.shown.empty());
+  EXPECT_FALSE(HalStruct_StatusGet(nullptr));
 }
 
 }  // namespace
