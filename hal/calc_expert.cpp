@@ -261,7 +261,10 @@ bool common_apll_input(hal_api_s *hal) {
         break;
       }
     }
+    // The divider takes the product even when it is too large: the object shows how far the
+    // calculation got.
     const uint64_t hs = static_cast<uint64_t>(*ic.hsdiv) * p;
+    *ic.hsdiv = static_cast<uint32_t>(hs);
     if (hs > 8) {
       put_msgf(hal,
                "ERROR: ICx frequencies must each be divisible by 1, 2, 4 or 8 to a common APLL PFD frequency in "
@@ -271,7 +274,6 @@ bool common_apll_input(hal_api_s *hal) {
                hal->xa_mode_e >= xa_mode_xtal_dbl_e ? "double " : "");
       return false;
     }
-    *ic.hsdiv = static_cast<uint32_t>(hs);
     // The HSDIV output now runs at the common frequency; the APLL input is taken from it.
     *ic.hsdiv_freq = scaled(*ic.freq, 1, *ic.hsdiv);
   }
