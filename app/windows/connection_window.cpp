@@ -241,13 +241,14 @@ void ConnectionConfigForm::applyUserMode() {
   }
   emulation_->setVisible(!customer);
   emulationLabel_->setVisible(!customer);
+  const bool changed = diagnostics_->isHidden() != customer;
   diagnostics_->setVisible(!customer);
   // Back in customer mode the chip is the chip on the board.
   if (customer) {
     choice_combo_select_value(emulation_, -1);
     session_->state.emulation_product = -1;
   }
-  adjustSize();
+  if (changed) adjustSize();
 }
 
 void ConnectionConfigForm::showBoardMessages() {
