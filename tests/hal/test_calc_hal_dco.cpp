@@ -16,9 +16,7 @@ struct Dco : ::testing::Test {
     init_full(h.get(), 40000, mode);
     drain(h.get());
     h->vco_freq_s = fp(4000000000u);
-    h->dco_pfdclk_freq_s = fp(100000000);
-    h->afbrem1_afbrem_u32 = 0;
-    h->afbden1_afbden_u32 = 1;
+    set_fields(h.get(), "dco_pfdclk_freq_s=100000000 afbrem1_afbrem_u32=0 afbden1_afbden_u32=1");
     w.dco_pfd_mhz = 100.0;
     w.dco_mhz = w.dco_adj_mhz = 100.0;
     w.apll_fbdiv_ratio = 40.0;
@@ -37,12 +35,10 @@ TEST_F(Dco, FrequencyWordIsTwoTo33TimesVcoOverPfdClock) {
 
 TEST_F(Dco, ApllRemainderAboveOneHalfLowersTheWord) {
   setup(kova_mode_nco_e);
-  h->afbrem1_afbrem_u32 = 3;
-  h->afbden1_afbden_u32 = 4;
+  set_fields(h.get(), "afbrem1_afbrem_u32=3 afbden1_afbden_u32=4");
   calc_dco_regs(h.get(), &w);
   EXPECT_EQ(h->dfreqz1_freqz_u40, 343597383679ull);
-  h->afbrem1_afbrem_u32 = 1;
-  h->afbden1_afbden_u32 = 2;
+  set_fields(h.get(), "afbrem1_afbrem_u32=1 afbden1_afbden_u32=2");
   calc_dco_regs(h.get(), &w);
   EXPECT_EQ(h->dfreqz1_freqz_u40, 343597383680ull);
 }
@@ -88,8 +84,7 @@ TEST_F(Dco, JaFeedbackScaleAndDivider) {
   h->dcofb_div_u32 = 100;
   calc_dco_regs(h.get(), &w);
   // 2^8 x 2^40 / (2^33 x 40) x 100 / 100 = 819.2
-  EXPECT_EQ(h->dfbscl1_fbscale_u16, 819u);
-  EXPECT_EQ(h->dfbdiv1_fbdiv_u19, 99u);
+  expect_fields(h.get(), "dfbscl1_fbscale_u16=819 dfbdiv1_fbdiv_u19=99");
   EXPECT_TRUE(drain(h.get()).empty());
   h->dcofb_div_u32 = 0;
   calc_dco_regs(h.get(), &w);
@@ -151,17 +146,11 @@ TEST_F(LockTimeout, ZeroDspRateDoesNotFail) {
 TEST_F(LockTimeout, BlockRewritesBothTimeouts) {
   h->dsp_rate_hz_u32 = 2000;  // tick 0.5 ms, floor 8 ticks = 4 ms
   h->lkto_dsp_ratio_min_r = 8.0;
-  h->phlkto_ms = 3;
-  h->lkato_ms = 1000;  // 2000 ticks: code 2 (x256), count ceil(2000 / 256) = 8
-  h->pfd_div_u16 = 500;
+  // lkato_ms: 2000 ticks: code 2 (x256), count ceil(2000 / 256) = 8
+  set_fields(h.get(), "phlkto_ms=3 lkato_ms=1000 pfd_div_u16=500");
   calc_lock_regs(h.get());
-  EXPECT_EQ(h->dpcnt1_pfdcnt_u14, 499u);
-  EXPECT_EQ(h->phlkto_phlktom_u2, 0u);
-  EXPECT_EQ(h->phlkto_phlkto_u6, 8u);
-  EXPECT_EQ(h->phlkto_ms, 4u);
-  EXPECT_EQ(h->lkato_lkatom_u2, 2u);
-  EXPECT_EQ(h->lkato_lkato_u6, 8u);
-  EXPECT_EQ(h->lkato_ms, 1024u);
+  expect_fields(h.get(), "dpcnt1_pfdcnt_u14=499 phlkto_phlktom_u2=0 phlkto_phlkto_u6=8 phlkto_ms=4 "
+      "lkato_lkatom_u2=2 lkato_lkato_u6=8 lkato_ms=1024");
   h->pfd_div_u16 = 0;
   calc_lock_regs(h.get());
   EXPECT_EQ(drain(h.get()), std::vector<std::string>{"ERROR: int2reg dpcnt1_pfdcnt_u14 overflow"});
@@ -170,13 +159,11 @@ TEST_F(LockTimeout, BlockRewritesBothTimeouts) {
 TEST_F(Dco, SpreadSpectrumStepAndCount) {
   setup(kova_mode_ss_e);
   h->ss_mode_e = ss_mode_down_e;
-  h->ss_pctx10 = 5;
-  h->ss_cnt_u16 = 400;
+  set_fields(h.get(), "ss_pctx10=5 ss_cnt_u16=400");
   w.dco_adj_mhz = 96.5;
   calc_ss_regs(h.get(), &w);
   // 2^33 x 40 x (0.005 x 96.5 / 800) / 100
-  EXPECT_EQ(h->dssdec1_decinc_u20, 2072322u);
-  EXPECT_EQ(h->dsscnt1_sscnt_u12, 398u);
+  expect_fields(h.get(), "dssdec1_decinc_u20=2072322 dsscnt1_sscnt_u12=398");
   h->ss_mode_e = ss_mode_centre_e;  // twice the spread for the step
   calc_ss_regs(h.get(), &w);
   EXPECT_EQ(h->dssdec1_decinc_u20, 4144643u);

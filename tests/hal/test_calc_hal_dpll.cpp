@@ -1,198 +1,94 @@
 // DPLL loop, holdover and limit words.
-#include <cmath>
-
 #include "test_calc_hal_util.h"
 
 namespace {
 using namespace calc_test;
 
 // JA defaults of device 40000 with an 8 kHz DSP rate from a 1 MHz PFD (divider 125), a
-// 100 MHz DCO PFD clock and the frequency word 2^33 x 40.
-struct DpllLoop : ::testing::Test {
-  Hal h;
+// 100 MHz DCO PFD clock and the frequency word 2^33 x 40; then the case's own settings.
+std::vector<std::string> run_loop(Hal &h, const std::string &set) {
+  init_full(h.get(), 40000, kova_mode_ja_e);
+  drain(h.get());
+  set_fields(h.get(), "dsp_rate_hz_u32=8000 pfd_div_u16=125 pfd_freq_s=1000000 dfreqz1_freqz_u40=343597383680 "
+                      "pfixavgto_us=0 hoavgto_us=0 howaitto_us=0 " + set);
   calc_hal_work_s w{};
-  void SetUp() override {
-    init_full(h.get(), 40000, kova_mode_ja_e);
-    drain(h.get());
-    h->dsp_rate_hz_u32 = 8000;
-    h->pfd_div_u16 = 125;
-    h->pfd_freq_s = fp(1000000);
-    h->dfreqz1_freqz_u40 = 343597383680ull;
-    w.dco_pfd_mhz = 100.0;
-    w.freqz_scale = 8589934592.0 * 40.0;
-    h->pfixavgto_us = h->hoavgto_us = h->howaitto_us = 0;
+  w.dco_pfd_mhz = 100.0;
+  w.freqz_scale = 8589934592.0 * 40.0;
+  calc_dpll_loop_regs(h.get(), &w);
+  return drain(h.get());
+}
+
+TEST(DpllLoop, WordsFromTheSettings) {
+  const struct { const char *set, *want, *msg; } cases[] = {
+      // Defaults: bandwidth 50 Hz, damping 5. pfdns = 2^20 x 10 ns / 125; w = 50 x 2 pi x
+      // (k exp(-160 C) + A) = 306.45; pfdnscale = 2^52 / (2^33 x 40); fqhlim = 1e6 ppb of the
+      // word; loss of lock set and clear 1000 us = 8 samples, rate code 32; hitless mode 2.
+      {"", "pfdns_ro_u32_20=83886 prop_ro_u32_10=107822628 int_ro_u32_12=165211 pfdnscale_ro_u16_52=13107 "
+           "phuins_ro_u32_10=1024000 houiscale_ro_u16_36=3 phlolns_ro_u16_0=10 pslimthr_ro_u32_10=2147483647 "
+           "hofdthr_ro_u32_0=2147483647 fchlimthr_ro_u32_0=2147483647 fqhlimthr_ro_u32_0=343597384 "
+           "pslimint_ro_u8_0=32 phlolset_ro_u8_0=32 lolset_us=1000 phlolclr_ro_u8_0=32 lolclr_us=1000 "
+           "dpllcr2_crb1=0 dpllcr2_crb2=1 dpllcr1_homode_u2=0", nullptr},
+      // Limits in word units per sample; the loss-of-lock threshold widened by 0.6 x 100 ns.
+      {"pslim_ns_sec=1000 hofd_ppb_sec=50 fchlim_ppb_sec=200 lolthr_ns=10 jitter_tol_ns_u16=100 man_phoff_ps=1000",
+       "pslimthr_ro_u32_10=3341 hofdthr_ro_u32_0=2 fchlimthr_ro_u32_0=9 phlolns_ro_u16_0=70 dphoff1_phoff_ns_i32_10=-1024",
+       nullptr},
+      {"lolthr_ns=0 jitter_tol_ns_u16=100 man_phoff_ps=-500", "phlolns_ro_u16_0=65535 dphoff1_phoff_ns_i32_10=512",
+       nullptr},  // off, whatever the tolerance
+      {"hitless_mode_e=1 ho_mode_e=1", "dpllcr2_crb1=1 dpllcr2_crb2=0 dpllcr1_homode_u2=1", nullptr},
+      {"hitless_mode_e=5 ho_mode_e=7", "dpllcr2_crb1=0 dpllcr2_crb2=0 dpllcr1_homode_u2=2",
+       "WARNING: invalid ho_mode_e, setting FRUN"},
+      // Phase-fix averaging rounds down (12 samples: code 3, 1000 us), at least one sample,
+      // at most 2^15.
+      {"pfixavgto_us=1000", "pfixavgto_ro_u8_0=3 pfixavgto_us=1000", nullptr},
+      {"pfixavgto_us=1500", "pfixavgto_ro_u8_0=3 pfixavgto_us=1000", nullptr},
+      {"pfixavgto_us=100", "pfixavgto_ro_u8_0=0 pfixavgto_us=125", nullptr},
+      {"pfixavgto_us=4000000000", "pfixavgto_ro_u8_0=15 pfixavgto_us=4096000", nullptr},
+      // Holdover averaging and wait round up; under one sample the field is kept.
+      {"hoavgto_us=1500 howaitto_us=1000", "hoavgto_ro_u8_0=4 hoavgto_us=2000 howaitto_ro_u8_0=3 howaitto_us=1000",
+       nullptr},
+      {"hoavgto_us=100 howaitto_us=10000000", "hoavgto_ro_u8_0=0 hoavgto_us=100 howaitto_ro_u8_0=15 howaitto_us=4096000",
+       nullptr},
+      // Loss-of-lock rates: no sample gives 255 (floor(256 / 255 x 125) us); 24 samples 10.
+      {"lolset_us=0 lolclr_us=3000", "phlolset_ro_u8_0=255 lolset_us=125 phlolclr_ro_u8_0=10 lolclr_us=3200", nullptr},
+      {"lolset_us=100000000", "phlolset_ro_u8_0=1 lolset_us=32000", nullptr},
+      // No bandwidth: both gains 0, and the phase-slope limit (divided by the gain) overflows.
+      {"dpll_bw_hz=0 pslim_ns_sec=1000", "prop_ro_u32_10=0 pslimthr_ro_u32_10=2147483647",
+       "ERROR: real2reg pslimthr_ro_u32_10 overflow"},
+      {"dpll_df=0", "", "ERROR: real2reg int_ro_u32_12 overflow"},
+      {"dsp_rate_hz_u32=0 pfd_div_u16=0 hoavgto_us=1000", "hoavgto_us=1000", "ERROR: real2reg pfdns_ro_u32_20 overflow"},
+      {"dfreqz1_freqz_u40=0", "pfdnscale_ro_u16_52=4294967295 houiscale_ro_u16_36=65535",
+       "ERROR: real2reg houiscale_ro_u16_36 overflow"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.set);
+    Hal h;
+    const auto msgs = run_loop(h, c.set);
+    expect_fields(h.get(), c.want);
+    if (c.msg) {
+      EXPECT_TRUE(has_msg(msgs, c.msg));
+    } else {
+      EXPECT_TRUE(msgs.empty()) << msgs[0];
+    }
   }
-  std::vector<std::string> run() {
-    calc_dpll_loop_regs(h.get(), &w);
-    return drain(h.get());
-  }
-};
-
-TEST_F(DpllLoop, LoopWordsFromTheDefaults) {
-  ASSERT_EQ(h->dpll_bw_hz, 50u);
-  ASSERT_EQ(h->dpll_df, 5u);
-  EXPECT_TRUE(run().empty());
-  EXPECT_EQ(h->pfdns_ro_u32_20, 83886u);  // 2^20 x 10 ns / 125
-  // w = 50 x 6.2831853 x (k exp(-160 C) + A) = 306.4503...
-  EXPECT_EQ(h->prop_ro_u32_10, 107822628u);
-  EXPECT_EQ(h->int_ro_u32_12, 165211u);
-  EXPECT_EQ(h->pfdnscale_ro_u16_52, 13107u);  // 2^52 / (2^33 x 40)
-  EXPECT_EQ(h->phuins_ro_u32_10, 1024000u);
-  EXPECT_EQ(h->houiscale_ro_u16_36, 3u);
-  EXPECT_EQ(h->phlolns_ro_u16_0, 10u);  // lolthr 10 ns, no jitter tolerance
-  EXPECT_EQ(h->pslimthr_ro_u32_10, 2147483647u);
-  EXPECT_EQ(h->hofdthr_ro_u32_0, 2147483647u);
-  EXPECT_EQ(h->fchlimthr_ro_u32_0, 2147483647u);
-  EXPECT_EQ(h->fqhlimthr_ro_u32_0, 343597384u);  // 1e6 ppb x 1e-9 x 2^33 x 40
-  EXPECT_EQ(h->pslimint_ro_u8_0, 32u);
-  // lolset = lolclr = 1000 us: 8 samples, rate code 32, the time stays 1000 us.
-  EXPECT_EQ(h->phlolset_ro_u8_0, 32u);
-  EXPECT_EQ(h->lolset_us, 1000u);
-  EXPECT_EQ(h->phlolclr_ro_u8_0, 32u);
-  EXPECT_EQ(h->lolclr_us, 1000u);
-  EXPECT_EQ(h->dpllcr2_crb1, 0u);
-  EXPECT_EQ(h->dpllcr2_crb2, 1u);  // hitless mode 2 on device 40000
-  EXPECT_EQ(h->dpllcr1_homode_u2, 0u);
-}
-
-TEST_F(DpllLoop, LimitsInWordUnitsPerSample) {
-  h->pslim_ns_sec = 1000;
-  h->hofd_ppb_sec = 50;
-  h->fchlim_ppb_sec = 200;
-  h->lolthr_ns = 10;
-  h->jitter_tol_ns_u16 = 100;  // widened by 0.6 x 100
-  h->man_phoff_ps = 1000;
-  run();
-  EXPECT_EQ(h->pslimthr_ro_u32_10, 3341u);
-  EXPECT_EQ(h->hofdthr_ro_u32_0, 2u);
-  EXPECT_EQ(h->fchlimthr_ro_u32_0, 9u);
-  EXPECT_EQ(h->phlolns_ro_u16_0, 70u);
-  EXPECT_EQ(h->dphoff1_phoff_ns_i32_10, -1024);
-  h->lolthr_ns = 0;  // off, whatever the tolerance
-  h->man_phoff_ps = -500;
-  run();
-  EXPECT_EQ(h->phlolns_ro_u16_0, 65535u);
-  EXPECT_EQ(h->dphoff1_phoff_ns_i32_10, 512);
-}
-
-TEST_F(DpllLoop, ModeSelectionsAndTheirWarnings) {
-  h->hitless_mode_e = 1;
-  h->ho_mode_e = 1;
-  EXPECT_TRUE(run().empty());
-  EXPECT_EQ(h->dpllcr2_crb1, 1u);
-  EXPECT_EQ(h->dpllcr2_crb2, 0u);
-  EXPECT_EQ(h->dpllcr1_homode_u2, 1u);
-  h->hitless_mode_e = 5;
-  h->ho_mode_e = 7;
-  EXPECT_EQ(run(), (std::vector<std::string>{"WARNING: invalid hitless mode, setting OFF",
-                                             "WARNING: invalid ho_mode_e, setting FRUN"}));
-  EXPECT_EQ(h->dpllcr2_crb1, 0u);
-  EXPECT_EQ(h->dpllcr2_crb2, 0u);
-  EXPECT_EQ(h->dpllcr1_homode_u2, 2u);
-}
-
-TEST_F(DpllLoop, PhaseFixAveragingRoundsDown) {
-  h->pfixavgto_us = 1000;  // 8 samples: code 3
-  run();
-  EXPECT_EQ(h->pfixavgto_ro_u8_0, 3u);
-  EXPECT_EQ(h->pfixavgto_us, 1000u);
-  h->pfixavgto_us = 1500;  // 12 samples: still code 3, and the time becomes 1000 us
-  run();
-  EXPECT_EQ(h->pfixavgto_ro_u8_0, 3u);
-  EXPECT_EQ(h->pfixavgto_us, 1000u);
-  h->pfixavgto_us = 100;  // no whole sample: code 0, one sample of 125 us
-  run();
-  EXPECT_EQ(h->pfixavgto_ro_u8_0, 0u);
-  EXPECT_EQ(h->pfixavgto_us, 125u);
-  h->pfixavgto_us = 4000000000u;  // far beyond 2^15 samples
-  run();
-  EXPECT_EQ(h->pfixavgto_ro_u8_0, 15u);
-  EXPECT_EQ(h->pfixavgto_us, 4096000u);
-}
-
-TEST_F(DpllLoop, HoldoverAveragingAndWaitRoundUp) {
-  h->hoavgto_us = 1500;  // 12 samples: up to 16, 2000 us
-  h->howaitto_us = 1000;  // 8 samples: code 3, unchanged
-  run();
-  EXPECT_EQ(h->hoavgto_ro_u8_0, 4u);
-  EXPECT_EQ(h->hoavgto_us, 2000u);
-  EXPECT_EQ(h->howaitto_ro_u8_0, 3u);
-  EXPECT_EQ(h->howaitto_us, 1000u);
-  h->hoavgto_us = 100;  // under one sample: code 0 and the field is kept
-  h->howaitto_us = 10000000;  // 80000 samples: held at 15
-  run();
-  EXPECT_EQ(h->hoavgto_ro_u8_0, 0u);
-  EXPECT_EQ(h->hoavgto_us, 100u);
-  EXPECT_EQ(h->howaitto_ro_u8_0, 15u);
-  EXPECT_EQ(h->howaitto_us, 4096000u);
-}
-
-TEST_F(DpllLoop, LossOfLockRates) {
-  h->lolset_us = 0;  // no sample: rate 255
-  h->lolclr_us = 3000;  // 24 samples: 256 / 24 = 10, time 3200 us
-  run();
-  EXPECT_EQ(h->phlolset_ro_u8_0, 255u);
-  EXPECT_EQ(h->lolset_us, 125u);  // floor(256 / 255 x 125)
-  EXPECT_EQ(h->phlolclr_ro_u8_0, 10u);
-  EXPECT_EQ(h->lolclr_us, 3200u);
-  h->lolset_us = 100000000;  // 800000 samples: rate raised to 1
-  run();
-  EXPECT_EQ(h->phlolset_ro_u8_0, 1u);
-  EXPECT_EQ(h->lolset_us, 32000u);
 }
 
 // At a DSP rate that does not divide a second the rewritten times must program the same
 // codes on the next recalculation: 500 us at 9 kHz is 4 samples (phase-fix code 2, 444.4 us);
 // 444 us would be 3 samples and code 1.
-TEST_F(DpllLoop, RewrittenTimesProgramTheSameCodesAgain) {
-  h->dsp_rate_hz_u32 = 9000;
-  h->pfixavgto_us = 500;
-  h->lolset_us = 1000;
-  h->hoavgto_us = 300;
-  run();
-  const uint32_t pfix = h->pfixavgto_ro_u8_0, lol = h->phlolset_ro_u8_0, ho = h->hoavgto_ro_u8_0;
-  EXPECT_EQ(pfix, 2u);
-  EXPECT_EQ(h->pfixavgto_us, 445u);
+TEST(DpllLoop, RewrittenTimesProgramTheSameCodesAgain) {
+  Hal h;
+  run_loop(h, "dsp_rate_hz_u32=9000 pfixavgto_us=500 lolset_us=1000 hoavgto_us=300");
+  expect_fields(h.get(), "pfixavgto_ro_u8_0=2 pfixavgto_us=445");
+  const uint32_t lol = h->phlolset_ro_u8_0, ho = h->hoavgto_ro_u8_0;
+  calc_hal_work_s w{};
+  w.dco_pfd_mhz = 100.0;
+  w.freqz_scale = 8589934592.0 * 40.0;
   for (int i = 0; i < 3; ++i) {
-    run();
-    EXPECT_EQ(h->pfixavgto_ro_u8_0, pfix);
+    calc_dpll_loop_regs(h.get(), &w);
+    expect_fields(h.get(), "pfixavgto_ro_u8_0=2 pfixavgto_us=445");
     EXPECT_EQ(h->phlolset_ro_u8_0, lol);
     EXPECT_EQ(h->hoavgto_ro_u8_0, ho);
   }
-  EXPECT_EQ(h->pfixavgto_us, 445u);
-}
-
-TEST_F(DpllLoop, ZeroBandwidthRateAndDamping) {
-  // No bandwidth: the warp ratio is 0 and both gains are 0; nothing divides by zero.
-  h->dpll_bw_hz = 0;
-  run();
-  EXPECT_EQ(h->prop_ro_u32_10, 0u);
-  // The phase-slope limit divides by the proportional gain: overflow to the limit.
-  h->pslim_ns_sec = 1000;
-  EXPECT_TRUE(has_msg(run(), "ERROR: real2reg pslimthr_ro_u32_10 overflow"));
-  EXPECT_EQ(h->pslimthr_ro_u32_10, 2147483647u);
-
-  h->dpll_bw_hz = 50;
-  h->dpll_df = 0;
-  EXPECT_TRUE(has_msg(run(), "ERROR: real2reg int_ro_u32_12 overflow"));
-
-  h->dpll_df = 5;
-  h->dsp_rate_hz_u32 = 0;
-  h->pfd_div_u16 = 0;
-  h->hoavgto_us = 1000;
-  const auto m = run();
-  EXPECT_TRUE(has_msg(m, "ERROR: real2reg pfdns_ro_u32_20 overflow"));
-  EXPECT_TRUE(has_msg(m, "ERROR: real2reg int_ro_u32_12 overflow"));
-  EXPECT_EQ(h->hoavgto_us, 1000u);  // no samples at a zero rate: kept
-}
-
-TEST_F(DpllLoop, ZeroFrequencyWordOverflowsTheScales) {
-  h->dfreqz1_freqz_u40 = 0;
-  const auto m = run();
-  EXPECT_TRUE(has_msg(m, "ERROR: real2reg pfdnscale_ro_u16_52 overflow"));
-  EXPECT_TRUE(has_msg(m, "ERROR: real2reg houiscale_ro_u16_36 overflow"));
-  EXPECT_EQ(h->pfdnscale_ro_u16_52, 4294967295u);
-  EXPECT_EQ(h->houiscale_ro_u16_36, 65535u);
 }
 
 }  // namespace

@@ -10,20 +10,9 @@ using namespace calc_test;
 // SYN plan: XA 50 MHz into the APLL, VCO 4 GHz, HSDIV1 10 (400 MHz), OC1 = 100 MHz by MSDIV 4,
 // OC2 = 25 MHz by MSDIV 4 and LSDIV 4.
 void syn_plan(hal_api_s *h) {
-  h->xa_apll_freq_s = fp(50000000);
-  h->vco_hsdiv1x2_u8 = 20;
-  h->apllcr1_enhs2_u1 = 0;
-  h->oc1_freq_s = fp(100000000);
-  h->oc1_msdiv_u8 = 4;
-  h->oc1_lsdiv_u32 = 1;
-  h->oc1cr3_lssel_u1 = 0;
-  h->oc2_freq_s = fp(25000000);
-  h->oc2_msdiv_u8 = 4;
-  h->oc2_lsdiv_u32 = 4;
-  h->oc2cr3_lssel_u1 = 1;
-  h->oc3_freq_s = fp(0);
-  h->oc3_msdiv_u8 = 1;
-  h->oc3_lsdiv_u32 = 1;
+  set_fields(h, "xa_apll_freq_s=50000000 vco_hsdiv1x2_u8=20 apllcr1_enhs2_u1=0 oc1_freq_s=100000000 "
+      "oc1_msdiv_u8=4 oc1_lsdiv_u32=1 oc1cr3_lssel_u1=0 oc2_freq_s=25000000 oc2_msdiv_u8=4 oc2_lsdiv_u32=4 "
+      "oc2cr3_lssel_u1=1 oc3_freq_s=0 oc3_msdiv_u8=1 oc3_lsdiv_u32=1");
   h->ic1_hsdiv_u8 = h->ic2_hsdiv_u8 = h->ic3_hsdiv_u8 = 8;
 }
 
@@ -38,23 +27,16 @@ struct Driver : ::testing::Test {
 TEST_F(Driver, SynPlanThroughEveryBlock) {
   init_full(h.get(), 40000, kova_mode_syn_e, xa_mode_xo_e, 1);
   syn_plan(h.get());
-  h->mcr1_mcsel_u1 = 1;
-  h->pllen_dpllen_u1 = 1;
+  set_fields(h.get(), "mcr1_mcsel_u1=1 pllen_dpllen_u1=1");
   EXPECT_TRUE(run().empty());
-  EXPECT_EQ(h->mcr1_mcsel_u1, 0u);
-  EXPECT_EQ(h->pllen_dpllen_u1, 0u);
-  EXPECT_EQ(h->pllen_apllen_u1, 1u);
-  EXPECT_EQ(h->mcr1_xab_u2, 2u);
-  EXPECT_EQ(h->mcr1_dbl_u1, 0u);
+  expect_fields(h.get(), "mcr1_mcsel_u1=0 pllen_dpllen_u1=0 pllen_apllen_u1=1 mcr1_xab_u2=2 mcr1_dbl_u1=0");
   EXPECT_EQ(fprec_compare(h->apll_input_freq_s, fp(50000000)), 0);
   EXPECT_EQ(fprec_compare(h->hsdiv1_freq_s, fp(400000000)), 0);
   EXPECT_EQ(fprec_compare(h->vco_freq_s, fp(4000000000u)), 0);
   EXPECT_EQ(fprec_compare(h->oc2_msdiv_freq_s, fp(100000000)), 0);
   EXPECT_EQ(fprec_compare(h->oc2_lsdiv_freq_s, fp(25000000)), 0);
   EXPECT_EQ(fprec_compare(h->oc1n_freq_s, fp(100000000)), 0);
-  EXPECT_EQ(h->ocen_oc1en_u1, 1u);
-  EXPECT_EQ(h->ocen_oc2en_u1, 1u);
-  EXPECT_EQ(h->ocen_oc3en_u1, 0u);
+  expect_fields(h.get(), "ocen_oc1en_u1=1 ocen_oc2en_u1=1 ocen_oc3en_u1=0");
   EXPECT_EQ(h->afbdiv1_afbdiv_u42, 80ull << 33);
   EXPECT_EQ(h->sco_sco_i8, 0u);
 }
@@ -62,10 +44,7 @@ TEST_F(Driver, SynPlanThroughEveryBlock) {
 TEST_F(Driver, ApllInputFromTheFirstInputDividedByAidiv) {
   init_full(h.get(), 40000, kova_mode_syn_e, xa_mode_xo_e, 1);
   syn_plan(h.get());
-  h->xa_apll_freq_s = fp(0);
-  h->ic2_freq_s = fp(100000000);
-  h->ic2_hsdiv_u8 = 2;
-  h->apllcr1_aidiv_u2 = 1;
+  set_fields(h.get(), "xa_apll_freq_s=0 ic2_freq_s=100000000 ic2_hsdiv_u8=2 apllcr1_aidiv_u2=1");
   run();
   EXPECT_EQ(fprec_compare(h->ic2_hsdiv_freq_s, fp(50000000)), 0);
   EXPECT_EQ(fprec_compare(h->apll_input_freq_s, fp(25000000)), 0);
@@ -95,9 +74,7 @@ TEST_F(Driver, HsdivOneUnusedTakesTheVcoFromHsdivTwo) {
   init_full(h.get(), 40000, kova_mode_syn_e, xa_mode_xo_e, 1);
   syn_plan(h.get());
   h->oc1cr3_divsel_u1 = h->oc2cr3_divsel_u1 = 1;
-  h->apllcr1_enhs2_u1 = 1;
-  h->vco_hsdiv2x2_u8 = 20;
-  h->vco_hsdiv1x2_u8 = 8;
+  set_fields(h.get(), "apllcr1_enhs2_u1=1 vco_hsdiv2x2_u8=20 vco_hsdiv1x2_u8=8");
   const auto m = run();
   EXPECT_EQ(m, std::vector<std::string>{"WARNING: HSDIV1 is not configured"});
   EXPECT_EQ(fprec_compare(h->vco_freq_s, fp(4000000000u)), 0);
@@ -108,8 +85,7 @@ TEST_F(Driver, NoOutputAtAllStopsBeforeTheDividerCodes) {
   init_full(h.get(), 40000, kova_mode_syn_e, xa_mode_xo_e, 1);
   syn_plan(h.get());
   h->oc1_freq_s = h->oc2_freq_s = fp(0);
-  h->hsdiv1_freq_s = fp(0);
-  h->oc1cr1_msdiv_u7 = 99;
+  set_fields(h.get(), "hsdiv1_freq_s=0 oc1cr1_msdiv_u7=99");
   EXPECT_EQ(run(), (std::vector<std::string>{"WARNING: HSDIV1 is not configured", "ERROR: VCO is not configured"}));
   EXPECT_EQ(h->oc1cr1_msdiv_u7, 99u);
   EXPECT_EQ(fprec_compare(h->vco_freq_s, fp(0)), 0);
@@ -165,13 +141,8 @@ TEST_F(Driver, XaPinsByMode) {
 
 // NCO plan: XO 100 MHz, DCO 96.5 MHz (APLL input), VCO 3860 MHz = 40 x DCO.
 void nco_plan(hal_api_s *h) {
-  h->dco_pfdclk_freq_s = fp(100000000);
-  h->dco_freq_s = fp(96500000);
-  h->vco_hsdiv1x2_u8 = 20;
-  h->oc1_freq_s = fp(96500000);
-  h->oc1_msdiv_u8 = 4;
-  h->oc1_lsdiv_u32 = 1;
-  h->oc1cr3_lssel_u1 = 0;
+  set_fields(h, "dco_pfdclk_freq_s=100000000 dco_freq_s=96500000 vco_hsdiv1x2_u8=20 oc1_freq_s=96500000 "
+      "oc1_msdiv_u8=4 oc1_lsdiv_u32=1 oc1cr3_lssel_u1=0");
   h->oc2_freq_s = h->oc3_freq_s = fp(0);
   h->oc2_msdiv_u8 = h->oc3_msdiv_u8 = h->oc2_lsdiv_u32 = h->oc3_lsdiv_u32 = 1;
 }
@@ -179,15 +150,9 @@ void nco_plan(hal_api_s *h) {
 TEST_F(Driver, NcoKeepsItsEnablesAndProgramsTheDco) {
   init_full(h.get(), 40000, kova_mode_nco_e, xa_mode_xo_e, 1);
   nco_plan(h.get());
-  h->mcr1_mcsel_u1 = 0;
-  h->pllen_dpllen_u1 = 0;
-  h->dpll_mode_e = 2;
-  h->sco_sco_i8 = 5;
+  set_fields(h.get(), "mcr1_mcsel_u1=0 pllen_dpllen_u1=0 dpll_mode_e=2 sco_sco_i8=5");
   EXPECT_TRUE(run().empty());
-  EXPECT_EQ(h->mcr1_mcsel_u1, 0u);
-  EXPECT_EQ(h->pllen_dpllen_u1, 0u);
-  EXPECT_EQ(h->dpllcr1_mode_u4, 1u);
-  EXPECT_EQ(h->sco_sco_i8, 5u);
+  expect_fields(h.get(), "mcr1_mcsel_u1=0 pllen_dpllen_u1=0 dpllcr1_mode_u4=1 sco_sco_i8=5");
   EXPECT_EQ(fprec_compare(h->apll_input_freq_s, fp(96500000)), 0);
   EXPECT_EQ(h->afbdiv1_afbdiv_u42, 40ull << 33);
   EXPECT_EQ(h->dfreqz1_freqz_u40, 8589934592ull * 3860 / 100);  // 2^33 x VCO / 100 MHz, exact
@@ -195,20 +160,12 @@ TEST_F(Driver, NcoKeepsItsEnablesAndProgramsTheDco) {
 
 // JA plan: XO 100 MHz, IC1 10 MHz / HSDIV 1 / DIV 10 = 1 MHz PFD, DCO = 96 x PFD, VCO 40 x DCO.
 void ja_plan(hal_api_s *h) {
-  h->dco_pfdclk_freq_s = fp(100000000);
-  h->up_monclk_freq_s = fp(100000000);
-  h->ic1_freq_s = fp(10000000);
-  h->ic1_hsdiv_u8 = 1;
-  h->ic1_div_u32 = 10;
+  set_fields(h, "dco_pfdclk_freq_s=100000000 up_monclk_freq_s=100000000 ic1_freq_s=10000000 "
+      "ic1_hsdiv_u8=1 ic1_div_u32=10");
   h->ic2_freq_s = h->ic3_freq_s = fp(0);
   h->ic2_hsdiv_u8 = h->ic3_hsdiv_u8 = 8;
-  h->dcofb_div_u32 = 96;
-  h->pfd_div_u16 = 125;
-  h->dsp_rate_hz_u32 = 8000;
-  h->vco_hsdiv1x2_u8 = 20;
-  h->oc1_freq_s = fp(96000000);
-  h->oc1_msdiv_u8 = 4;
-  h->oc1_lsdiv_u32 = 1;
+  set_fields(h, "dcofb_div_u32=96 pfd_div_u16=125 dsp_rate_hz_u32=8000 vco_hsdiv1x2_u8=20 "
+      "oc1_freq_s=96000000 oc1_msdiv_u8=4 oc1_lsdiv_u32=1");
   h->oc2_freq_s = h->oc3_freq_s = fp(0);
   h->oc2_msdiv_u8 = h->oc3_msdiv_u8 = h->oc2_lsdiv_u32 = h->oc3_lsdiv_u32 = 1;
 }
@@ -216,8 +173,7 @@ void ja_plan(hal_api_s *h) {
 TEST_F(Driver, JaWithoutInputsRunsOnAOneMegahertzPfd) {
   init_full(h.get(), 40000, kova_mode_ja_e, xa_mode_xo_e, 1);
   ja_plan(h.get());
-  h->ic1_freq_s = fp(0);
-  h->ic1_hsdiv_u8 = 8;
+  set_fields(h.get(), "ic1_freq_s=0 ic1_hsdiv_u8=8");
   const auto m = run();
   EXPECT_EQ(m, std::vector<std::string>{"WARNING: No valid IC input, setting PFD freq to 1 MHz"});
   EXPECT_EQ(fprec_compare(h->pfd_freq_s, fp(1000000)), 0);
@@ -241,8 +197,7 @@ TEST_F(Driver, JaModeCodes) {
 TEST_F(Driver, InvalidInputHsdivStopsTheRun) {
   init_full(h.get(), 40000, kova_mode_ja_e, xa_mode_xo_e, 1);
   ja_plan(h.get());
-  h->ic3_hsdiv_u8 = 3;
-  h->oc1cr1_msdiv_u7 = 99;
+  set_fields(h.get(), "ic3_hsdiv_u8=3 oc1cr1_msdiv_u7=99");
   EXPECT_EQ(run(), std::vector<std::string>{"ERROR: INVALID IC3 HSDIV"});
   EXPECT_EQ(h->oc1cr1_msdiv_u7, 99u);
 }

@@ -15,8 +15,7 @@ TEST(CalcHalExactness, AClockTreeThatCannotBeHeldExactlyIsAnError) {
   set_fprec_s(&h->oc1_freq_s, 3850000, 1000, 4651569);
   calc_expert(h.get());
   drain(h.get());
-  h->oc1cr3_lssel_u1 = 1;
-  h->oc1_lsdiv_u32 = 33554431;
+  set_fields(h.get(), "oc1cr3_lssel_u1=1 oc1_lsdiv_u32=33554431");
   calc_hal(h.get());
   bool overflow = false;
   for (const auto &m : drain(h.get())) overflow |= m == "ERROR: fprec_scale oc1_msdiv_freq_s overflow";

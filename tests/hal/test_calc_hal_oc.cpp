@@ -12,8 +12,7 @@ struct OcRegs : ::testing::Test {
     init_full(h.get(), 40000, kova_mode_syn_e, xa_mode_xo_e, 1);
     drain(h.get());
     for (int n = 1; n <= 3; ++n) set_output(n, 10, 4, true);
-    h->hsdiv1_freq_s = fp(1000000000);
-    h->hsdiv2_freq_s = fp(500000000);
+    set_fields(h.get(), "hsdiv1_freq_s=1000000000 hsdiv2_freq_s=500000000");
     h->oc1_align_en = h->oc2_align_en = h->oc3_align_en = 0;
   }
   // Sets an output's plan and the frequencies the clock tree derives from it (1 GHz HSDIV).
@@ -42,16 +41,12 @@ struct OcRegs : ::testing::Test {
 };
 
 TEST_F(OcRegs, DividerCodesAreDividerMinusOneWithinTheirWidths) {
-  h->oc1_msdiv_u8 = 128;
-  h->oc2_msdiv_u8 = 129;
-  h->oc3_msdiv_u8 = 0;
+  set_fields(h.get(), "oc1_msdiv_u8=128 oc2_msdiv_u8=129 oc3_msdiv_u8=0");
   h->oc1_lsdiv_u32 = 1u << 25;
   h->oc2_lsdiv_u32 = (1u << 25) + 1;
   h->oc3_lsdiv_u32 = 0;
   const auto m = run();
-  EXPECT_EQ(h->oc1cr1_msdiv_u7, 127u);
-  EXPECT_EQ(h->oc2cr1_msdiv_u7, 127u);
-  EXPECT_EQ(h->oc3cr1_msdiv_u7, 127u);
+  expect_fields(h.get(), "oc1cr1_msdiv_u7=127 oc2cr1_msdiv_u7=127 oc3cr1_msdiv_u7=127");
   EXPECT_EQ(h->oc1div1_lsdiv_u25, (1u << 25) - 1);
   EXPECT_EQ(h->oc2div1_lsdiv_u25, (1u << 25) - 1);
   EXPECT_TRUE(has_msg(m, "ERROR: real2reg oc2cr1_msdiv_u7 overflow"));
@@ -64,9 +59,9 @@ TEST_F(OcRegs, DividerCodesAreDividerMinusOneWithinTheirWidths) {
 
 TEST_F(OcRegs, PulseWidthCountsMsdivPeriods) {
   // 100 MHz MSDIV output: 10 ns per count.
-  h->oc1_pw_ns_u16 = 10;
-  h->oc2_pw_ns_u16 = 40;  // the whole LSDIV period of 4 counts: cut to 3
-  h->oc3_pw_ns_u16 = 26;  // 2.6 counts round to 3
+  // oc2_pw_ns_u16: the whole LSDIV period of 4 counts: cut to 3
+  // oc3_pw_ns_u16: 2.6 counts round to 3
+  set_fields(h.get(), "oc1_pw_ns_u16=10 oc2_pw_ns_u16=40 oc3_pw_ns_u16=26");
   EXPECT_TRUE(run().empty());
   EXPECT_EQ(h->oc1dc_ocdc_u8, 1u);
   EXPECT_DOUBLE_EQ(h->oc1_pw_ns_r, 10.0);
@@ -82,8 +77,8 @@ TEST_F(OcRegs, PulseWidthWithoutLsdivWarnsAndReportsHalfPeriod) {
   set_output(2, 10, 4, true);
   h->oc2_pw_ns_u16 = 0;  // no request: half the LSDIV period
   set_output(3, 10, 1, false);
-  h->oc3_freq_s = fp(0);  // output off
-  h->oc3_pw_ns_u16 = 3;
+  // oc3_freq_s: output off
+  set_fields(h.get(), "oc3_freq_s=0 oc3_pw_ns_u16=3");
   const auto m = run();
   EXPECT_EQ(m, std::vector<std::string>{"WARNING: IC1 pulse width setting not configured since lsdiv is not used"});
   EXPECT_EQ(h->oc1dc_ocdc_u8, 0u);
@@ -103,35 +98,30 @@ TEST_F(OcRegs, PhaseAdjustCountsHalfHsdivPeriodsUpToTheMsdivLimit) {
   h->oc3_align_nsx10_u16 = 1000;
   h->oc1ph_phadj_i8 = h->oc2ph_phadj_i8 = h->oc3ph_phadj_i8 = 99;
   run();
-  EXPECT_EQ(h->oc1cr1_phen_u1, 1u);
-  EXPECT_EQ(h->oc1ph_phadj_i8, 5);
+  expect_fields(h.get(), "oc1cr1_phen_u1=1 oc1ph_phadj_i8=5");
   EXPECT_DOUBLE_EQ(h->oc1_align_ns_r, 2.5);
-  EXPECT_EQ(h->oc2cr1_phen_u1, 1u);
-  EXPECT_EQ(h->oc2ph_phadj_i8, 0);
+  expect_fields(h.get(), "oc2cr1_phen_u1=1 oc2ph_phadj_i8=0");
   EXPECT_DOUBLE_EQ(h->oc2_align_ns_r, 0.0);
   EXPECT_EQ(h->oc3ph_phadj_i8, 62);
   EXPECT_DOUBLE_EQ(h->oc3_align_ns_r, 31.0);
 
   set_output(1, 5, 1, false);  // m = 4 is even: (128 - 4) / 2 = 62
-  h->oc1_align_nsx10_u16 = 2000;
-  h->oc2cr3_divsel_u1 = 1;  // HSDIV2 at 500 MHz: 1 ns per step
+  // oc2cr3_divsel_u1: HSDIV2 at 500 MHz: 1 ns per step
+  set_fields(h.get(), "oc1_align_nsx10_u16=2000 oc2cr3_divsel_u1=1");
   set_output(2, 10, 1, false);
   h->oc2_align_nsx10_u16 = 30;
   run();
-  EXPECT_EQ(h->oc1ph_phadj_i8, 62);
-  EXPECT_EQ(h->oc2ph_phadj_i8, 3);
+  expect_fields(h.get(), "oc1ph_phadj_i8=62 oc2ph_phadj_i8=3");
   EXPECT_DOUBLE_EQ(h->oc2_align_ns_r, 3.0);
 }
 
 TEST_F(OcRegs, NoAlignmentLeavesPhaseFieldsAlone) {
   h->oc1_align_en = 1;
   set_output(1, 1, 1, false);  // HSDIV output: not aligned by the phase adjust
-  h->oc1cr1_phen_u1 = 0;
-  h->oc1ph_phadj_i8 = -7;
+  set_fields(h.get(), "oc1cr1_phen_u1=0 oc1ph_phadj_i8=-7");
   h->oc1_align_ns_r = 9.0;
   run();
-  EXPECT_EQ(h->oc1cr1_phen_u1, 0u);
-  EXPECT_EQ(h->oc1ph_phadj_i8, -7);
+  expect_fields(h.get(), "oc1cr1_phen_u1=0 oc1ph_phadj_i8=-7");
   EXPECT_DOUBLE_EQ(h->oc1_align_ns_r, 0.0);
 }
 

@@ -18,6 +18,8 @@ namespace calc_test {
 
 using kova_test::Hal;
 using kova_test::drain;
+using kova_test::expect_fields;
+using kova_test::set_fields;
 
 inline void init_full(hal_api_s *h, int32_t device, int32_t mode, int32_t xa = xa_mode_xo_e, int32_t rev = 0) {
   h->kova_device_e = device;

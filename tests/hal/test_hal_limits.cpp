@@ -24,8 +24,6 @@ void init_full(hal_api_s *h, int32_t device, int32_t mode, int32_t xa, int32_t s
 }
 
 
-const int32_t kDevices[] = {40000, 40075, 40089, 40110, 40111, 40112, 40113};
-
 TEST(Limits, PerDeviceTable) {
   struct row_s {
     int32_t device;
@@ -54,14 +52,6 @@ TEST(Limits, PerDeviceTable) {
     EXPECT_EQ(h->ic_mon_min_diff_ppm_r, r.mon_diff);
     // Device code in ID2's upper nibble, lower nibble of the default kept.
     EXPECT_EQ(get_reg(h.get(), 0x031), r.id2 << 4);
-    // Common limits.
-    EXPECT_EQ(h->vco_clk_min_mhz_r, 3715);
-    EXPECT_EQ(h->vco_clk_max_mhz_r, 4180);
-    EXPECT_EQ(h->oc_lsdiv_max_u32, 33554432u);
-    EXPECT_EQ(h->oc_msdiv_max_u8, 128u);
-    EXPECT_EQ(h->oc_min_freq_mhz_r, 0.000001);
-    EXPECT_EQ(h->ocdiv_solution_msgs_max, 10u);
-    EXPECT_EQ(h->appl_fbdiv_fbits_trgt_u8, 20u);
   }
 }
 
@@ -72,45 +62,6 @@ TEST(Limits, Id2KeepsTheLowerNibble) {
   h->init_api_mode_e = init_api_limits_e;
   init_api(h.get());
   EXPECT_EQ(get_reg(h.get(), 0x031), 0x76u);
-}
-
-TEST(Limits, PerModeLimits) {
-  for (int32_t dev : kDevices) {
-    for (int32_t mode = 0; mode <= 3; ++mode) {
-      if (!kova_device_mode_allowed(dev, mode)) continue;
-      Hal h;
-      const int32_t sysclk = mode == kova_mode_syn_e ? sysclk_mode_ro_e : sysclk_mode_xa_e;
-      init_full(h.get(), dev, mode, xa_mode_xo_e, sysclk);
-      SCOPED_TRACE(std::to_string(dev) + " mode " + std::to_string(mode));
-      EXPECT_TRUE(drain(h.get()).empty());
-      EXPECT_EQ(h->kova_mode_e, mode);
-      EXPECT_EQ(h->appl_fbdiv_max_r, mode == kova_mode_syn_e ? 511.9999 : 127.9999);
-      const bool ja = mode == kova_mode_ja_e;
-      EXPECT_EQ(h->ic_min_freq_mhz_r, mode == kova_mode_syn_e ? 9.72 : ja ? 0.001 : 0.0);
-      EXPECT_EQ(h->ic_hsdiv_max_freq_mhz_r, mode == kova_mode_syn_e ? 156.25 : ja ? 250.0 : 0.0);
-      EXPECT_EQ(h->pfd_max_freq_mhz_r, ja ? 1.0 : 0.0);
-      EXPECT_EQ(h->pfddiv_max_u32, ja ? 16384u : 0u);
-      EXPECT_EQ(h->dcofbdiv_max_u32, ja ? 524288u : 0u);
-      EXPECT_EQ(h->ic_div_max_u32, ja ? 1048576u : 0u);
-      EXPECT_EQ(h->dpll_bw_warp_k_r, ja ? -0.339448 : 0.0);
-      EXPECT_EQ(h->xa_ja114_max_freq_mhz_r, ja ? 115.0 : 0.0);
-      EXPECT_EQ(h->dsp_max_rate_khz_r, ja ? 12.0 : 0.0);
-      EXPECT_EQ(h->ss_mod_khz_max, mode == kova_mode_ss_e ? 55.0 : 0.0);
-    }
-  }
-}
-
-TEST(Limits, SpreadSpectrumByXaMode) {
-  Hal dbl;
-  init_full(dbl.get(), 40000, kova_mode_ss_e, xa_mode_xtal_dbl_e, sysclk_mode_xa_e);
-  EXPECT_EQ(dbl->ss_mod_khz_min, 25);
-  EXPECT_EQ(dbl->ss_mod_khz_max, 35);
-  EXPECT_EQ(dbl->ss_mod_pct_max, 0.5);
-  EXPECT_EQ(dbl->xa_min_freq_mhz_r, 55);
-  Hal osc;
-  init_full(osc.get(), 40000, kova_mode_ss_e, xa_mode_tcxo_dbl_e, sysclk_mode_xa_e);
-  EXPECT_EQ(osc->ss_mod_khz_max, 55);
-  EXPECT_EQ(osc->ss_mod_pct_max, 1.0);
 }
 
 TEST(Limits, XaRangeTable) {

@@ -11,6 +11,8 @@
 
 namespace {
 
+using kova_test::expect_fields;
+
 using kova_test::Hal;
 using kova_test::drain;
 
@@ -36,14 +38,10 @@ TEST(IcSolver, TwoTelecomInputs) {
   set_fprec_s(&h->ic1_freq_s, 19440000, 1, 1);
   set_fprec_s(&h->ic2_freq_s, 25000000, 1, 1);
   EXPECT_EQ(kova_ic_solver(h.get()), 0u);
-  EXPECT_EQ(h->ic1_hsdiv_u8, 1u);
-  EXPECT_EQ(h->ic2_hsdiv_u8, 1u);
-  EXPECT_EQ(h->ic1_div_u32, 486u);
-  EXPECT_EQ(h->ic2_div_u32, 625u);
+  expect_fields(h.get(), "ic1_hsdiv_u8=1 ic2_hsdiv_u8=1 ic1_div_u32=486 ic2_div_u32=625");
   EXPECT_TRUE(hz_equal(h->pfd_freq_s, 40000));
   // The unused input gets the largest dividers.
-  EXPECT_EQ(h->ic3_hsdiv_u8, 8u);
-  EXPECT_EQ(h->ic3_div_u32, 1048576u);
+  expect_fields(h.get(), "ic3_hsdiv_u8=8 ic3_div_u32=1048576");
 }
 
 TEST(IcSolver, SmallerPrimesAreRemovedFirst) {
@@ -52,9 +50,7 @@ TEST(IcSolver, SmallerPrimesAreRemovedFirst) {
   set_fprec_s(&h->ic3_freq_s, 10000000, 1, 1);
   EXPECT_EQ(kova_ic_solver(h.get()), 0u);
   EXPECT_TRUE(hz_equal(h->pfd_freq_s, 625000));  // 10 MHz / 2^4, although 1 MHz would divide it
-  EXPECT_EQ(h->ic3_div_u32, 16u);
-  EXPECT_EQ(h->ic3_hsdiv_u8, 1u);
-  EXPECT_EQ(h->ic1_div_u32, 1048576u);
+  expect_fields(h.get(), "ic3_div_u32=16 ic3_hsdiv_u8=1 ic1_div_u32=1048576");
 }
 
 TEST(IcSolver, BandwidthLimitIsComputedInDoubles) {
@@ -105,12 +101,10 @@ TEST(IcSolver, HighInputsTakeTheirHsdiv) {
   set_fprec_s(&h->ic1_freq_s, 800000000, 1, 1);  // above 2 x 252.5 MHz, below 4 x
   set_fprec_s(&h->ic2_freq_s, 252500000, 1, 1);  // the limit with its 1 % allowance
   EXPECT_EQ(kova_ic_solver(h.get()), 0u);
-  EXPECT_EQ(h->ic1_hsdiv_u8, 4u);
-  EXPECT_EQ(h->ic2_hsdiv_u8, 1u);
+  expect_fields(h.get(), "ic1_hsdiv_u8=4 ic2_hsdiv_u8=1");
   // HSDIV outputs 200 and 252.5 MHz: 2.5 MHz common, lowered to 625 kHz.
   EXPECT_TRUE(hz_equal(h->pfd_freq_s, 625000));
-  EXPECT_EQ(h->ic1_div_u32, 320u);
-  EXPECT_EQ(h->ic2_div_u32, 404u);
+  expect_fields(h.get(), "ic1_div_u32=320 ic2_div_u32=404");
   set_fprec_s(&h->ic1_freq_s, 2100000000u, 1, 1);  // beyond 8 x the limit
   EXPECT_NE(kova_ic_solver(h.get()) & IC_SOLVER_IC_HIGH, 0u);
 }

@@ -14,6 +14,9 @@
 
 namespace {
 
+using kova_test::expect_fields;
+using kova_test::set_fields;
+
 using u128 = unsigned __int128;
 
 using kova_test::drain;
@@ -225,9 +228,7 @@ TEST(OcSolver, NegativeOutputUsesLsdivFromMsdiv) {
   }
   EXPECT_GT(valid, 0u);
   EXPECT_GE(h->oc1_msdiv_u8, 6u);
-  EXPECT_EQ(h->oc1_lsdiv_u32, 4u);
-  EXPECT_EQ(h->oc1cr3_lssel_u1, 0u);
-  EXPECT_EQ(h->oc1cr3_neglsd_u1, 1u);
+  expect_fields(h.get(), "oc1_lsdiv_u32=4 oc1cr3_lssel_u1=0 oc1cr3_neglsd_u1=1");
   EXPECT_EQ(fprec_compare(h->oc1_msdiv_freq_s, h->oc1_freq_s), 0);
   EXPECT_EQ(fprec_compare(h->oc1_lsdiv_freq_s, fprec_s{25000000, 1, 1}), 0);
 }
@@ -255,8 +256,7 @@ TEST(OcSolver, AlignedOutputsPreferPowerOfTwoMsdivs) {
   init_syn(h.get());
   set_fprec_s(&h->oc1_freq_s, 100000000, 1, 1);
   set_fprec_s(&h->oc2_freq_s, 50000000, 1, 1);
-  h->oc1_align_en = 1;
-  h->oc2_align_en = 1;
+  set_fields(h.get(), "oc1_align_en=1 oc2_align_en=1");
   ASSERT_EQ(oc_solver_search(h.get()), 0u);
   const oc_solver_store_s &st = h.st();
   ASSERT_GE(st.best_set, 0);
@@ -407,10 +407,7 @@ TEST(OcSolver, ListingAndApply) {
   EXPECT_EQ(fprec_compare(h->vco_freq_s, fprec_s{3750000000u, 1, 1}), 0);
   EXPECT_EQ(h->vco_hsdiv1x2_u8, 12u);
   EXPECT_EQ(fprec_compare(h->hsdiv1_freq_s, fprec_s{625000000, 1, 1}), 0);
-  EXPECT_EQ(h->oc1_msdiv_u8, 2u);
-  EXPECT_EQ(h->oc1_lsdiv_u32, 2u);
-  EXPECT_EQ(h->oc1cr3_lssel_u1, 1u);
-  EXPECT_EQ(h->oc1cr3_divsel_u1, 0u);
+  expect_fields(h.get(), "oc1_msdiv_u8=2 oc1_lsdiv_u32=2 oc1cr3_lssel_u1=1 oc1cr3_divsel_u1=0");
   EXPECT_EQ(h->oc1_jitter_weight, 5.0);
   EXPECT_EQ(fprec_compare(h->oc1_msdiv_freq_s, fprec_s{312500000, 1, 1}), 0);
   EXPECT_EQ(h->oc2_msdiv_u8, 1u);
@@ -440,8 +437,7 @@ TEST(OcSolver, NoOutputGivesTheDefaultPlan) {
   ASSERT_EQ(oc_solver_auto(h.get()), 0);
   EXPECT_TRUE(drain(h.get()).empty());
   EXPECT_EQ(fprec_compare(h->vco_freq_s, fprec_s{3750000000u, 1, 1}), 0);
-  EXPECT_EQ(h->vco_hsdiv1x2_u8, 12u);
-  EXPECT_EQ(h->vco_hsdiv2x2_u8, 0u);
+  expect_fields(h.get(), "vco_hsdiv1x2_u8=12 vco_hsdiv2x2_u8=0");
   EXPECT_EQ(fprec_compare(h->hsdiv1_freq_s, fprec_s{625000000, 1, 1}), 0);
   EXPECT_EQ(fprec_compare(h->oc1_msdiv_freq_s, h->hsdiv1_freq_s), 0);
   EXPECT_EQ(h->oc1_msdiv_u8, 1u);
@@ -471,8 +467,7 @@ TEST(OcSolver, EditedLimitsStillEnd) {
   set_fprec_s(&h->oc2_freq_s, 1, 1, 1);
   h->vco_clk_min_mhz_r = 0.0;
   h->vco_clk_max_mhz_r = 1e300;
-  h->oc_msdiv_max_u8 = 0xFFFFFFFFu;
-  h->oc_lsdiv_max_u32 = 0xFFFFFFFFu;
+  set_fields(h.get(), "oc_msdiv_max_u8=0xFFFFFFFF oc_lsdiv_max_u32=0xFFFFFFFF");
   h->oc_msdiv_max_freq_mhz_r = 1e300;
   h->oc_lsdiv_max_freq_mhz_r = 1e300;
   oc_solver_search(h.get());

@@ -15,6 +15,8 @@
 
 namespace {
 
+using kova_test::set_fields;
+
 using regs_test::Hal;
 using regs_test::drain;
 using regs_test::init_full;
@@ -73,29 +75,12 @@ class BuildRegs : public ::testing::Test {
   Hal h;
 };
 
-TEST_F(BuildRegs, LsdivSpreadsOverControlAndDividerRegisters) {
-  init(40000, kova_mode_syn_e);
-  h->oc1div1_lsdiv_u25 = (1u << 24) + 0x0203;
-  h->oc1cr3_srlsen_u1 = 1;
-  h->oc1cr3_divsel_u1 = 0;
-  h->oc1cr3_neglsd_u1 = 1;
-  h->oc1cr3_lssel_u1 = 1;
-  build_regs(h.get());
-  EXPECT_EQ(reg(0x202), 0x80u | 0x20u | 0x10u | 0x01u);
-  EXPECT_EQ(reg(0x203), 0x03u);
-  EXPECT_EQ(reg(0x204), 0x02u);
-  EXPECT_EQ(reg(0x205), 0x00u);
-}
-
 TEST_F(BuildRegs, FieldsAreTruncatedToTheirSlots) {
   init(40000, kova_mode_syn_e);
   h->afbdiv1_afbdiv_u42 = 0xFFFFFC0000000000ull | (3ull << 40) | 0x0123456789ull;
-  h->ocen_oc1en_u1 = 2;
-  h->ocen_oc2en_u1 = 0;
-  h->ocen_oc3en_u1 = 0;
+  set_fields(h.get(), "ocen_oc1en_u1=2 ocen_oc2en_u1=0 ocen_oc3en_u1=0");
   h->sco_sco_i8 = static_cast<uint32_t>(-2);
-  h->oc2ph_phadj_i8 = -128;
-  h->ic1cr2_div_u20 = 0xFFFABCDE;
+  set_fields(h.get(), "oc2ph_phadj_i8=-128 ic1cr2_div_u20=0xFFFABCDE");
   build_regs(h.get());
   EXPECT_EQ(reg(0x10B), 0x03u);
   EXPECT_EQ(reg(0x10A), 0x01u);
@@ -110,8 +95,7 @@ TEST_F(BuildRegs, FieldsAreTruncatedToTheirSlots) {
 
 TEST_F(BuildRegs, AidivKeepsOnlyItsUpperBit) {
   init(40000, kova_mode_syn_e);
-  h->apllcr1_enhs2_u1 = 1;
-  h->apllcr1_byphs2_u1 = 1;
+  set_fields(h.get(), "apllcr1_enhs2_u1=1 apllcr1_byphs2_u1=1");
   for (uint32_t aidiv : {0u, 1u, 2u, 3u}) {
     h->apllcr1_aidiv_u2 = aidiv;
     build_regs(h.get());
@@ -121,10 +105,7 @@ TEST_F(BuildRegs, AidivKeepsOnlyItsUpperBit) {
 
 TEST_F(BuildRegs, XaDisableClearsXabOnlyInSynthesis) {
   init(40000, kova_mode_syn_e);
-  h->mcr1_xab_u2 = 2;
-  h->mcr1_dbl_u1 = 1;
-  h->mcr1_rst_u1 = 1;
-  h->xa_disable = 1;
+  set_fields(h.get(), "mcr1_xab_u2=2 mcr1_dbl_u1=1 mcr1_rst_u1=1 xa_disable=1");
   build_regs(h.get());
   EXPECT_EQ(reg(0x009), 0x84u);
   h->xa_disable = 0;
@@ -132,19 +113,14 @@ TEST_F(BuildRegs, XaDisableClearsXabOnlyInSynthesis) {
   EXPECT_EQ(reg(0x009), 0x86u);
 
   init(40000, kova_mode_nco_e);
-  h->mcr1_xab_u2 = 1;
-  h->mcr1_dbl_u1 = 0;
-  h->mcr1_mcsel_u1 = 1;
-  h->xa_disable = 1;
+  set_fields(h.get(), "mcr1_xab_u2=1 mcr1_dbl_u1=0 mcr1_mcsel_u1=1 xa_disable=1");
   build_regs(h.get());
   EXPECT_EQ(reg(0x009), 0x11u);
 }
 
 TEST_F(BuildRegs, ApllTestRegistersOnlyWhenNotDisabled) {
   init(40000, kova_mode_syn_e);
-  h->dco1_u8 = 0x11;
-  h->plltcr12_u8 = 0x22;
-  h->apll_test_build_disable = 1;
+  set_fields(h.get(), "dco1_u8=0x11 plltcr12_u8=0x22 apll_test_build_disable=1");
   put_reg(h.get(), 0x120, 0x5A);
   put_reg(h.get(), 0x12C, 0xA5);
   build_regs(h.get());
@@ -158,27 +134,13 @@ TEST_F(BuildRegs, ApllTestRegistersOnlyWhenNotDisabled) {
 
 // Sets every DPLL-parameter and spread-spectrum field to a recognisable pattern.
 void fill_dpll_fields(hal_api_s *h) {
-  h->phlolset_ro_u8_0 = 0x11;
-  h->phlolns_ro_u16_0 = 0x2233;
-  h->hoavgto_ro_u8_0 = 0x44;
-  h->pfixavgto_ro_u8_0 = 0x55;
-  h->pslimthr_ro_u32_10 = 0x66778899;
-  h->pfdns_ro_u32_20 = 0xAABBCCDD;
-  h->prop_ro_u32_10 = 0x01020304;
-  h->int_ro_u32_12 = 0x05060708;
-  h->hofdthr_ro_u32_0 = 0x090A0B0C;
-  h->houiscale_ro_u16_36 = 0x0D0E;
-  h->fqhlimthr_ro_u32_0 = 0x10111213;
-  h->fchlimthr_ro_u32_0 = 0x14151617;
-  h->pfdnscale_ro_u16_52 = 0x1819;
-  h->pslimint_ro_u8_0 = 0x1A;
-  h->phlolclr_ro_u8_0 = 0x1B;
-  h->howaitto_ro_u8_0 = 0x1C;
-  h->phuins_ro_u32_10 = 0x1D1E1F20;
-  h->dsscnt1_sscnt_u12 = 0xABC;
-  h->dssdec1_decinc_u20 = 0xDEF12;
-  h->dphoff1_phoff_ns_i32_10 = -1024;
-  h->dfreqz1_freqz_u40 = 0xFF123456789Aull;
+  set_fields(h, "phlolset_ro_u8_0=0x11 phlolns_ro_u16_0=0x2233 hoavgto_ro_u8_0=0x44 "
+      "pfixavgto_ro_u8_0=0x55 pslimthr_ro_u32_10=0x66778899 pfdns_ro_u32_20=0xAABBCCDD "
+      "prop_ro_u32_10=0x01020304 int_ro_u32_12=0x05060708 hofdthr_ro_u32_0=0x090A0B0C "
+      "houiscale_ro_u16_36=0x0D0E fqhlimthr_ro_u32_0=0x10111213 fchlimthr_ro_u32_0=0x14151617 "
+      "pfdnscale_ro_u16_52=0x1819 pslimint_ro_u8_0=0x1A phlolclr_ro_u8_0=0x1B howaitto_ro_u8_0=0x1C "
+      "phuins_ro_u32_10=0x1D1E1F20 dsscnt1_sscnt_u12=0xABC dssdec1_decinc_u20=0xDEF12 "
+      "dphoff1_phoff_ns_i32_10=-1024 dfreqz1_freqz_u40=0xFF123456789A");
 }
 
 TEST_F(BuildRegs, DpllParameterBlockFollowsTheMode) {
@@ -232,13 +194,8 @@ TEST_F(BuildRegs, DpllParameterBlockFollowsTheMode) {
 
 TEST_F(BuildRegs, MonitorPackingFollowsPcen) {
   init(40000, kova_mode_ja_e);
-  h->mon2cr2_pcen_u1 = 1;
-  h->mon2cr7_pcn_u14 = 0x3FFF;
-  h->mon2cr8_pct_u8 = 0x5A;
-  h->mon2cr9_pctm_u3 = 0x2;
-  h->mon2cr7_ppn_u25 = 0x1000000;
-  h->mon2cr3_scgap_u1 = 1;
-  h->mon2cr4_scc_u18 = 0x3ABCD;
+  set_fields(h.get(), "mon2cr2_pcen_u1=1 mon2cr7_pcn_u14=0x3FFF mon2cr8_pct_u8=0x5A mon2cr9_pctm_u3=0x2 "
+      "mon2cr7_ppn_u25=0x1000000 mon2cr3_scgap_u1=1 mon2cr4_scc_u18=0x3ABCD");
   build_regs(h.get());
   EXPECT_EQ(reg(0x332), 0x20u | 0x08u | 0x03u);
   EXPECT_EQ(reg(0x336), 0xFFu);
@@ -249,9 +206,7 @@ TEST_F(BuildRegs, MonitorPackingFollowsPcen) {
   EXPECT_EQ(reg(0x331) & 0x02u, 0x02u);
 
   // PCEN 0: the 25-bit count, its top bit in CR3, then bits 23..16, 7..0, 15..8.
-  h->mon2cr2_pcen_u1 = 0;
-  h->mon2cr7_pcn_u14 = 0;
-  h->mon2cr7_ppn_u25 = 0x1ABCDEF;
+  set_fields(h.get(), "mon2cr2_pcen_u1=0 mon2cr7_pcn_u14=0 mon2cr7_ppn_u25=0x1ABCDEF");
   build_regs(h.get());
   EXPECT_EQ(reg(0x332), 0x20u | 0x08u | 0x03u);
   EXPECT_EQ(reg(0x336), 0xABu);
@@ -260,10 +215,7 @@ TEST_F(BuildRegs, MonitorPackingFollowsPcen) {
   EXPECT_EQ(reg(0x331) & 0x02u, 0x00u);
 
   // Each monitor follows its own PCEN.
-  h->mon1cr2_pcen_u1 = 1;
-  h->mon1cr7_pcn_u14 = 0x2001;
-  h->mon3cr2_pcen_u1 = 0;
-  h->mon3cr7_ppn_u25 = 0x0000101;
+  set_fields(h.get(), "mon1cr2_pcen_u1=1 mon1cr7_pcn_u14=0x2001 mon3cr2_pcen_u1=0 mon3cr7_ppn_u25=0x0000101");
   build_regs(h.get());
   EXPECT_EQ(reg(0x312) & 0x20u, 0x20u);
   EXPECT_EQ(reg(0x316), 0x01u);

@@ -70,29 +70,6 @@ class Seq : public ::testing::Test {
 
 // ---- mode 1 ----
 
-TEST_F(Seq, AllRegistersFollowTheSequenceOrder) {
-  for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a) set(a, (a * 7 + 3) & 0xFF);
-  set(0x009, 0x02);  // XO: no crystal wait
-  set(0x01B, 0x01);
-  mark_written();
-  std::vector<get_seq_s> recs = collect(h.get(), get_seq_all_e);
-  std::vector<uint32_t> want = sequence_order();
-  EXPECT_EQ(addresses(recs), want);
-  ASSERT_EQ(want.front(), 0x000u);
-  EXPECT_EQ(want[3], 0x600u);
-  EXPECT_EQ(*(std::find(want.begin(), want.end(), 0x467u) + 1), 0x40Bu);
-  for (const get_seq_s &r : recs) {
-    EXPECT_EQ(r.value, get_reg(h.get(), r.address)) << std::hex << r.address;
-    EXPECT_EQ(r.wait, 0u);
-  }
-  // The finished sequence left its state at the start; the next call begins again.
-  EXPECT_EQ(word(seq_phase_w), 0u);
-  EXPECT_EQ(word(seq_cursor_w), 0u);
-  get_seq_s rec;
-  ASSERT_EQ(get_seq(h.get(), get_seq_all_e, &rec), 1u);
-  EXPECT_EQ(rec.address, 0x000u);
-}
-
 TEST_F(Seq, AllRegistersAfterChipResetStartsTheCrystalWithoutDoublerFirst) {
   set(0x009, 0x05);  // crystal on XA/XB with the doubler
   get_seq_s rec;
@@ -108,13 +85,6 @@ TEST_F(Seq, AllRegistersAfterChipResetStartsTheCrystalWithoutDoublerFirst) {
 }
 
 // ---- mode 2: plain changes and groups ----
-
-TEST_F(Seq, ChangesOnlyWithNothingChangedHandsOutNothing) {
-  mark_written();
-  get_seq_s rec{1, 2, 3};
-  EXPECT_EQ(get_seq(h.get(), get_seq_changes_e, &rec), 0u);
-  EXPECT_EQ(rec.address + rec.value + rec.wait, 0u);
-}
 
 // A chip read back (or what reached it before a write failed) becomes the written image:
 // only the registers that differ from it go out.
