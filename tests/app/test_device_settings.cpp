@@ -138,38 +138,22 @@ TEST(DeviceSettings, InputAndOutputRecordsCopyTheirFields) {
 }
 
 TEST(DeviceSettings, MonitorThresholdDerivation) {
-  auto derive = [](int32_t product, int32_t thr, int32_t thr2, bool *changed) {
-    __dev_InputClockConfigS c{};
-    c.ppm = {1, thr, thr2};
-    *changed = __dev_InputClockMonitorModeDerive(product, &c);
-    return c;
-  };
-  bool changed;
-  auto c = derive(7, 3000, 0, &changed);  // any product
-  EXPECT_EQ(c.ppm.threshold, 10000);
-  EXPECT_EQ(c.monitorRange, 2);
-  EXPECT_TRUE(changed);
-  c = derive(2, 3000, 0, &changed);
-  EXPECT_EQ(c.ppm.threshold, 10000);
-
-  c = derive(7, 300, 100, &changed);  // fine monitoring offered
-  EXPECT_EQ(c.ppm.threshold, 300);
-  EXPECT_EQ(c.ppm.threshold2, 300);
-  EXPECT_EQ(c.hysteresisOff, 1);
-  EXPECT_EQ(c.monitorRange, 1);
-  EXPECT_TRUE(changed);
-
-  c = derive(2, 300, 100, &changed);  // KX40112: no fine monitoring
-  EXPECT_EQ(c.ppm.threshold, 0);
-  EXPECT_EQ(c.ppm.threshold2, 0);
-  EXPECT_EQ(c.monitorRange, 0);
-
-  c = derive(7, 100, 120, &changed);
-  EXPECT_FALSE(changed);
-  EXPECT_EQ(c.hysteresisOff, 0);
-  c = derive(7, 250000, 700, &changed);
-  EXPECT_EQ(c.ppm.threshold, 200000);
-  EXPECT_EQ(c.ppm.threshold2, 0);
+  // Product 7 offers fine monitoring, product 2 (KX40112) does not; -1: not looked at.
+  const struct { int32_t product, thr, thr2; bool changed; int32_t want_thr, want_thr2, range, hyst_off; } cases[] = {
+      {7, 3000, 0, true, 10000, -1, 2, -1},  {2, 3000, 0, true, 10000, -1, -1, -1}, {7, 300, 100, true, 300, 300, 1, 1},
+      {2, 300, 100, true, 0, 0, 0, -1},      {7, 100, 120, false, -1, -1, -1, 0},  {7, 250000, 700, true, 200000, 0, -1, -1}};
+  for (const auto &c : cases) {
+    __dev_InputClockConfigS cfg{};
+    cfg.ppm = {1, c.thr, c.thr2};
+    EXPECT_EQ(__dev_InputClockMonitorModeDerive(c.product, &cfg), c.changed) << c.product << " " << c.thr;
+    const int32_t got[4] = {cfg.ppm.threshold, cfg.ppm.threshold2, cfg.monitorRange, cfg.hysteresisOff};
+    const int32_t want[4] = {c.want_thr, c.want_thr2, c.range, c.hyst_off};
+    for (int k = 0; k < 4; ++k) {
+      if (want[k] >= 0) {
+        EXPECT_EQ(got[k], want[k]) << c.product << " " << c.thr << " column " << k;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -77,26 +77,20 @@ TEST(FrequencyEntry, CalculatorFactorsLargeBases) {
 }
 
 TEST(FrequencyEntry, NumeratorAndDenominatorText) {
-  auto s = FreqMultDivText_Scrub("4*25");
-  EXPECT_TRUE(s.accepted);
+  const struct { const char *text; bool accepted; const char *error; } cases[] = {
+      {"4*25", true, ""}, {"4 * 0", false, "Component multiple == 0"}, {"4 * x", false, "Unknown Component value"},
+      {"65536 * 65536", false, "Multiple Overflow"}, {"2147483647", true, ""},
+      {"99999999999", false, "Unknown Component value"}, {"-3", false, nullptr}, {" * ", false, ""}};
+  for (const auto &c : cases) {
+    const auto s = FreqMultDivText_Scrub(c.text);
+    EXPECT_EQ(s.accepted, c.accepted) << c.text;
+    if (c.error) {
+      EXPECT_EQ(s.error, c.error) << c.text;
+    }
+  }
+  const auto s = FreqMultDivText_Scrub("4*25");
   EXPECT_EQ(s.value, 100u);
   EXPECT_EQ(s.text, "4 * 25");
-  s = FreqMultDivText_Scrub("4 * 0");
-  EXPECT_FALSE(s.accepted);
-  EXPECT_EQ(s.error, "Component multiple == 0");
-  s = FreqMultDivText_Scrub("4 * x");
-  EXPECT_EQ(s.error, "Unknown Component value");
-  s = FreqMultDivText_Scrub("65536 * 65536");
-  EXPECT_EQ(s.error, "Multiple Overflow");
-  s = FreqMultDivText_Scrub("2147483647");
-  EXPECT_TRUE(s.accepted);
-  s = FreqMultDivText_Scrub("99999999999");
-  EXPECT_EQ(s.error, "Unknown Component value");
-  s = FreqMultDivText_Scrub("-3");
-  EXPECT_FALSE(s.accepted);
-  s = FreqMultDivText_Scrub(" * ");
-  EXPECT_FALSE(s.accepted);
-  EXPECT_TRUE(s.error.empty());
 
   freq_calc_s c{0, 1, 1};
   std::string err;
@@ -117,19 +111,17 @@ TEST(FrequencyEntry, OutputNDivider) {
 }
 
 TEST(FrequencyEntry, CharacterFilters) {
-  EXPECT_TRUE(entry_char_allowed(field_frequency_e, '5', "1", false));
-  EXPECT_TRUE(entry_char_allowed(field_frequency_e, '.', "12", false));
-  EXPECT_FALSE(entry_char_allowed(field_frequency_e, '.', "1.2", false));
-  EXPECT_TRUE(entry_char_allowed(field_frequency_e, '.', "1.2", true));
-  EXPECT_FALSE(entry_char_allowed(field_frequency_e, '-', "", false));
-  EXPECT_TRUE(entry_char_allowed(field_frequency_e, '\b', "1.2", false));
-  EXPECT_TRUE(entry_char_allowed(field_multdiv_e, '*', "", false));
-  EXPECT_FALSE(entry_char_allowed(field_multdiv_e, '.', "", false));
-  EXPECT_TRUE(entry_char_allowed(field_hex_e, 'f', "", false));
-  EXPECT_FALSE(entry_char_allowed(field_hex_e, 'g', "", false));
-  EXPECT_TRUE(entry_char_allowed(field_signed_e, '-', "", false));
-  EXPECT_FALSE(entry_char_allowed(field_whole_e, '-', "", false));
-  EXPECT_FALSE(entry_char_allowed(field_whole_e, '\0', "", false));
+  const struct { freq_field_kind_e field; char c; const char *text; bool selected, ok; } cases[] = {
+      {field_frequency_e, '5', "1", false, true},    {field_frequency_e, '.', "12", false, true},
+      {field_frequency_e, '.', "1.2", false, false}, {field_frequency_e, '.', "1.2", true, true},
+      {field_frequency_e, '-', "", false, false},    {field_frequency_e, '\b', "1.2", false, true},
+      {field_multdiv_e, '*', "", false, true},       {field_multdiv_e, '.', "", false, false},
+      {field_hex_e, 'f', "", false, true},           {field_hex_e, 'g', "", false, false},
+      {field_signed_e, '-', "", false, true},        {field_whole_e, '-', "", false, false},
+      {field_whole_e, '\0', "", false, false}};
+  for (const auto &c : cases)
+    EXPECT_EQ(entry_char_allowed(c.field, c.c, c.text, c.selected), c.ok)
+        << c.field << " '" << c.c << "' after \"" << c.text << '"';
 }
 
 }  // namespace
