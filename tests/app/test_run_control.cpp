@@ -232,9 +232,12 @@ TEST_F(RunControl, OnlineReadsAndWritesBackFillTheImageOnlyWhenAsked) {
     EXPECT_EQ(chip[a + i], w[i]) << i;
     EXPECT_NE(get_reg(&h_, a + i), w[i]) << i;
   }
-  const uint8_t w2[3] = {0x04, 0x05, 0x06};
+  const uint8_t w2[4] = {0x04, 0x05, 0x06, 0x07};
+  const uint32_t after = get_reg(&h_, a + 3);
+  ASSERT_NE(after, 0x07u);
   EXPECT_TRUE(gui_write_reg_checked(&__dev_GuiParams, &h_, a, 3, w2, true));
   for (uint32_t i = 0; i < 3; ++i) EXPECT_EQ(get_reg(&h_, a + i), w2[i]) << i;
+  EXPECT_EQ(get_reg(&h_, a + 3), after);  // only the bytes written
   // A write the board does not take is reported.
   kxemu_faults_s faults;
   faults.unplug_after = 0;

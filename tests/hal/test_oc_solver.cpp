@@ -387,6 +387,10 @@ TEST(OcSolver, PulseWidthWeight) {
   ASSERT_EQ(oc_solver_search(h.get()), 0u);
   EXPECT_EQ(h.st().options[0].msdiv, 2u);
   EXPECT_EQ(h.st().options[0].fweight, 0u);
+  // Under half a period (1 ns) rounds to no period at all: a miss of the whole width.
+  h->oc1_pw_ns_u16 = 1;
+  ASSERT_EQ(oc_solver_search(h.get()), 0u);
+  EXPECT_EQ(h.st().options[0].fweight, 1000u);
 }
 
 TEST(OcSolver, ListingAndApply) {
