@@ -164,7 +164,9 @@ TEST_F(connection_window, DeviceAndEmulationChoicesByUserMode) {
   auto *emulation = find<QComboBox>("emulationCombo");
   emulation->setCurrentIndex(emulation->findText("KX40113"));
   EXPECT_EQ(session.state.emulation_product, 3);
-  emulation->setCurrentIndex(0);
+  // Back in customer mode the chip on the board is used again.
+  SuperUserModeSet(false);
+  form->applyUserMode();
   EXPECT_EQ(session.state.emulation_product, -1);
 }
 
