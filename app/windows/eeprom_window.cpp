@@ -160,7 +160,7 @@ EEPROMForm::EEPROMForm(KovaSession *session, QWidget *parent) : QWidget(parent),
   outBrowse->setObjectName("outputBrowse");
   connect(outBrowse, &QPushButton::clicked, this,
           [this] { browse(outputEdit_, true, "Save EEPROM Image File", kImageFilter); });
-  cGrid->addWidget(new QLabel("Image file:", createBox), 5, 0);
+  cGrid->addWidget(new QLabel("Output file:", createBox), 5, 0);
   cGrid->addWidget(outputEdit_, 5, 1, 1, 2);
   cGrid->addWidget(outBrowse, 5, 3);
   createButton_ = new QPushButton("Create Image File", createBox);

@@ -96,10 +96,10 @@ RunScriptForm::RunScriptForm(KovaSession *session, QWidget *parent) : QWidget(pa
   runButton_ = button("Run", "runButton", this);
   runButton_->setToolTip("Validate, run and derive the configuration from the script as shown");
   connect(runButton_, &QPushButton::clicked, this, &RunScriptForm::runAll);
-  auto *saveButton = button("Save", "saveButton", this);
+  auto *saveButton = button("Save Config", "saveButton", this);
   saveButton->setToolTip("Save the current configuration as a script");
   connect(saveButton, &QPushButton::clicked, this, &RunScriptForm::save);
-  auto *saveAsButton = button("Save As...", "saveAsButton", this);
+  auto *saveAsButton = button("Save Config As...", "saveAsButton", this);
   saveAsButton->setToolTip("Save the current configuration as a script under a new name");
   connect(saveAsButton, &QPushButton::clicked, this, &RunScriptForm::saveAs);
   auto *saveLogButton = button("Save Log...", "saveLogButton", this);

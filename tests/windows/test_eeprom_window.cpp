@@ -119,6 +119,7 @@ TEST_F(eeprom_window_test, ImageOfTwoScriptsIsWrittenDumpedAndVerified) {
     create({script[0], script[1]}, image);
     const std::vector<uint8_t> bytes = file_bytes(image);
     ASSERT_EQ(bytes.size(), c.image_bytes);
+    EXPECT_NE(bytes[10] | bytes[11] << 8, 0);  // the second script is branch 1
     create({script[1]}, other);
 
     type("imageEdit", image);
