@@ -1,5 +1,6 @@
 #include "app/app_log.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -14,7 +15,25 @@ __dev_GuiParamS __dev_GuiParams{};
 namespace {
 hal_message_sink_fn g_sink = nullptr;
 void *g_sink_ctx = nullptr;
+std::string g_log_error;  // the first log line that could not be written, and why
 }  // namespace
+
+bool app_log_check(const __dev_GuiParamS *p, std::string *err) {
+  if (!p || !p->log.fileName[0]) return true;
+  FILE *f = std::fopen(p->log.fileName, "a");
+  if (!f) {
+    if (err) *err = std::string(p->log.fileName) + ": " + std::strerror(errno);
+    return false;
+  }
+  std::fclose(f);
+  return true;
+}
+
+bool app_log_failed(std::string *err) {
+  if (g_log_error.empty()) return false;
+  if (err) *err = g_log_error;
+  return true;
+}
 
 void HalUtil_SetMessageSink(hal_message_sink_fn fn, void *ctx) {
   g_sink = fn;
@@ -44,14 +63,29 @@ void app_parse_args(__dev_GuiParamS *p, const std::vector<std::string> &args, co
   }
 }
 
+namespace {
+app_log_listener_fn g_listener = nullptr;
+void *g_listener_ctx = nullptr;
+}  // namespace
+
+void app_log_set_listener(app_log_listener_fn fn, void *ctx) {
+  g_listener = fn;
+  g_listener_ctx = ctx;
+}
+
 void GuiLog_Main(__dev_GuiParamS *p, GuiLogTypeE, const char *msgStr, uint32_t moduleId, uint16_t) {
+  if (g_listener && msgStr) g_listener(msgStr, g_listener_ctx);
   if (!p || !msgStr || !p->log.fileName[0] || !p->log.enabled) return;
   if (isInCustomerMode() && moduleId != kova_log_start_e && moduleId != kova_log_regwrite_e) return;
   FILE *f = std::fopen(p->log.fileName, "a");
   if (!f) f = std::fopen(p->log.fileName, "w");
-  if (!f) return;
-  std::fprintf(f, "%s\n", msgStr);
-  std::fclose(f);
+  int e = f ? 0 : errno;
+  if (f) {
+    std::fprintf(f, "%s\n", msgStr);
+    if (std::fflush(f) != 0) e = errno;
+    if (std::fclose(f) != 0 && !e) e = errno;
+  }
+  if (e && g_log_error.empty()) g_log_error = std::string(p->log.fileName) + ": " + std::strerror(e);
 }
 
 void GuiLogMessage(__dev_GuiParamS *p, const char *msgStr, uint32_t moduleId, uint16_t category) {

@@ -52,6 +52,19 @@ void app_parse_args(__dev_GuiParamS *p, const std::vector<std::string> &args, co
 // previous name then stays.
 bool app_set_log_file(__dev_GuiParamS *p, const std::string &path);
 
+// Also hands every log line (stage lines, engine messages, register writes, whatever the
+// log file's filter and state) to a listener, such as the device log of the main window;
+// null removes it.
+using app_log_listener_fn = void (*)(const char *line, void *ctx);
+void app_log_set_listener(app_log_listener_fn fn, void *ctx);
+
+// The log file can be opened for appending (not a directory, its folder exists and may be
+// written). False with *err ("FILE: reason") otherwise: a command refuses to start then.
+bool app_log_check(const __dev_GuiParamS *p, std::string *err);
+// True with *err ("FILE: reason") when a log line could not be written to the end since the
+// start (a full disk): the log is incomplete and the command has failed.
+bool app_log_failed(std::string *err);
+
 void GuiLog_Main(__dev_GuiParamS *pGuiS, GuiLogTypeE msgType, const char *msgStr, uint32_t moduleId, uint16_t category);
 void GuiLogMessage(__dev_GuiParamS *pGuiS, const char *msgStr, uint32_t moduleId, uint16_t category = 0);
 void GuiLogError(__dev_GuiParamS *pGuiS, const char *errStr, uint32_t moduleId, uint16_t category = 0);

@@ -76,8 +76,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), session_(new Kova
   dialog_.parent = this;
   app_set_dialog(&dialog_);
   session_->state.ui = this;
-  HalUtil_SetMessageSink(&MainWindow::messageSink, this);
+  app_log_set_listener(&MainWindow::messageSink, this);
 
+  refresh_timer_.setParent(this);
   refresh_timer_.setObjectName("refreshTimer");
   connect(&refresh_timer_, &QTimer::timeout, this, &MainWindow::refreshStatus);
 
@@ -98,7 +99,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), session_(new Kova
 MainWindow::~MainWindow() {
   refresh_timer_.stop();
   session_->state.ui = nullptr;
-  HalUtil_SetMessageSink(nullptr, nullptr);
+  app_log_set_listener(nullptr, nullptr);
   if (&app_dialog() == static_cast<user_dialog_s *>(&dialog_)) app_set_dialog(nullptr);
   for (auto &w : children_)
     if (w) delete w.data();
@@ -346,7 +347,7 @@ void MainWindow::buildPanels() {
         uint32_t hal_api_s::*const neg[3] = {&hal_api_s::oc1_neg_lsdiv_u32, &hal_api_s::oc2_neg_lsdiv_u32,
                                              &hal_api_s::oc3_neg_lsdiv_u32};
         if (i == 4 || i == 7) {
-          if (hal->*kMainOcNFreq[n] == fprec_s{0, 1, 1} || (hal->*kMainOcNFreq[n]).f == 0)
+          if ((hal->*kMainOcNFreq[n]).f == 0)
             hal->*kMainOcNFreq[n] = hal->*kMainOcFreq[n];
         } else {
           hal->*neg[n] = 1;
@@ -613,7 +614,10 @@ void MainWindow::applyFrequency(FieldEdit *edit, fprec_s hal_api_s::*field, cons
   fprec_s f{};
   if (!frequency_from_mhz_text(text.trimmed().toStdString(), &f)) {
     edit->setText(edit->shownValue());
-    statusBar()->showMessage(tr("Not a frequency in MHz: %1").arg(text), 5000);
+    MessageError("\"" + text.toStdString() +
+                     "\" is not a frequency in MHz from 0 to 4294.967295; larger or fractional frequencies "
+                     "are entered exactly with Frac.",
+                 "Frequency Entry");
     return;
   }
   applyChange([field, f](hal_api_s *hal) { hal->*field = f; });
