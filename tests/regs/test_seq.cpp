@@ -324,6 +324,11 @@ TEST_F(Seq, RevisionOneAlignsQualifyingOutputsWhenTwoAreEnabled) {
   get_seq(h.get(), get_seq_mark_written_e, &rec);
   set(0x203, 0x11);
   EXPECT_EQ(changes(), (std::vector<W>{{0x203, 0x11, 0}}));
+  // Nor do two enabled outputs of which none qualifies.
+  h->oc2_align_en = 1;
+  h->oc2_msdiv_u8 = 1;
+  set(0x203, 0x12);
+  EXPECT_EQ(changes(), (std::vector<W>{{0x203, 0x12, 0}}));
 }
 
 TEST_F(Seq, OutputEnableChangeAlignsInTheSameSequence) {
