@@ -134,7 +134,10 @@ bool freq_calc_paste(freq_calc_s *calc, const std::string &text, std::string *er
     if (tab == std::string::npos) break;
     start = tab + 1;
   }
-  for (size_t i = 0; i < fields.size() && i < 3; ++i) {
+  // The numerator and denominator are taken before the base: factoring a base above 32 bits
+  // multiplies its factors into them, which a pasted numerator must not overwrite.
+  for (size_t i : {size_t{1}, size_t{2}, size_t{0}}) {
+    if (i >= fields.size()) continue;
     if (i == 0) {
       if (!freq_calc_set_base(calc, fields[0])) {
         if (error) *error = "Base Frequency must be less than 100 GHz. Values above 2.147 GHz will be factored.";

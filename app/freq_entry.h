@@ -42,8 +42,9 @@ struct freq_scrub_s {
 };
 freq_scrub_s FreqMultDivText_Scrub(const std::string &text);
 
-// A pasted tab-separated "base<TAB>numerator<TAB>denominator". False when a field is refused
-// (the fields before it stay applied).
+// A pasted tab-separated "base<TAB>numerator<TAB>denominator", taken numerator, denominator,
+// then base (whose factoring multiplies into them). False when a field is refused (the
+// fields taken before it stay applied).
 bool freq_calc_paste(freq_calc_s *calc, const std::string &text, std::string *error);
 
 // The integer divider from P to N (both MHz), or 0 when N does not divide P.

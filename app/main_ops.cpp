@@ -428,6 +428,8 @@ bool main_load_config(main_state_s *s, const std::string &path) {
   HalUtil_WriteSequence(s->gui, hal, true);
   s->hal_status = true;
   s->file = path;
+  // Loaded and written: the next connection may write it to a chip of the same device.
+  s->gui->halConfigured = 1;
   record_device(s);
   derive_inputs(s);
   reload(s);
@@ -475,6 +477,7 @@ bool main_load_dump(main_state_s *s, const std::string &path) {
   HalUtil_WriteSequence(s->gui, hal, true);
   s->hal_status = true;
   s->file = path;
+  s->gui->halConfigured = 1;
   derive_inputs(s);
   reload(s);
   return true;

@@ -109,9 +109,9 @@ void BlockDiagram::paintEvent(QPaintEvent *) {
   p.setRenderHint(QPainter::Antialiasing);
   // A connector from the right edge of one block to the left edge of another at height y,
   // with an arrow head, coloured by the state of the block it comes from.
-  auto connector = [&](int from, int to, int y) {
+  auto connector = [&](int from, int to, int y, int coloured_by) {
     const QRect a = panels_[from]->geometry(), b = panels_[to]->geometry();
-    const QColor c = colours(panels_[from]->colour()).line;
+    const QColor c = colours(panels_[coloured_by]->colour()).line;
     QPen pen(c, 2.5);
     p.setPen(pen);
     const int x0 = a.right() + 1, x1 = b.left() - 1;
@@ -128,12 +128,15 @@ void BlockDiagram::paintEvent(QPaintEvent *) {
     p.drawPolygon(QPolygonF({tip, QPointF(x1 - 9, yb - 5), QPointF(x1 - 9, yb + 5)}));
     p.setBrush(Qt::NoBrush);
   };
-  connector(main_block_xa_e, main_block_apll_e, panels_[main_block_xa_e]->geometry().center().y());
+  connector(main_block_xa_e, main_block_apll_e, panels_[main_block_xa_e]->geometry().center().y(), main_block_xa_e);
   for (int n = 0; n < 3; ++n) {
     const QRect ic = panels_[main_block_ic1_e + n]->geometry();
-    if (ja_) connector(main_block_ic1_e + n, main_block_dpll_e, ic.center().y());
+    if (ja_) connector(main_block_ic1_e + n, main_block_dpll_e, ic.center().y(), main_block_ic1_e + n);
     const QRect oc = panels_[main_block_oc1_e + n]->geometry();
-    connector(main_block_apll_e, main_block_oc1_e + n, oc.center().y());
+    // An output's connector shows whether that output is in use.
+    connector(main_block_apll_e, main_block_oc1_e + n, oc.center().y(), main_block_oc1_e + n);
   }
-  if (ja_) connector(main_block_dpll_e, main_block_apll_e, panels_[main_block_dpll_e]->geometry().center().y());
+  if (ja_)
+    connector(main_block_dpll_e, main_block_apll_e, panels_[main_block_dpll_e]->geometry().center().y(),
+              main_block_dpll_e);
 }

@@ -92,7 +92,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), session_(new Kova
   log_action_->setText(q(log_text));
 
   QSettings settings;
-  if (!restoreGeometry(settings.value("main/geometry").toByteArray())) resize(1180, 820);
+  if (!restoreGeometry(settings.value("main/geometry").toByteArray())) resize(1240, 900);
   rebuildRecent();
 }
 
@@ -202,17 +202,34 @@ void MainWindow::buildPanels() {
   connect(xa_disable_, &QCheckBox::toggled, this, [this](bool on) {
     applyChange([on](hal_api_s *hal) { hal->xa_disable = on ? 1 : 0; });
   });
+  // APLL: source and alternate source.
+  QFormLayout *ap = diagram_->panel(main_block_apll_e)->fields();
+  apll_src_ = new QComboBox;
+  apll_src_->setObjectName("apllSource");
+  fill(apll_src_, kApllSourceStr, 4);
+  ap->addRow(tr("Source:"), apll_src_);
+  connect(apll_src_, qOverload<int>(&QComboBox::activated), this,
+          [this](int i) { applyChange([i](hal_api_s *hal) { hal->apllcr3_apllmux_u3 = i; }); });
+  apll_alt_ = new QComboBox;
+  apll_alt_->setObjectName("apllAltSource");
+  fill(apll_alt_, kApllSourceStr, 4);
+  ap->addRow(tr("Alternate:"), apll_alt_);
+  connect(apll_alt_, qOverload<int>(&QComboBox::activated), this,
+          [this](int i) { applyChange([i](hal_api_s *hal) { hal->apllcr3_altmux_u3 = i; }); });
+
+  // The modulation of the NCO and spread-spectrum modes acts on the APLL's DCO.
+  QFormLayout *mod = diagram_->panel(main_block_apll_e)->fields();
   ss_type_ = new QComboBox;
   ss_type_->setObjectName("ssType");
   fill(ss_type_, kSsTypeStr, 2);
   ss_type_label_ = new QLabel(tr("SS Type:"));
-  xa->addRow(ss_type_label_, ss_type_);
+  mod->addRow(ss_type_label_, ss_type_);
   connect(ss_type_, qOverload<int>(&QComboBox::activated), this,
           [this](int i) { applyChange([i](hal_api_s *hal) { hal->ss_mode_e = i; }); });
   ss_pct_ = new FieldEdit;
   ss_pct_->setObjectName("ssPercent");
   ss_pct_label_ = new QLabel(tr("SS (%):"));
-  xa->addRow(ss_pct_label_, ss_pct_);
+  mod->addRow(ss_pct_label_, ss_pct_);
   connect(ss_pct_, &FieldEdit::applied, this, [this](const QString &t) {
     double pct = 0.0;
     const hal_api_s *h = session_->hal();
@@ -226,7 +243,7 @@ void MainWindow::buildPanels() {
   ss_mod_ = new FieldEdit;
   ss_mod_->setObjectName("ssModulation");
   ss_mod_label_ = new QLabel(tr("Mod. (kHz):"));
-  xa->addRow(ss_mod_label_, ss_mod_);
+  mod->addRow(ss_mod_label_, ss_mod_);
   connect(ss_mod_, &FieldEdit::applied, this, [this](const QString &t) {
     double khz = 0.0;
     const hal_api_s *h = session_->hal();
@@ -243,7 +260,7 @@ void MainWindow::buildPanels() {
   nco_step_->setDecimals(3);
   nco_step_->setKeyboardTracking(false);
   nco_label_ = new QLabel(tr("NCO Step (ppm):"));
-  xa->addRow(nco_label_, nco_step_);
+  mod->addRow(nco_label_, nco_step_);
   connect(nco_step_, qOverload<double>(&QDoubleSpinBox::valueChanged), this, [this](double ppm) {
     if (session_->refreshing) return;
     NCOOffsetValue = ppm;
@@ -302,21 +319,6 @@ void MainWindow::buildPanels() {
   connect(ext_switch_, &QCheckBox::toggled, this, [this](bool on) {
     applyChange([on](hal_api_s *hal) { hal->icscr1_extsw_u1 = on ? 1 : 0; });
   });
-
-  // APLL: source and alternate source.
-  QFormLayout *ap = diagram_->panel(main_block_apll_e)->fields();
-  apll_src_ = new QComboBox;
-  apll_src_->setObjectName("apllSource");
-  fill(apll_src_, kApllSourceStr, 4);
-  ap->addRow(tr("Source:"), apll_src_);
-  connect(apll_src_, qOverload<int>(&QComboBox::activated), this,
-          [this](int i) { applyChange([i](hal_api_s *hal) { hal->apllcr3_apllmux_u3 = i; }); });
-  apll_alt_ = new QComboBox;
-  apll_alt_->setObjectName("apllAltSource");
-  fill(apll_alt_, kApllSourceStr, 4);
-  ap->addRow(tr("Alternate:"), apll_alt_);
-  connect(apll_alt_, qOverload<int>(&QComboBox::activated), this,
-          [this](int i) { applyChange([i](hal_api_s *hal) { hal->apllcr3_altmux_u3 = i; }); });
 
   // Outputs: frequency, format and the N side's frequency of the two-output formats.
   for (int n = 0; n < 3; ++n) {
@@ -476,7 +478,7 @@ void MainWindow::buildMenus() {
 
   QMenu *dev = menuBar()->addMenu(tr("&Device"));
   add(dev, "actionConnection", tr("Connection..."), [this]() { openWindow("ConnectionConfigForm"); });
-  add(dev, "actionInitialConfig", tr("Initial Configuration..."), [this]() { open_initial_config(); });
+  add(dev, "actionInitialConfig", tr("Initial Configuration..."), [this]() { showInitialConfig(); });
   add(dev, "actionRestart", tr("Restart Device"), [this]() {
     main_restart(&session_->state, true);
     refreshStatus();
@@ -563,6 +565,8 @@ void MainWindow::loadControls() {
   ext_switch_->setChecked(h->icscr1_extsw_u1 != 0);
   for (QWidget *w : std::initializer_list<QWidget *>{dpll_mode_, dpll_bw_, ext_switch_}) w->setEnabled(ja);
   apll_src_->setCurrentIndex(h->apllcr3_apllmux_u3 < 4 ? static_cast<int>(h->apllcr3_apllmux_u3) : -1);
+  // Outside synthesis the APLL follows the DPLL or the DCO; its source is not a choice then.
+  apll_src_->setEnabled(h->apllcr3_apllmux_u3 < 4);
   apll_alt_->setCurrentIndex(h->apllcr3_altmux_u3 < 4 ? static_cast<int>(h->apllcr3_altmux_u3) : -1);
   disable_calc_->setChecked(SUDisableCalcChkBxIsChecked);
   diagram_->refresh(h);
@@ -699,6 +703,10 @@ void MainWindow::open_initial_config() {
     session_->notifyConfigurationChanged();
     return;
   }
+  showInitialConfig();
+}
+
+void MainWindow::showInitialConfig() {
   if (QWidget *open = children_.value("InitialConfigForm")) {
     open->raise();
     open->activateWindow();
@@ -715,7 +723,7 @@ void MainWindow::open_initial_config() {
       const bool ok = main_initial_config(&session_->state, mode, mc, mhz);
       session_->notifyConfigurationChanged();
       refreshStatus();
-      if (!ok) open_initial_config();
+      if (!ok) showInitialConfig();
     });
   });
   dlg->open();
@@ -747,8 +755,13 @@ QWidget *MainWindow::openWindow(const QString &name) {
   } else if (name == "RunScriptForm") {
     w = new RunScriptForm(session_, this);
   } else if (name == "InitialConfigForm") {
-    open_initial_config();
+    showInitialConfig();
     return children_.value(name);
+  } else if (name == "InverseIOFreqForm") {
+    // On its own (not asked by a read back) it fills a scratch object: nothing changes.
+    w = new InverseIOFreqForm(&scratch_, this);
+  } else if (name == "FrequencyCalcForm") {
+    w = new FrequencyCalcForm(tr("Frequency Calculator"), session_->hal()->oc1_freq_s, this);
   } else {
     for (int b = 0; b < main_block_count_e && !w; ++b)
       if (name == kBlockWindow[b]) w = new BlockDetailsForm(session_, b, this);

@@ -62,6 +62,7 @@ class MainWindow : public QMainWindow, public main_ui_s {
   void dropEvent(QDropEvent *e) override;
 
  private:
+  void showInitialConfig();
   void buildMenus();
   void buildPanels();
   void buildSuperUserGroup();
@@ -87,6 +88,7 @@ class MainWindow : public QMainWindow, public main_ui_s {
   QTimer refresh_timer_;
   int poll_period_ms_ = 0;
   QMap<QString, QPointer<QWidget>> children_;
+  hal_api_s scratch_{};
 
   BlockDiagram *diagram_ = nullptr;
   QComboBox *mode_combo_ = nullptr, *poll_combo_ = nullptr;
