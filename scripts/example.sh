@@ -25,3 +25,8 @@ echo "== read the chip back"
 echo "== status"
 "$kovacfg" status --emulator=40112:1
 echo "Files written to $out"
+# With a display, the desktop application opens on the same configuration and board.
+if [ -n "${DISPLAY:-}" ] && [ -x "$here/build/app/windows/kova" ]; then
+  echo "== the desktop application (close its window to finish)"
+  "$here/build/app/windows/kova" --emulated-board 40112:1 --config "$out/ja.txt" --connect
+fi

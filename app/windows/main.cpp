@@ -6,6 +6,7 @@
 // loads a configuration first and --connect connects to the first board.
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
@@ -25,6 +26,22 @@ namespace {
 struct options_s {
   std::string emulated, screenshot, screenshot_window, config;
   bool connect = false;
+  bool first_frame = false;  // say when the main window first painted, and quit
+};
+
+// Quits after the first paint of the watched window, saying how long it took.
+struct first_frame_s : QObject {
+  QElapsedTimer *clock;
+  bool seen = false;
+  explicit first_frame_s(QElapsedTimer *c) : clock(c) {}
+  bool eventFilter(QObject *o, QEvent *e) override {
+    if (e->type() == QEvent::Paint && !seen) {
+      seen = true;
+      std::printf("first frame after %lld ms\n", static_cast<long long>(clock->elapsed()));
+      QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    }
+    return QObject::eventFilter(o, e);
+  }
 };
 
 // The driver: an emulated board when asked on the command line or in the environment,
@@ -74,6 +91,8 @@ void connect_first_board(MainWindow *w) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  QElapsedTimer clock;
+  clock.start();
   QApplication app(argc, argv);
   QCoreApplication::setOrganizationName("kova");
   QCoreApplication::setApplicationName("kova");
@@ -99,6 +118,8 @@ int main(int argc, char **argv) {
       o.config = next();
     } else if (a == "--connect") {
       o.connect = true;
+    } else if (a == "--first-frame") {
+      o.first_frame = true;
     } else if (a == "--help" || a == "-h") {
       std::printf(
           "usage: kova [-su] [-ye] [-log FILE] [--emulated-board DEVICE]\n"
@@ -108,6 +129,7 @@ int main(int argc, char **argv) {
           "  --emulated-board DEVICE  an emulated evaluation board with this chip (e.g. 40112)\n"
           "  --config FILE            load a configuration text file or register dump at start\n"
           "  --connect                connect to the first board at start\n"
+          "  --first-frame            print the time from start to the main window's first frame, and quit\n"
           "  --screenshot FILE        save a picture of the main window (or of --screenshot-window\n"
           "                           NAME, a child window by its class name) and quit\n");
       return 0;
@@ -125,6 +147,8 @@ int main(int argc, char **argv) {
     app_set_dialog(nullptr);
     w.unattended = true;
   }
+  first_frame_s first(&clock);
+  if (o.first_frame) w.installEventFilter(&first);
   w.show();
   if (!o.config.empty()) w.loadFile(QString::fromStdString(o.config));
   if (o.connect) connect_first_board(&w);
