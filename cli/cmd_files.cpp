@@ -21,6 +21,7 @@ struct file_opts_s {
   config_options_s config;
   std::string path;
   bool json = false;
+  bool verbose = false;
 };
 
 // Initialises the configuration and runs the whole pipeline. kExitOk, or the exit status
@@ -107,12 +108,7 @@ int run_load(const file_opts_s &o) {
   msgs = drain_messages(&hal);
   bool regs_built = false;
   cli_run_pipeline(&hal, "regs", &msgs, &regs_built);
-  if (o.json) {
-    cli_print_json(&hal, msgs);
-  } else {
-    print_plan_text(&hal);
-    cli_print_messages(msgs);
-  }
+  cli_report_plan(&hal, msgs, regs_built, o.json, o.verbose, &err);
   delete_api(&hal);
   return messages_failed(msgs) ? kExitEngineError : kExitOk;
 }
@@ -126,8 +122,9 @@ void add_files(CLI::App &app, int *exit_status) {
 
   CLI::App *l = app.add_subcommand("load", "Load a configuration text file, recalculate it and print the plan");
   l->add_option("file", load.path, "The configuration text file to read")->required();
-  l->add_option("--set", load.config.sets, "FIELD=VALUE: change a field after loading");
-  l->add_flag("--json", load.json, "Print one JSON object: ok, messages and every field");
+  add_config_change_options(l, &load.config);
+  l->add_flag("--json", load.json, "Print one JSON object: ok, every message, fields, hz and registers");
+  l->add_flag("-v,--verbose", load.verbose, "Print every message of the calculation");
   l->callback([exit_status] { *exit_status = run_load(load); });
 
   CLI::App *m = app.add_subcommand("script", "Write the configuration script (.mfg) of a configuration");

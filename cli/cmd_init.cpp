@@ -9,13 +9,9 @@
 
 namespace {
 
-const char *label_or(const char *label, const char *fallback) { return label ? label : fallback; }
-
-void print_modes(const hal_api_s *hal) {
+void print_modes(const hal_api_s *hal, const option_error_s *asked) {
   std::printf("Device:        KX%d revision %d\n", hal->kova_device_e, hal->kova_device_rev_e);
-  std::printf("Mode:          %s\n", label_or(kova_mode_label(hal->kova_mode_e), "?"));
-  std::printf("XA mode:       %d (%s)\n", hal->xa_mode_e, label_or(xa_mode_label(hal->xa_mode_e), "?"));
-  std::printf("System clock:  %s\n", label_or(sysclk_mode_label(hal->sysclk_mode_e), "?"));
+  std::printf("Mode:          %s\n", config_modes_text(hal, asked).c_str());
   std::printf("Jitter mode:   %d\n", hal->jitter_mode_e);
   std::printf("XA frequency:  %s\n", field_text(hal, hal_api_field_find("xa_freq_s")).c_str());
 }
@@ -47,9 +43,9 @@ int run_init(const config_options_s &opts, bool json) {
   }
   const auto msgs = drain_messages(&hal);
   if (json) {
-    cli_print_json(&hal, msgs);
+    cli_print_json(&hal, msgs, !messages_failed(msgs));
   } else {
-    print_modes(&hal);
+    print_modes(&hal, &err);
     cli_print_messages(msgs);
     std::printf("Limits:\n");
     print_group(&hal, "Limits");
@@ -65,7 +61,7 @@ void add_init(CLI::App &app, int *exit_status) {
   CLI::App *cmd = app.add_subcommand(
       "init", "Initialise a configuration for a device and mode; print its modes, messages and limits");
   add_config_options(cmd, &opts);
-  cmd->add_flag("--json", json, "Print one JSON object: ok, messages and every field");
+  cmd->add_flag("--json", json, "Print one JSON object: ok, messages, fields and hz");
   cmd->callback([exit_status] { *exit_status = run_init(opts, json); });
 }
 

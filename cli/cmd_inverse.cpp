@@ -48,13 +48,30 @@ bool parse_hex_byte(std::string t, uint32_t *out) {
   return true;
 }
 
-bool load_json(const std::string &text, std::vector<uint32_t> *bytes, std::string *why) {
+// The device and revision a JSON file states in its own fields (plan --json writes them);
+// 0 and -1 when it states none.
+struct stated_id_s {
+  int32_t device = 0;
+  int rev = -1;
+};
+
+bool load_json(const std::string &text, std::vector<uint32_t> *bytes, stated_id_s *id, std::string *why) {
   nlohmann::json j;
   try {
     j = nlohmann::json::parse(text);
   } catch (const nlohmann::json::exception &) {
     *why = "not valid JSON";
     return false;
+  }
+  if (j.is_object() && j.contains("fields") && j["fields"].is_object()) {
+    const auto &f = j["fields"];
+    const auto device = f.find("kova_device_e"), rev = f.find("kova_device_rev_e");
+    if (device != f.end() && device->is_number_integer()) {
+      const int64_t d = device->get<int64_t>();
+      if (d > 0 && d <= 99999 && kova_device_valid(static_cast<int32_t>(d))) id->device = static_cast<int32_t>(d);
+    }
+    if (rev != f.end() && rev->is_number_integer() && (rev->get<int64_t>() == 0 || rev->get<int64_t>() == 1))
+      id->rev = static_cast<int>(rev->get<int64_t>());
   }
   if (j.is_object()) {
     if (!j.contains("registers")) {
@@ -117,7 +134,7 @@ bool looks_like_dump(const std::string &text) {
 }
 
 // Loads the image into the blank object. False with *why (naming the file) when it cannot.
-bool load_image(const std::string &path, hal_api_s *hal, std::string *why) {
+bool load_image(const std::string &path, hal_api_s *hal, stated_id_s *id, std::string *why) {
   std::ifstream f(path, std::ios::binary);
   if (!f) {
     *why = path + ": cannot read the file";
@@ -130,7 +147,7 @@ bool load_image(const std::string &path, hal_api_s *hal, std::string *why) {
   std::vector<uint32_t> bytes;
   std::string reason;
   if (!t.empty() && (t[0] == '{' || t[0] == '[')) {
-    if (!load_json(text, &bytes, &reason)) {
+    if (!load_json(text, &bytes, id, &reason)) {
       *why = path + ": " + reason;
       return false;
     }
@@ -173,17 +190,21 @@ int run_inverse(const inverse_opts_s &o) {
   // comments (a dump's) may state frequencies of their own.
   hal_api_s options{};
   for (size_t i = 0; why.empty() && i < o.known.size(); ++i) cli_apply_known(o.known[i], &options, &why);
-  if (why.empty()) load_image(o.image, &hal, &why);
+  stated_id_s stated;
+  if (why.empty()) load_image(o.image, &hal, &stated, &why);
   for (size_t i = 0; why.empty() && i < o.known.size(); ++i) cli_apply_known(o.known[i], &hal, &why);
   if (!why.empty()) {
     delete_api(&hal);
     return cli_bad_options(why);
   }
+  // The options first, then what the file states of itself, then the ID registers.
+  if (device == 0) device = stated.device;
+  const int rev = o.rev != -1 ? o.rev : stated.rev;
   if (device != 0) hal.kova_device_e = device;
   // The revision lives in the low four bits of ID2, as a chip holds it.
-  if (o.rev != -1) put_reg(&hal, 0x031, (get_reg(&hal, 0x031) & 0xF0u) | static_cast<uint32_t>(o.rev));
+  if (rev != -1) put_reg(&hal, 0x031, (get_reg(&hal, 0x031) & 0xF0u) | static_cast<uint32_t>(rev));
 
-  const int status = cli_derive_and_report(&hal, o.json);
+  const int status = cli_derive_and_report(&hal, o.json, o.known.empty());
   delete_api(&hal);
   return status;
 }
@@ -197,11 +218,12 @@ void add_inverse(CLI::App &app, int *exit_status) {
                   "or a register dump")
       ->required();
   cmd->add_option("--known", opts.known,
-                  "FIELD=HZ: a clock frequency known on the chip (xa_freq_s, ic1_freq_s .. oc3_freq_s or XA, "
-                  "IC1 .. OC3; F or F,N,M)");
-  cmd->add_option("--device", opts.device, "Device, when the ID registers do not name it (KX40000)");
-  cmd->add_option("--rev", opts.rev, "Device revision, when the ID register (0x031) does not hold it");
-  cmd->add_flag("--json", opts.json, "Print one JSON object: ok, messages and every field");
+                  kKnownHelp);
+  cmd->add_option("--device", opts.device,
+                  "Device, when neither the file's fields (plan --json) nor the ID registers name it (KX40000)");
+  cmd->add_option("--rev", opts.rev,
+                  "Device revision, when neither the file's fields (plan --json) nor ID2 (0x031) hold it");
+  cmd->add_flag("--json", opts.json, "Print one JSON object: ok, messages, fields and hz");
   cmd->callback([exit_status] { *exit_status = run_inverse(opts); });
 }
 

@@ -7,13 +7,13 @@
 #include "cli/pipeline.h"
 #include "cli/plan_report.h"
 #include "cli/report.h"
-#include "regs/regmap.h"
 
 namespace {
 
 struct plan_opts_s {
   config_options_s config;
   bool json = false;
+  bool verbose = false;
   std::string until = "regs";
 };
 
@@ -27,36 +27,17 @@ int run_plan(const plan_opts_s &o) {
   std::vector<std::string> msgs = drain_messages(&hal);
   bool regs_built = false;
   cli_run_pipeline(&hal, o.until, &msgs, &regs_built);
-  if (o.json) {
-    nlohmann::ordered_json extra = nlohmann::ordered_json::object();
-    if (regs_built) {
-      nlohmann::ordered_json regs = nlohmann::ordered_json::array();
-      for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a) regs.push_back(get_reg(&hal, a));
-      extra["registers"] = regs;
-    }
-    cli_print_json(&hal, msgs, extra);
-  } else {
-    print_plan_text(&hal);
-    if (regs_built) {
-      std::printf("Registers that differ from their reset defaults:\n");
-      for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a) {
-        const uint32_t v = get_reg(&hal, a);
-        if (v == kova_regs_defaults(a)) continue;
-        const char *name = kova_reg_name(a);
-        std::printf("  0x%03X %-10s 0x%02X\n", a, name ? name : "-", v);
-      }
-    }
-    cli_print_messages(msgs);
-  }
+  cli_report_plan(&hal, msgs, regs_built, o.json, o.verbose, &err);
   delete_api(&hal);
   return messages_failed(msgs) ? kExitEngineError : kExitOk;
 }
 
 void add_plan(CLI::App &app, int *exit_status) {
   static plan_opts_s opts;
-  CLI::App *cmd = app.add_subcommand("plan", "Compute the frequency plan and the registers of a configuration and print them with the messages");
+  CLI::App *cmd = app.add_subcommand("plan", "Compute the frequency plan and the registers of a configuration and print them with the warnings and errors");
   add_config_options(cmd, &opts.config);
-  cmd->add_flag("--json", opts.json, "Print one JSON object: ok, messages and every field");
+  cmd->add_flag("--json", opts.json, "Print one JSON object: ok, every message, fields, hz and registers");
+  cmd->add_flag("-v,--verbose", opts.verbose, "Print every message of the calculation (the output solver's listing too)");
   cmd->add_option("--until", opts.until, "Last stage to run: expert (frequency plan), hal (register values) or regs (register image)")
       ->check(CLI::IsMember({"expert", "hal", "regs"}))
       ->capture_default_str();

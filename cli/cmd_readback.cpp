@@ -11,6 +11,7 @@
 #include "cli/board_options.h"
 #include "cli/commands.h"
 #include "cli/inverse_report.h"
+#include "cli/report.h"
 
 namespace {
 
@@ -31,19 +32,22 @@ int run_readback(const readback_opts_s &o) {
     delete_api(&hal);
     return cli_bad_options(why);
   }
+  const auto board_failed = [&](const std::string &text) {
+    std::fprintf(stderr, "kovacfg: %s\n", text.c_str());
+    if (o.json) cli_print_json_failure({"ERROR: " + text});
+    return kExitBoard;
+  };
   board_session_s session;
   if (!board_session_open(board_cli_session(o.board), &session, &why)) {
     delete_api(&hal);
     if (session.failure == board_session_bad_option_e) return cli_bad_options(why);
-    std::fprintf(stderr, "kovacfg: %s\n", why.c_str());
-    return kExitEngineError;
+    return board_failed(why);
   }
   __dev_GuiParams.ioHandle = session.handle;
   std::vector<uint8_t> regs(KOVA_REG_COUNT);
   int status = kExitOk;
   if (kxKovaIo_DutRegRead(&session.handle, 0, KOVA_REG_COUNT, regs.data())) {
-    std::fprintf(stderr, "kovacfg: reading the chip's registers failed\n");
-    status = kExitEngineError;
+    status = board_failed("reading the chip's registers failed");
   } else {
     for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a) put_reg(&hal, a, regs[a]);
     // The device as ID2's product index names it: the ID table of the derivation does not
@@ -51,7 +55,7 @@ int run_readback(const readback_opts_s &o) {
     const int32_t device = __dev_ConvertApiToHalPartNumber(session.product_index);
     if (device > 0) hal.kova_device_e = device;
     for (const auto &k : o.known) cli_apply_known(k, &hal, &why);
-    status = cli_derive_and_report(&hal, o.json);
+    status = cli_derive_and_report(&hal, o.json, o.known.empty());
     // The chip holds what was read: the next changes-only write starts from it.
     if (status == kExitOk) seq_written_set(&hal, regs.data());
   }
@@ -67,9 +71,8 @@ void add_readback(CLI::App &app, int *exit_status) {
       "readback", "Read the chip on an evaluation board and derive its configuration from one known clock frequency");
   add_board_options(cmd, &opts.board);
   cmd->add_option("--known", opts.known,
-                  "FIELD=HZ: a clock frequency known on the chip (xa_freq_s, ic1_freq_s .. oc3_freq_s or XA, "
-                  "IC1 .. OC3; F or F,N,M)");
-  cmd->add_flag("--json", opts.json, "Print one JSON object: ok, messages and every field");
+                  kKnownHelp);
+  cmd->add_flag("--json", opts.json, "Print one JSON object: ok, messages, fields and hz");
   cmd->callback([exit_status] { *exit_status = run_readback(opts); });
 }
 

@@ -2,6 +2,7 @@
 // and waits offline on the register image or on the chip of a board, and derives the
 // configuration from the resulting register values.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "app/board_session.h"
@@ -91,7 +92,9 @@ int run_script(run_opts_s o) {
   }
   board_session_s s;
   script_target_s t;
-  const bool board = o.on_board || o.session.emulator;
+  // A board is used when one is named or enabled, as by every other board command.
+  const char *emulated = std::getenv("KOVA_EMULATED_BOARD");
+  const bool board = o.on_board || o.session.emulator || (emulated && *emulated);
   if (board) {
     std::string err;
     if (!board_session_open(o.session, &s, &err)) {

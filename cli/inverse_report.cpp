@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cli/commands.h"
+#include "cli/config_options.h"
 #include "cli/report.h"
 #include "hal/hal_fields.h"
 #include "regs/inverse_cfg.h"
@@ -49,7 +50,18 @@ bool cli_apply_known(const std::string &text, hal_api_s *hal, std::string *why) 
     return false;
   }
   std::string err;
-  if (!hal_field_set_text(hal, hal_api_field_find(field), text.c_str() + eq + 1, &err)) {
+  const hal_field_s *f = hal_api_field_find(field);
+  fprec_s v{};
+  const int unit = parse_frequency_with_unit(text.substr(eq + 1), &v, &err);
+  if (unit < 0) {
+    *why = "--known: " + name + ": " + err;
+    return false;
+  }
+  if (unit > 0) {
+    *static_cast<fprec_s *>(hal_field_ptr(hal, f)) = v;
+    return true;
+  }
+  if (!hal_field_set_text(hal, f, text.c_str() + eq + 1, &err)) {
     *why = "--known: " + err;
     return false;
   }
@@ -117,7 +129,7 @@ void cli_print_configuration(const hal_api_s *h) {
   }
 }
 
-int cli_derive_and_report(hal_api_s *hal, bool json) {
+int cli_derive_and_report(hal_api_s *hal, bool json, bool no_known) {
   const int32_t rc = inverse_cfg(hal);
   std::vector<std::string> msgs = drain_messages(hal);
   if (rc == 0) {
@@ -126,8 +138,13 @@ int cli_derive_and_report(hal_api_s *hal, bool json) {
     for (auto &m : drain_messages(hal)) msgs.push_back(std::move(m));
   }
   const bool failed = rc != 0 || messages_failed(msgs);
+  bool lacks_frequency = false;
+  for (const auto &m : msgs) lacks_frequency = lacks_frequency || m.find("no input or output frequency") != std::string::npos;
+  if (failed && no_known && lacks_frequency)
+    msgs.push_back("Give one clock frequency the chip runs at with --known, such as --known IC1=19.44MHz or "
+                   "--known OC1=156250000");
   if (json) {
-    cli_print_json(hal, msgs);
+    cli_print_json(hal, msgs, !failed);
   } else {
     if (rc == 0) cli_print_configuration(hal);
     cli_print_messages(msgs);

@@ -1,6 +1,5 @@
 // kovacfg: the command-line front end of the configuration engine, for scripting,
-// production and CI. Exit status: 0 done, 1 the engine or the board reported an error,
-// 2 bad options.
+// production and CI. Exit statuses: kExitStatusHelp below, the same for every command.
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
@@ -32,6 +31,20 @@ struct cli_dialog_s final : user_dialog_s {
   }
 };
 
+const char *const kExitStatusHelp =
+    "Exit status (every command):\n"
+    "  0  done\n"
+    "  1  failed: the engine reported an error, or a file or a write failed\n"
+    "  2  bad options: one line on standard error names the option\n"
+    "  3  eeprom verify: the EEPROM holds other contents than the image\n"
+    "  4  the board could not be reached or read\n";
+
+std::string version_text() {
+  char engine[16];
+  std::snprintf(engine, sizeof engine, "0x%08X", KOVA_HAL_API_VERSION);
+  return std::string("kovacfg ") + kKovacfgVersion + ", engine " + engine;
+}
+
 }  // namespace
 
 int cli_register(cli_add_fn add, int order) {
@@ -50,18 +63,29 @@ void cli_print_messages(const std::vector<std::string> &msgs) {
   for (const auto &m : msgs) std::printf("  %s\n", m.c_str());
 }
 
-void cli_print_json(const hal_api_s *hal, const std::vector<std::string> &msgs, const nlohmann::ordered_json &extra) {
+void cli_print_json(const hal_api_s *hal, const std::vector<std::string> &msgs, bool ok,
+                    const nlohmann::ordered_json &extra) {
   nlohmann::ordered_json j;
-  j["ok"] = !messages_failed(msgs);
+  j["ok"] = ok;
   j["messages"] = msgs;
   j["fields"] = fields_json(hal);
+  j["hz"] = hz_json(hal);
   for (auto it = extra.begin(); it != extra.end(); ++it) j[it.key()] = it.value();
+  std::cout << j.dump(2) << "\n";
+}
+
+void cli_print_json_failure(const std::vector<std::string> &msgs) {
+  nlohmann::ordered_json j;
+  j["ok"] = false;
+  j["messages"] = msgs;
   std::cout << j.dump(2) << "\n";
 }
 
 int main(int argc, char **argv) {
   CLI::App app{"kovacfg: configure and evaluate Kova clock chips"};
   app.require_subcommand(0, 1);
+  app.set_version_flag("--version", version_text(), "Print the tool's and the engine's versions");
+  app.footer(kExitStatusHelp);
   int exit_status = kExitOk;
   static cli_dialog_s dialog;
   std::string log_file;
@@ -88,6 +112,8 @@ int main(int argc, char **argv) {
   } catch (const CLI::CallForHelp &e) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp &e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion &e) {
     return app.exit(e);
   } catch (const CLI::ParseError &e) {
     return cli_bad_options(e.what());

@@ -3,6 +3,10 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "cli/commands.h"
+#include "cli/report.h"
+#include "regs/regmap.h"
+
 namespace {
 
 void freq(const char *label, fprec_s v) {
@@ -28,13 +32,9 @@ oc_view_s oc_view(const hal_api_s *h, int i) {
 
 }  // namespace
 
-void print_plan_text(const hal_api_s *h) {
+void print_plan_text(const hal_api_s *h, const option_error_s *asked) {
   std::printf("Device:        KX%d revision %d\n", h->kova_device_e, h->kova_device_rev_e);
-  const char *mode = kova_mode_label(h->kova_mode_e);
-  const char *xa = xa_mode_label(h->xa_mode_e);
-  const char *sys = sysclk_mode_label(h->sysclk_mode_e);
-  std::printf("Mode:          %s, XA mode %d (%s), system clock %s\n", mode ? mode : "?", h->xa_mode_e, xa ? xa : "?",
-              sys ? sys : "?");
+  std::printf("Mode:          %s\n", config_modes_text(h, asked).c_str());
   std::printf("Frequency plan:\n");
   freq("XA", h->xa_freq_s);
   if (is_set(h->apll_input_freq_s)) freq("APLL input", h->apll_input_freq_s);
@@ -73,4 +73,59 @@ void print_plan_text(const hal_api_s *h) {
     std::printf("  %-14s %" PRIu32 " Hz, PFD divider %" PRIu32 ", DCO feedback divider %" PRIu32 "\n", "DSP rate",
                 h->dsp_rate_hz_u32, h->pfd_div_u16, h->dcofb_div_u32);
   }
+}
+
+namespace {
+
+// A message a person acts on: an error or a warning. The message log's own overflow note
+// belongs to the solver's listing that filled it.
+bool worth_showing(const std::string &m) {
+  if (m.find("MSG buffer full") != std::string::npos) return false;
+  return m.find("ERROR") != std::string::npos || m.find("WARNING") != std::string::npos;
+}
+
+}  // namespace
+
+void cli_print_notable_messages(const std::vector<std::string> &msgs) {
+  size_t hidden = 0;
+  bool heading = false;
+  for (const auto &m : msgs) {
+    if (!worth_showing(m)) {
+      ++hidden;
+      continue;
+    }
+    if (!heading) std::printf("Warnings and errors:\n");
+    heading = true;
+    std::printf("  %s\n", m.c_str());
+  }
+  if (hidden) std::printf("(%zu further messages of the calculation: kovacfg plan --verbose shows them)\n", hidden);
+}
+
+void cli_report_plan(const hal_api_s *hal, const std::vector<std::string> &msgs, bool regs_built, bool json,
+                     bool verbose, const option_error_s *asked) {
+  const bool ok = !messages_failed(msgs);
+  if (json) {
+    nlohmann::ordered_json extra = nlohmann::ordered_json::object();
+    if (regs_built) {
+      nlohmann::ordered_json regs = nlohmann::ordered_json::array();
+      for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a) regs.push_back(get_reg(hal, a));
+      extra["registers"] = regs;
+    }
+    cli_print_json(hal, msgs, ok, extra);
+    return;
+  }
+  print_plan_text(hal, asked);
+  if (regs_built) {
+    std::printf("Registers that differ from their reset defaults:\n");
+    for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a) {
+      const uint32_t v = get_reg(hal, a);
+      if (v == kova_regs_defaults(a)) continue;
+      const char *name = kova_reg_name(a);
+      std::printf("  0x%03X %-10s 0x%02X\n", a, name ? name : "-", v);
+    }
+  }
+  if (verbose)
+    cli_print_messages(msgs);
+  else
+    cli_print_notable_messages(msgs);
 }

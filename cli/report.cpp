@@ -39,6 +39,34 @@ nlohmann::ordered_json fields_json(const hal_api_s *hal) {
   return j;
 }
 
+bool hal_field_is_frequency(const hal_field_s *f) {
+  return f->kind == hal_field_fprec_e && std::strstr(f->name, "_freq_s") != nullptr;
+}
+
+nlohmann::ordered_json hz_value(fprec_s v) {
+  if (v.m == 0) return nullptr;
+  // f x n fits 64 bits; the ratio is reduced by the greatest common divisor with m.
+  uint64_t p = static_cast<uint64_t>(v.f) * v.n, q = v.m;
+  uint64_t a = p, b = q;
+  while (b) {
+    const uint64_t t = a % b;
+    a = b;
+    b = t;
+  }
+  if (a > 1) p /= a, q /= a;
+  if (q == 1) return p;
+  return std::to_string(p) + "/" + std::to_string(q);
+}
+
+nlohmann::ordered_json hz_json(const hal_api_s *hal) {
+  nlohmann::ordered_json j = nlohmann::ordered_json::object();
+  for (size_t i = 0; i < hal_api_field_count; ++i) {
+    const hal_field_s *f = &hal_api_fields[i];
+    if (hal_field_is_frequency(f)) j[f->name] = hz_value(*static_cast<const fprec_s *>(hal_field_ptr(hal, f)));
+  }
+  return j;
+}
+
 std::string field_text(const hal_api_s *hal, const hal_field_s *f) {
   const void *p = hal_field_ptr(hal, f);
   char buf[128];

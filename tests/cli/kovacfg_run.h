@@ -9,6 +9,7 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 namespace kovacfg_test {
 
@@ -58,6 +59,18 @@ inline int count_lines(const std::string &s) {
   int n = 0;
   for (char c : s) n += c == '\n';
   return n;
+}
+
+// Writes text to a file of tmp(name) and returns its path.
+inline std::string write_tmp(const std::string &name, const std::string &text) {
+  const std::string path = tmp(name);
+  std::ofstream(path) << text;
+  return path;
+}
+
+// The JSON object a command printed on standard output (discarded when there is none).
+inline nlohmann::json json_of(const run_result_s &r) {
+  return nlohmann::json::parse(r.out, nullptr, false);
 }
 
 }  // namespace kovacfg_test

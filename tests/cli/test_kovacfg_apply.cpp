@@ -1,25 +1,19 @@
-// kovacfg apply, status and the application log, against emulated boards.
+// kovacfg apply, status, readback and the application log, against emulated boards.
 #include <gtest/gtest.h>
 
 #include "tests/cli/kovacfg_run.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
-
-#include <nlohmann/json.hpp>
 
 namespace {
 
 using namespace kovacfg_test;
+using nlohmann::json;
 
-
-
-
+bool has(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
 
 class KovacfgApply : public ::testing::Test {
  protected:
@@ -29,100 +23,128 @@ class KovacfgApply : public ::testing::Test {
   std::string env() const { return "KOVA_EMULATED_BOARD_STATE=" + state_; }
 };
 
-TEST_F(KovacfgApply, WritesTheConfigurationAndOnlyChangesAfterwards) {
-  const std::string cfg = "--device 40000 --mode JA --ic1 19.44 --oc1 156.25 --oc2 125";
-  auto r = run("apply --emulator=40000 " + cfg + " --json", env());
+// Without --device and --rev the board's chip decides; a second apply of the same
+// configuration sends only what the chip does not hold yet; the log records the writes.
+TEST_F(KovacfgApply, WritesTheBoardsChipAndOnlyChangesAfterwards) {
+  const std::string cfg = "--mode JA --ic1 19.44 --oc1 156.25 --oc2 125";
+  auto r = run("apply --emulator=40000:1 " + cfg + " --json", env());
   ASSERT_EQ(r.status, 0) << r.err;
-  auto j = nlohmann::json::parse(r.out);
+  auto j = json_of(r);
   EXPECT_TRUE(j["ok"].get<bool>());
+  EXPECT_EQ(j["fields"]["kova_device_e"], 40000);
+  EXPECT_EQ(j["fields"]["kova_device_rev_e"], 1);
   EXPECT_TRUE(j["dsp_program_written"].get<bool>());
-  const int all = j["registers_written"].get<int>();
-  EXPECT_GT(all, 300);
+  EXPECT_GT(j["registers_written"].get<int>(), 300);
 
-  // The chip keeps its registers (state file): a changes-only apply of the same
-  // configuration leaves the DSP program in place and sends only the two registers that
-  // checking the DSP RAM leaves changed (MCR2, DPLLCR1); one of another output frequency
-  // only a few registers.
+  // The DSP program stays in place; checking the DSP RAM leaves MCR2 and DPLLCR1 to send.
   const std::string log = tmp("changes.txt");
   std::remove(log.c_str());
-  r = run("--log " + log + " apply --emulator=40000 " + cfg + " --changes-only --json", env());
+  r = run("--log " + log + " apply --emulator=40000:1 " + cfg + " --changes-only --json", env());
   ASSERT_EQ(r.status, 0) << r.err;
-  j = nlohmann::json::parse(r.out);
+  j = json_of(r);
   EXPECT_FALSE(j["dsp_program_written"].get<bool>());
   EXPECT_EQ(j["registers_written"], 2);
-  const std::string text = read_all(log);
-  EXPECT_NE(text.find("\nX, 0X00A, 0X03 ; MCR2\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("\nX, 0X40B, 0X06 ; DPLLCR1\n"), std::string::npos) << text;
-  std::remove(log.c_str());
-  r = run("apply --emulator=40000 --device 40000 --mode JA --ic1 19.44 --oc1 156.25 --oc2 100 --changes-only --json",
-          env());
-  ASSERT_EQ(r.status, 0) << r.err;
-  const int few = nlohmann::json::parse(r.out)["registers_written"].get<int>();
-  EXPECT_GT(few, 0);
-  EXPECT_LT(few, 40);
-
-  // The status of the configured chip decodes.
-  r = run("status --emulator=40000 --json --count 2", env());
-  ASSERT_EQ(r.status, 0) << r.err;
-  std::stringstream lines(r.out);
-  std::string line;
-  int n = 0;
-  while (std::getline(lines, line)) {
-    const auto s = nlohmann::json::parse(line);
-    EXPECT_EQ(s["mode"], 3);
-    EXPECT_TRUE(s["status_registers"].contains("VALSR1"));
-    ++n;
-  }
-  EXPECT_EQ(n, 2);
-}
-
-TEST_F(KovacfgApply, RefusesAChipOfAnotherDevice) {
-  const auto r = run("apply --emulator=40089 --device 40000 --oc1 156.25", env());
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("the board's chip is KX40089; the configuration is for KX40000"), std::string::npos) << r.err;
-}
-
-TEST_F(KovacfgApply, NoBoardIsAFailureNotACrash) {
-  const auto r = run("apply --oc1 156.25", "KOVA_EMULATED_BOARD= ");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_FALSE(r.err.empty());
-  const auto s = run("status --every -1");
-  EXPECT_EQ(s.status, 2);
-}
-
-TEST_F(KovacfgApply, TheLogRecordsRegisterWritesAndStages) {
-  const std::string log = tmp("log.txt");
-  std::remove(log.c_str());
-  auto r = run("--log " + log + " apply --emulator --oc1 156.25", env());
-  ASSERT_EQ(r.status, 0) << r.err;
   std::string text = read_all(log);
   EXPECT_EQ(text.rfind("Start of Log session; ", 0), 0u);
-  EXPECT_NE(text.find("\nX, 0X009, 0X02 ; MCR1\n"), std::string::npos);
-  EXPECT_EQ(text.find(">>> CALC EXPERT"), std::string::npos);  // customer mode: no stage lines
-  r = run("--log " + log + " --su plan --oc1 156.25");
-  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(has(text, "\nX, 0X00A, 0X03 ; MCR2\n")) << text;
+  EXPECT_TRUE(has(text, "\nX, 0X40B, 0X06 ; DPLLCR1\n")) << text;
+  EXPECT_FALSE(has(text, ">>> CALC EXPERT"));  // customer mode: no stage lines
+  ASSERT_EQ(run("--log " + log + " --su plan --oc1 156.25").status, 0);
   text = read_all(log);
-  EXPECT_NE(text.find(">>> CALC EXPERT: SUCCESS"), std::string::npos);
-  EXPECT_NE(text.find(">>> CALC HAL: SUCCESS"), std::string::npos);
   std::remove(log.c_str());
+  EXPECT_TRUE(has(text, ">>> CALC EXPERT: SUCCESS"));
+  EXPECT_TRUE(has(text, ">>> CALC HAL: SUCCESS"));
+  r = run("apply --emulator=40000:1 --mode JA --ic1 19.44 --oc1 156.25 --oc2 100 --changes-only --json", env());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_GT(json_of(r)["registers_written"].get<int>(), 0);
+  EXPECT_LT(json_of(r)["registers_written"].get<int>(), 40);
+}
+
+// Exit 4 whenever the board cannot be reached; 1 for what the engine or the chip refuses;
+// "ok" is always the exit status being 0, and the messages say why.
+TEST_F(KovacfgApply, ExitStatusesAndJsonAgreeInEveryCommand) {
+  const struct {
+    std::string args, env;
+    int status;
+    const char *says;
+  } cases[] = {
+      {"apply --oc1 156.25 --json", "KOVA_EMULATED_BOARD= ", 4, "no evaluation board found"},
+      {"status --json", "KOVA_EMULATED_BOARD= ", 4, "no evaluation board found"},
+      {"readback --known OC1=1 --json", "KOVA_EMULATED_BOARD= ", 4, "no evaluation board found"},
+      {"apply --emulator=40112 --oc1 4000 --json", "", 1, "ERROR: Invalid OC1 frequency"},
+      {"apply --emulator=40089 --device 40000 --oc1 156.25 --json", "", 1,
+       "the board's chip is KX40089; the configuration is for KX40000"},
+      {"apply --emulator=40112:1 --rev 0 --oc1 156.25 --json", "", 0,
+       "WARNING: the configuration is for revision 0; the board's chip is revision 1"},
+  };
+  for (const auto &c : cases) {
+    const auto r = run(c.args, c.env);
+    EXPECT_EQ(r.status, c.status) << c.args << ": " << r.err;
+    const auto j = json_of(r);
+    ASSERT_TRUE(j.is_object()) << c.args << ": " << r.out;
+    EXPECT_EQ(j["ok"].get<bool>(), c.status == 0) << c.args;
+    EXPECT_TRUE(has(j["messages"].dump(), c.says)) << c.args << ": " << j["messages"];
+  }
+  EXPECT_EQ(run("status --every -1").status, 2);
+  // run uses the board that KOVA_EMULATED_BOARD enables, as every board command does.
+  const std::string mfg = tmp("s.mfg");
+  ASSERT_EQ(run("script -o " + mfg + " --oc1 100").status, 0);
+  EXPECT_TRUE(has(run("run " + mfg + " --no-inverse", "KOVA_EMULATED_BOARD=40089").out, " on the board\n"));
+  std::remove(mfg.c_str());
 }
 
 TEST_F(KovacfgApply, ReadbackGivesTheAppliedConfiguration) {
-  const std::string cfg = "--device 40112 --rev 1 --mode JA --xa 114.285 --ic1 19.44 --ic2 25 --oc1 156.25 --oc2 100";
+  const std::string cfg = "--mode JA --xa 114.285 --ic1 19.44 --ic2 25 --oc1 156.25 --oc2 100";
   ASSERT_EQ(run("apply --emulator=40112:1 " + cfg, env()).status, 0);
-  const auto r = run("readback --emulator=40112:1 --known IC1=19440000 --json", env());
+  const auto r = run("readback --emulator=40112:1 --known IC1=19.44MHz --json", env());
   ASSERT_EQ(r.status, 0) << r.err << r.out;
-  const auto f = nlohmann::json::parse(r.out)["fields"];
+  const auto f = json_of(r)["fields"];
   EXPECT_EQ(f["kova_device_e"], 40112);
   EXPECT_EQ(f["kova_mode_e"], 3);
-  EXPECT_EQ(f["ic2_freq_s"], nlohmann::json({25000000, 1, 1}));
-  EXPECT_EQ(f["oc1_freq_s"], nlohmann::json({156250000, 1, 1}));
-  EXPECT_EQ(f["oc2_freq_s"], nlohmann::json({100000000, 1, 1}));
-  EXPECT_EQ(f["xa_freq_s"], nlohmann::json({114285000, 1, 1}));
+  EXPECT_EQ(f["ic2_freq_s"], json({25000000, 1, 1}));
+  EXPECT_EQ(f["oc1_freq_s"], json({156250000, 1, 1}));
+  EXPECT_EQ(f["oc2_freq_s"], json({100000000, 1, 1}));
+  EXPECT_EQ(f["xa_freq_s"], json({114285000, 1, 1}));
+  const auto none = run("readback --emulator=40112:1", env());
+  EXPECT_EQ(none.status, 1);
+  EXPECT_TRUE(has(none.out, "with --known, such as --known IC1=19.44MHz")) << none.out;
+  EXPECT_EQ(run("readback --emulator --known QQ=5").status, 2);
+}
 
-  const auto bad = run("readback --emulator --known QQ=5");
-  EXPECT_EQ(bad.status, 2);
-  EXPECT_NE(bad.err.find("--known"), std::string::npos);
+// status reads as a person does: each input VALID or why not, the DPLL state as text, the
+// raw registers only with --raw, and a timestamp on every line when polling.
+TEST_F(KovacfgApply, StatusDecodesInputsAndDpllState) {
+  const std::string board = "--emulator=40112:1";
+  ASSERT_EQ(run("apply " + board + " --mode JA --xa 114.285 --ic1 19.44 --oc1 156.25", env()).status, 0);
+  const struct {
+    const char *bytes;  // VALSR1, VALSR2, IC1SR .. IC3SR, three more, DSRR1 (0x04E .. 0x056)
+    const char *ic1, *dpll;
+  } cases[] = {
+      {"11 01 1F 1F 1F 00 00 00 10", "VALID", "Tracking; Locked"},
+      {"10 01 23 1F 1F 00 00 00 30", "INVALID: LOS, out of frequency", "Tracking; Unlocked"},
+      {"00 00 5C 1F 1F 00 00 00 08", "INVALID: lock timeout", "Holdover"},
+      {"00 00 1C 1F 1F 00 00 00 00", "INVALID", "Freerun"},
+  };
+  for (const auto &c : cases) {
+    ASSERT_EQ(run("board write 04E " + std::string(c.bytes) + " " + board, env()).status, 0);
+    const auto r = run("status " + board, env());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(has(r.out, std::string("\nIC1                        ") + c.ic1 + "\n")) << r.out;
+    EXPECT_TRUE(has(r.out, std::string("\nDPLL                       ") + c.dpll + "\n")) << r.out;
+    EXPECT_FALSE(has(r.out, "VALSR1"));
+    EXPECT_EQ(json_of(run("status --json " + board, env()))["dpll_state"], c.dpll);
+  }
+  EXPECT_TRUE(has(run("status --raw " + board, env()).out, "\nDSRR1 (0x056)              0x00\n"));
+  const auto p = run("status --every 0.01 --count 2 " + board, env());
+  std::istringstream lines(p.out);
+  std::string line;
+  int stamped = 0;
+  while (std::getline(lines, line)) {
+    if (line.empty()) continue;
+    EXPECT_TRUE(std::regex_search(line, std::regex("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d  "))) << line;
+    ++stamped;
+  }
+  EXPECT_GT(stamped, 10);
 }
 
 }  // namespace
