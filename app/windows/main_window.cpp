@@ -909,8 +909,12 @@ void MainWindow::dragEnterEvent(QDragEnterEvent *e) {
 }
 
 void MainWindow::dropEvent(QDropEvent *e) {
-  const QList<QUrl> urls = e->mimeData()->urls();
-  if (urls.isEmpty() || !urls.front().isLocalFile()) return;
+  if (loadDropped(e->mimeData())) e->acceptProposedAction();
+}
+
+bool MainWindow::loadDropped(const QMimeData *mime) {
+  const QList<QUrl> urls = mime ? mime->urls() : QList<QUrl>{};
+  if (urls.isEmpty() || !urls.front().isLocalFile()) return false;
   loadFile(urls.front().toLocalFile());
-  e->acceptProposedAction();
+  return true;
 }

@@ -20,6 +20,7 @@
 #include "app/windows/session.h"
 
 class QToolButton;
+class QMimeData;
 
 class MainWindow : public QMainWindow, public main_ui_s {
   Q_OBJECT
@@ -42,6 +43,8 @@ class MainWindow : public QMainWindow, public main_ui_s {
   void refreshStatus();
   // Loads a configuration text file or a register dump (told apart by their contents).
   bool loadFile(const QString &path);
+  // A file dropped on the window: the first local file of the drop is loaded.
+  bool loadDropped(const QMimeData *mime);
   // The file-name question of a command; tests answer it.
   QString askFileName(bool save, const QString &title, const QString &filter);
 

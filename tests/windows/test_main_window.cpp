@@ -6,6 +6,9 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QListWidget>
+#include <QMimeData>
+#include <QToolButton>
+#include <QUrl>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -288,6 +291,25 @@ TEST_F(main_window_test, FileForAnotherDeviceRefused) {
   EXPECT_EQ(dialog.messages[0].second, "GUI Config Load");
   EXPECT_EQ(hal()->kova_device_e, dev);
   EXPECT_EQ(image(), img);
+}
+
+// A block's window opens once; asking again raises the same window. A configuration file
+// dropped on the main window is loaded.
+TEST_F(main_window_test, BlockWindowsOnceAndDroppedFile) {
+  QTest::mouseClick(find<QToolButton>("block_IC1_open"), Qt::LeftButton);
+  QWidget *ic1 = w->childWindow("BlockIC1");
+  ASSERT_NE(ic1, nullptr);
+  QTest::mouseClick(find<QToolButton>("block_IC1_open"), Qt::LeftButton);
+  EXPECT_EQ(w->openWindow("BlockIC1"), ic1);
+  EXPECT_NE(w->openWindow("BlockOC2"), ic1);
+
+  type("oc3Freq", "125");
+  command_with_file("actionSaveConfig", path("drop.txt"));
+  type("oc3Freq", "100");
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(path("drop.txt"))});
+  EXPECT_TRUE(w->loadDropped(&mime));
+  EXPECT_EQ(hal()->oc3_freq_s.f, 125000000u);
 }
 
 // The board goes away: the next status refresh says so, stops polling and leaves the
