@@ -198,8 +198,11 @@ TEST_F(RunControl, OfflineTheSequenceIsOnlyLoggedAndRegistersGoToTheImage) {
   EXPECT_EQ(log_text(), lines);  // every entry, its value and its wait, in order
   EXPECT_EQ(image(), before);
   // Offline reads and writes go to the image, however back-fill is asked for.
-  const uint8_t v[2] = {0x5A, 0xA5};
+  const uint8_t v[3] = {0x5A, 0xA5, 0x3C};
+  const uint32_t next = get_reg(&h_, 0x212);
+  ASSERT_NE(next, 0x3Cu);
   __dev_GuiWriteReg(&__dev_GuiParams, &h_, 0x210, 2, v);
+  EXPECT_EQ(get_reg(&h_, 0x212), next);  // only the two bytes written
   uint8_t r[2] = {};
   EXPECT_TRUE(__dev_GuiReadReg(&__dev_GuiParams, &h_, 0x210, 2, r, false));
   EXPECT_EQ(r[0], 0x5A);
