@@ -69,6 +69,11 @@ TEST_F(OcRegs, PulseWidthCountsMsdivPeriods) {
   EXPECT_DOUBLE_EQ(h->oc2_pw_ns_r, 30.0);
   EXPECT_EQ(h->oc3dc_ocdc_u8, 3u);
   EXPECT_DOUBLE_EQ(h->oc3_pw_ns_r, 30.0);
+  // The count fills all eight bits: 2 us at 10 ns under a 1000-count LSDIV period is 200.
+  set_output(1, 10, 1000, true);
+  h->oc1_pw_ns_u16 = 2000;
+  EXPECT_TRUE(run().empty());
+  EXPECT_EQ(h->oc1dc_ocdc_u8, 200u);
 }
 
 TEST_F(OcRegs, PulseWidthWithoutLsdivWarnsAndReportsHalfPeriod) {
