@@ -52,6 +52,9 @@ TEST(FprecScale, ReductionOverflowAndWrap) {
       {rec(1, 4000000000u, 3), 3, 1, 0, rec(1, 4000000000u, 1)},  // reduced before narrowing
       {rec(7, 4000000000u, 1), 3, 1, 1, rec(7, 1, 1)},            // a field that does not fit is 1
       {rec(7, 1, 4000000000u), 1, 3, 1, rec(7, 1, 1)},
+      {rec(7, 4294967295u, 4294967295u), 1, 1, 0, rec(7, 1, 1)},          // 2^32 - 1 reduces to 1
+      {rec(7, 4294967295u, 1), 1, 1, 0, rec(7, 4294967295u, 1)},          // 2^32 - 1 still fits
+      {rec(7, 1, 4294967295u), 1, 1, 0, rec(7, 1, 4294967295u)},
       // The 64-bit products wrap: 2^31 x 2^33 = 0, 3 x 0x5555555555555556 = 2.
       {rec(7, 0x80000000u, 1), uint64_t{1} << 33, 1, 0, rec(7, 0, 1)},
       {rec(7, 3, 1), 0x5555555555555556ull, 1, 0, rec(7, 2, 1)},
