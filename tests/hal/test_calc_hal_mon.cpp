@@ -112,6 +112,18 @@ TEST_F(Monitor, SlowInputSwitchesAccurLo) {
       "ic1_mon_thr2_ppm=120");
   EXPECT_EQ(run(), std::vector<std::string>{"WARNING: switching monitor mode to icx_mon_ppm_mode_jtrtol8_e"});
   EXPECT_EQ(h->ic1_mon_ppm_mode_e, 1);
+  // At the minimum itself accur_lo stays.
+  set_fields(h.get(), "ic1_hsdiv_freq_s=1000000 ic1_mon_ppm_mode_e=0");
+  EXPECT_TRUE(run().empty());
+  EXPECT_EQ(h->ic1_mon_ppm_mode_e, 0);
+}
+
+TEST_F(Monitor, RejectThresholdJustAboveTheAcceptOneStopsOneCountAbove) {
+  // 101 ppm after 100: the reject count cannot go below the accept count, so it is one above.
+  set_fields(h.get(), "ic1_hsdiv_freq_s=10000000 ic1_mon_mode_e=2 ic1_mon_ppm_mode_e=1 ic1_mon_thr_ppm=100 "
+      "ic1_mon_thr2_ppm=101");
+  run();
+  EXPECT_EQ(h->mon1cr12_ppht_u9, h->mon1cr13_pplt_u9 + 1);
 }
 
 TEST_F(Monitor, FixedModesClearEverythingButTheWait) {

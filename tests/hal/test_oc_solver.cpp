@@ -357,6 +357,23 @@ TEST(OcSolver, JitterWeightFractionPenaltyInSyn) {
   EXPECT_EQ(h.st().options[0].jweight, 5u);
 }
 
+TEST(OcSolver, HalfDividesIntoAnOddMsdivPayForTheirDutyCycle) {
+  // 3750 MHz / 22.5 = 166.67 MHz: only 7.5 x 3 and 4.5 x 5, both a half divide into an odd
+  // MSDIV: 10 x (2 x 35 / 465 + (x2 - 8) / 11 + 10).
+  Hal h;
+  init_syn(h.get());
+  set_fprec_s(&h->oc1_freq_s, 500000000, 1, 3);
+  ASSERT_EQ(oc_solver_search(h.get()), 0u);
+  int seen = 0;
+  for (uint32_t i = 0; i < h.st().option_count; ++i) {
+    const oc_option_s &o = h.st().options[i];
+    if (fprec_compare(o.vco, fprec_s{3750000000u, 1, 1}) != 0) continue;
+    ++seen;
+    EXPECT_EQ(o.jweight, o.hsdiv_x2 == 15 ? 108u : 102u) << o.hsdiv_x2 << " " << o.msdiv;
+  }
+  EXPECT_EQ(seen, 2);
+}
+
 TEST(OcSolver, PulseWidthWeight) {
   Hal h;
   init_syn(h.get());
