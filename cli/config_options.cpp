@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/freq_entry.h"
+#include "cli/report.h"
 #include "files/hal_config_file.h"
 #include "hal/dsp_program.h"
 #include "hal/hal_fields.h"
@@ -398,7 +399,7 @@ bool config_initialise(const config_options_s &o, hal_api_s *hal, option_error_s
     }
     std::string why;
     fprec_s v{};
-    const int unit = f->kind == hal_field_fprec_e ? parse_frequency_with_unit(value, &v, &why) : 0;
+    const int unit = hal_field_is_frequency(f) ? parse_frequency_with_unit(value, &v, &why) : 0;
     if (unit < 0) {
       err->message = "--set: " + name + ": " + why;
       return false;
@@ -413,9 +414,9 @@ bool config_initialise(const config_options_s &o, hal_api_s *hal, option_error_s
       // --set takes hertz where the frequency options take MHz: a clock below 1 kHz was
       // most likely meant in MHz.
       const double hz = fprec_s_2_double_mhz(v) * 1e6;
-      if (err->warn && hz > 0 && hz < 1000 && std::strstr(name.c_str(), "_freq_s"))
+      if (err->warn && hz > 0 && hz < 1000 && hal_field_is_frequency(f))
         std::fprintf(stderr, "kovacfg: warning: --set %s is %.6g Hz: --set takes hertz (write %sMHz for megahertz)\n",
-                     s.c_str(), hz, value.find(',') == std::string::npos ? value.c_str() : "F");
+                     s.c_str(), hz, plain_decimal(value) ? value.c_str() : "F");
     }
   }
   return true;

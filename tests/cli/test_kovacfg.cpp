@@ -77,6 +77,7 @@ TEST(Kovacfg, BadOptionsGiveOneLineNamingTheOptionAndStatusTwo) {
       {"plan --oc1 0x10", "--oc1:"},          {"plan --oc1 ''", "--oc1"},
       {"plan --oc1 0.0000001", "--oc1:"},     {"plan --xa 0x10:1", "--xa:"},
       {"plan --set oc1_freq_s=xMHz", "oc1_freq_s"}, {"plan --set oc1_freq_s=1e-10Hz", "oc1_freq_s"},
+      {"plan --set apll_fbdiv_s=5MHz", "apll_fbdiv_s"},  // a ratio takes no unit
   };
   for (const auto &c : cases) {
     const auto r = run(c.args);
