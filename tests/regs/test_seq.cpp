@@ -355,6 +355,13 @@ TEST_F(Seq, PhaseAdjustCountsForAlignmentOnlyInItsMode) {
   std::vector<W> recs = changes();
   ASSERT_GT(recs.size(), 1u);
   EXPECT_EQ(recs.back(), (W{0x01B, 0x40, 0}));
+  // The divider and format registers up to offset 6 of a block call for it in any mode.
+  set(0x01B, 0x01);
+  mark_written();
+  set(0x216, 0x10);
+  recs = changes();
+  ASSERT_GT(recs.size(), 1u);
+  EXPECT_EQ(recs.back(), (W{0x01B, 0x40, 0}));
 }
 
 TEST_F(Seq, ChangedAlignmentSettingsAreNoticedAtTheNextRecord) {
