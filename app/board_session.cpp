@@ -60,6 +60,12 @@ bool set_up_driver(const board_session_opts_s &opts, board_session_s *s, std::st
     const bool from_option = opts.emulator && !opts.emulator_devices.empty();
     const std::string devices = from_option ? opts.emulator_devices : env_devices ? env : "40089";
     char text[1200];
+    const char *faults = std::getenv("KOVA_EMULATED_BOARD_FAULT");
+    if (faults && *faults) {
+      if (!kxemu_faults_parse(faults, &cfg.faults, text, sizeof text))
+        return fail(s, board_session_bad_option_e, std::string("KOVA_EMULATED_BOARD_FAULT: ") + text, err);
+      cfg.faults_on = true;
+    }
     if (!kxemu_config_parse(devices.c_str(), &cfg, text, sizeof text))
       return fail(s, board_session_bad_option_e,
                   std::string(from_option ? "--emulator" : "KOVA_EMULATED_BOARD") + ": " + text, err);
@@ -102,6 +108,11 @@ std::string board_session_status_text(uint32_t st) {
   }
 }
 
+std::string board_session_failure_text() {
+  const std::string transfer = kxKovaIo_TransferError();
+  return board_session_status_text(kxKovaIo_UsbError()) + (transfer.empty() ? "" : "; " + transfer);
+}
+
 int32_t board_session_find(const kxKovaIo_BoardListS &list, const std::string &sel) {
   if (sel.empty()) return list.count ? 0 : -1;
   uint32_t v = 0;
@@ -125,6 +136,7 @@ bool board_session_list(const board_session_opts_s &opts, board_session_s *s, kx
   auto log = std::make_unique<kxKovaIo_UsbLogS>();
   kxKovaIo_UsbLogOpen(log.get());
   kxKovaIo_MessagesClear();
+  kxKovaIo_TransferErrorSet("");
   const uint32_t failed = kxKovaIo_BoardListRefresh(list, nullptr, log.get());
   if (!opts.usb_log.empty() && !kxKovaIo_UsbLogSave(log.get(), opts.usb_log.c_str()))
     return fail(s, board_session_bad_option_e, "--usb-log: cannot write " + opts.usb_log + ": " + std::strerror(errno),
@@ -167,7 +179,8 @@ bool board_session_open(const board_session_opts_s &opts, board_session_s *s, st
   if (opts.read_id) {
     uint8_t id2 = 0;
     if (kxKovaIo_DutRegRead(&s->handle, 0x031, 1, &id2))
-      return fail(s, board_session_board_e, "Unable to Read Device Part Number.", err);
+      return fail(s, board_session_board_e, "Unable to Read Device Part Number (" + board_session_failure_text() + ").",
+                  err);
     s->product_index = id2 >> 4;
     s->revision = id2 & 0x0F;
   }
@@ -181,9 +194,10 @@ bool board_session_close(board_session_s *s, std::string *err) {
   s->handle = kxKovaIo_HandleS{};
   s->board_index = -1;
   if (s->emulator_installed) {
+    // The state is saved once more and the boards released; a save that failed on the way
+    // (a full disk) means that what was written was not kept.
     char text[1200];
-    if (s->emulator_state_kept && !kxemu_state_save(text, sizeof text) && first.empty()) first = text;
-    kxemu_remove();
+    if (!kxemu_remove(text, sizeof text) && first.empty()) first = text;
   }
   s->emulator_installed = false;
   s->emulator_state_kept = false;
@@ -191,6 +205,8 @@ bool board_session_close(board_session_s *s, std::string *err) {
   s->libftdi_installed = false;
   if (s->trace_opened) ft_trace_close();
   s->trace_opened = false;
+  char trace[1200];
+  if (ft_trace_failed(trace, sizeof trace) && first.empty()) first = trace;
   if (err) *err = first;
   return first.empty();
 }

@@ -51,7 +51,8 @@ bool board_session_list(const board_session_opts_s &opts, board_session_s *s, kx
 // Disconnects; an emulator installed by board_session_open is removed (its state saved).
 void board_session_close(board_session_s *s);
 // The same, reporting the first failure in *err: closing the board, or saving the state
-// of the emulated boards to their state file.
+// of the emulated boards to their state file (at any time since the open: a command that
+// wrote to an emulated board whose state could not be saved has failed).
 bool board_session_close(board_session_s *s, std::string *err);
 
 // The list entry a --board selector names: empty, the first entry; a decimal list index;
@@ -63,3 +64,6 @@ int32_t board_session_find(const kxKovaIo_BoardListS &list, const std::string &s
 std::string board_session_serial(uint32_t channel);
 // A driver status as a user reads it, e.g. "driver status 4, I/O error: ...".
 std::string board_session_status_text(uint32_t status);
+// Why the last board operation failed: its driver status, and what the transfer that failed
+// found ("short write: the board took 0 of 12 bytes", "read time-out: ...").
+std::string board_session_failure_text();

@@ -11,7 +11,8 @@ constexpr uint32_t kReadChunk = 256;  // bytes per read between two progress rep
 std::string ft_error_text() {
   char b[48];
   std::snprintf(b, sizeof b, "FT Error 0x%02X", kxKovaIo_UsbError());
-  return b;
+  const std::string transfer = kxKovaIo_TransferError();
+  return b + (transfer.empty() ? "" : " (" + transfer + ")");
 }
 
 // The board I/O's own messages (busy EEPROM, short writes, routing), one per line.
@@ -40,6 +41,7 @@ eeprom_result_s eeprom_write_bytes(const eeprom_io_s &io, const uint8_t *data, u
     return r;
   }
   kxKovaIo_MessagesClear();
+  kxKovaIo_TransferErrorSet("");
   if (!keep_going(progress, 0, n)) {
     r.status = eeprom_cancelled_e;
     r.msg = {"EEPROM write cancelled; nothing was written.", "EEPROM Image Write"};
@@ -82,6 +84,7 @@ eeprom_result_s eeprom_read_bytes(const eeprom_io_s &io, uint8_t *data, uint32_t
     return r;
   }
   kxKovaIo_MessagesClear();
+  kxKovaIo_TransferErrorSet("");
   for (uint32_t p = 0; p < n;) {
     if (!keep_going(progress, p, n)) {
       r.status = eeprom_cancelled_e;
@@ -93,9 +96,7 @@ eeprom_result_s eeprom_read_bytes(const eeprom_io_s &io, uint8_t *data, uint32_t
     const uint32_t failed = io.target == eeprom_target_chip_e ? kxKovaIo_DutEepromRead(io.board, p, k, data + p)
                                                               : kxKovaIo_EvalBrdEepromRead(io.board, p, k, data + p);
     if (failed) {
-      char b[64];
-      std::snprintf(b, sizeof b, "Cannot read EEPROM: FT Error 0x%02X", kxKovaIo_UsbError());
-      r.msg = {b + board_messages(), "EEPROM Read Error!"};
+      r.msg = {"Cannot read EEPROM: " + ft_error_text() + board_messages(), "EEPROM Read Error!"};
       return r;
     }
     p += k;
@@ -117,7 +118,7 @@ eeprom_result_s eeprom_program_file(const eeprom_io_s &io, const std::string &pa
     const eeprom_ask_fn_t *a = static_cast<ask_ctx_s *>(c)->ask;
     return *a ? (*a)(text, title) : false;
   };
-  eeprom_image_read_for_write(path, io.ee_size, io.reserve12, ask_c, &ctx, &img);
+  eeprom_image_read_for_write(path, io.ee_size, io.reserve12, ask_c, &ctx, &img, io.force);
   if (img.status == eeprom_read_declined_e) {
     r.status = eeprom_declined_e;
     return r;
@@ -126,7 +127,29 @@ eeprom_result_s eeprom_program_file(const eeprom_io_s &io, const std::string &pa
     r.msg = img.msg;
     return r;
   }
-  return eeprom_write_bytes(io, img.bytes.data(), static_cast<uint32_t>(img.bytes.size()), progress);
+  const uint32_t n = static_cast<uint32_t>(img.bytes.size());
+  r = eeprom_write_bytes(io, img.bytes.data(), n, progress);
+  if (r.status != eeprom_done_e) return r;
+  const file_message_s written = r.msg;
+  std::vector<uint8_t> found(n);
+  r = eeprom_read_bytes(io, found.data(), n, nullptr);  // a few reads: no second progress bar
+  if (r.status != eeprom_done_e) {
+    r.msg.text = "Written, but the read-back failed: " + r.msg.text;
+    return r;
+  }
+  r.compare = eeprom_compare(img.bytes.data(), found.data(), n);
+  if (r.compare.differ_count) {
+    char b[200];
+    std::snprintf(b, sizeof b,
+                  "EEPROM write failed: the read-back differs at address 0x%04X (written 0x%02X, read 0x%02X); "
+                  "%u bytes differ.",
+                  r.compare.first_addr, r.compare.expected, r.compare.found, r.compare.differ_count);
+    r.status = eeprom_differs_e;
+    r.msg = {b, "EEPROM Write Error"};
+    return r;
+  }
+  r.msg = {written.text + " Read back and compared.", written.title};
+  return r;
 }
 
 eeprom_result_s eeprom_dump_file(const eeprom_io_s &io, const std::string &path, const eeprom_progress_fn &progress) {

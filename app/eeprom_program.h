@@ -25,6 +25,7 @@ struct eeprom_io_s {
   int32_t ee_size = 2048;             // 2048, 4096 or 8192 bytes
   bool reserve12 = true;              // the last 12 bytes hold factory test data
   std::string part_number;            // the chip's part number, for dump headers ("KX40110")
+  bool force = false;                 // write: program an image that is not sound (its checksum wrong)
 };
 
 // Bytes done of total; false cancels the operation before its next page.
@@ -60,8 +61,9 @@ eeprom_result_s eeprom_write_bytes(const eeprom_io_s &io, const uint8_t *data, u
 // Reads n bytes from EEPROM address 0.
 eeprom_result_s eeprom_read_bytes(const eeprom_io_s &io, uint8_t *data, uint32_t n, const eeprom_progress_fn &progress);
 
-// The write command: reads the image file (with its checks and the reserved-area question)
-// and programs it.
+// The write command: reads the image file (with its checks and the reserved-area question),
+// programs it, and reads the written bytes back to compare them, as a programmer does: a
+// difference fails the write (eeprom_differs_e) naming the first differing address.
 eeprom_result_s eeprom_program_file(const eeprom_io_s &io, const std::string &path, const eeprom_ask_fn_t &ask,
                                     const eeprom_progress_fn &progress);
 // The dump command: reads the whole EEPROM and writes it to a file in the encoding of its

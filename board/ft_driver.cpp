@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <ctime>
 #include <initializer_list>
 
@@ -80,6 +81,8 @@ const ft_backend_s *backend() {
 // USB trace.
 
 FILE *g_trace = nullptr;
+std::string g_trace_path;
+int g_trace_errno = 0;  // the first failed write of the trace, kept until it is reported
 bool g_trace_env_checked = false;
 bool g_trace_env_failed = false;
 
@@ -97,6 +100,7 @@ void trace_env() {
   if (!path || !*path || g_trace) return;
   g_trace = std::fopen(path, "w");
   g_trace_env_failed = g_trace == nullptr;
+  g_trace_path = path;
 }
 
 char letter_of(FT_HANDLE h) {
@@ -133,7 +137,7 @@ void trace_bytes(FT_HANDLE h, char dir, const uint8_t *bytes, uint32_t n) {
   std::fprintf(g_trace, "%c %c", letter_of(h), dir);
   for (uint32_t i = 0; i < n; ++i) std::fprintf(g_trace, " %02X", bytes[i]);
   std::fputc('\n', g_trace);
-  std::fflush(g_trace);
+  if (std::fflush(g_trace) != 0 && !g_trace_errno) g_trace_errno = errno ? errno : EIO;
 }
 
 }  // namespace
@@ -171,12 +175,23 @@ bool ft_trace_open(const char *path) {
   ft_trace_close();
   if (!path) return false;
   g_trace = std::fopen(path, "w");
+  g_trace_path = path;
   return g_trace != nullptr;
 }
 
 void ft_trace_close() {
-  if (g_trace) std::fclose(g_trace);
+  if (g_trace && std::fclose(g_trace) != 0 && !g_trace_errno) g_trace_errno = errno ? errno : EIO;
   g_trace = nullptr;
+}
+
+bool ft_trace_failed(char *text, size_t len) {
+  if (g_trace && std::fflush(g_trace) != 0 && !g_trace_errno) g_trace_errno = errno ? errno : EIO;
+  if (!g_trace_errno) return false;
+  if (text && len)
+    std::snprintf(text, len, "the USB trace %s could not be written: %s", g_trace_path.c_str(),
+                  std::strerror(g_trace_errno));
+  g_trace_errno = 0;
+  return true;
 }
 
 bool ft_trace_env_failed() {

@@ -118,3 +118,6 @@ bool ft_trace_open(const char *path);
 void ft_trace_close();
 // True when KOVA_USB_TRACE names a file that could not be created.
 bool ft_trace_env_failed();
+// True, once, with a text naming the file and the system's reason, when a line of the
+// trace could not be written to the end (a full disk): the trace is then incomplete.
+bool ft_trace_failed(char *text, size_t len);

@@ -2,7 +2,12 @@
 // register file, EEPROM and DSP RAM, and the board EEPROM.
 #include "board/kxemu.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -118,6 +123,8 @@ struct emu_s {
   std::vector<FT_HANDLE> dead;  // handles of unplugged channels, still to be closed
   std::vector<std::pair<uint32_t, uint32_t>> snapshot;  // listed channels: board, channel
   bool wire_on = true;
+  int lock_fd = -1;        // held while installed with a state file: one process at a time
+  std::string save_error;  // the first failed save of the state file since install
   ft_open_failure_e failure = ft_open_ok_e;
   char failure_text[160] = "";
 };
@@ -137,7 +144,7 @@ bool beeprom_busy(const board_s &b) {
   return b.faults.board_eeprom_stuck_busy || emu().clock_ns < b.eeprom.busy_until_ns;
 }
 
-void chip_boot_from_eeprom(chip_s &c);
+void chip_boot_from_eeprom(board_s &b);
 
 void chip_power_on(board_s &b) {
   chip_s &c = b.chip;
@@ -150,20 +157,30 @@ void chip_power_on(board_s &b) {
   c.port = spi_port_s{};
   c.dsp_addr = c.dsp_bytes = c.dsp_acc = c.dsp_raddr = c.dsp_rbyte = 0;
   c.dsp_id = false;
-  chip_boot_from_eeprom(c);
+  chip_boot_from_eeprom(b);
 }
 
 uint8_t dpll_mode(const chip_s &c) { return c.regs[kRegDpllcr1]; }
 
 void chip_write_byte(chip_s &c, uint8_t v);
 
-// A chip whose EEPROM holds a valid boot image configures itself from it when it comes out
-// of reset: the common code and branch 0's writes over the reset defaults, and the branch
-// offsets in EEOFF0..EEOFF3 (0x001..0x008). Address 0 of the EEPROM space is EESEL, which
-// reads 1 there, so the image is read with that byte.
-void chip_boot_from_eeprom(chip_s &c) {
-  std::vector<uint8_t> image(c.eeprom, c.eeprom + KXEMU_CHIP_EEPROM_SIZE);
-  image[0] = 0x01;
+// The products whose chip boots from the board EEPROM rather than from its own.
+bool boots_from_board_eeprom(const board_s &b) { return b.product == 0 || b.product == 2; }
+
+// A chip whose boot EEPROM holds a valid boot image configures itself from it when it comes
+// out of reset: the common code and branch 0's writes over the reset defaults, and the branch
+// offsets in EEOFF0..EEOFF3 (0x001..0x008). The boot EEPROM is the chip's own, or the board
+// EEPROM on the products that boot from it. Address 0 of the chip's EEPROM space is EESEL,
+// which reads 1 there, so its image is read with that byte.
+void chip_boot_from_eeprom(board_s &b) {
+  chip_s &c = b.chip;
+  std::vector<uint8_t> image;
+  if (boots_from_board_eeprom(b)) {
+    image.assign(b.eeprom.mem, b.eeprom.mem + KXEMU_CHIP_EEPROM_SIZE);
+  } else {
+    image.assign(c.eeprom, c.eeprom + KXEMU_CHIP_EEPROM_SIZE);
+    image[0] = 0x01;
+  }
   eeprom_decoded_s d;
   if (!eeprom_image_decode(image.data(), image.size(), &d) || !d.checksum_ok || !d.errors.empty()) return;
   const spi_port_s saved = c.port;
@@ -734,7 +751,7 @@ FT_STATUS em_close(void *, FT_HANDLE h) {
   if (!w.board) return FT_INVALID_HANDLE;
   channel_idle(*w.board, w.ch, true);
   w.board->ch[w.ch].handle = 0;
-  if (e.cfg.state_path[0]) kxemu_state_save(nullptr, 0);
+  if (e.cfg.state_path[0]) kxemu_state_save(nullptr, 0);  // a failure is kept for kxemu_remove
   return FT_OK;
 }
 
@@ -752,6 +769,33 @@ const ft_backend_s kEmulator = {
 
 void set_err(char *err, size_t len, const char *text) {
   if (err && len) std::snprintf(err, len, "%s", text);
+}
+
+// Claims the boards of a state file for this process, as a real FT2232H is claimed by one
+// process at a time: an exclusive lock on "<state file>.lock", held until kxemu_remove. A
+// second process gets "board busy" instead of reading a state that the first one would
+// later overwrite, or overwriting what the first one wrote.
+bool claim_state(const char *state_path, int *fd, char *err, size_t len) {
+  const std::string lock = std::string(state_path) + ".lock";
+  *fd = open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (*fd < 0) {
+    if (err && len) std::snprintf(err, len, "cannot create the emulated board lock file %s: %s", lock.c_str(), std::strerror(errno));
+    return false;
+  }
+  if (flock(*fd, LOCK_EX | LOCK_NB) == 0) return true;
+  const int e = errno;
+  close(*fd);
+  *fd = -1;
+  if (err && len) {
+    if (e == EWOULDBLOCK)
+      std::snprintf(err, len,
+                    "board busy: the emulated board of %s is in use by another process (one process at a time, "
+                    "like a real board)",
+                    state_path);
+    else
+      std::snprintf(err, len, "cannot lock the emulated board lock file %s: %s", lock.c_str(), std::strerror(e));
+  }
+  return false;
 }
 
 }  // namespace
@@ -800,7 +844,46 @@ bool kxemu_config_parse(const char *devices, kxemu_config_s *cfg, char *err, siz
     ++p;
   }
   std::snprintf(c.state_path, sizeof c.state_path, "%s", cfg->state_path);
+  c.faults = cfg->faults;
+  c.faults_on = cfg->faults_on;
   *cfg = c;
+  return true;
+}
+
+bool kxemu_faults_parse(const char *text, kxemu_faults_s *faults, char *err, size_t len) {
+  kxemu_faults_s f{};
+  const std::string all = text ? text : "";
+  size_t pos = 0;
+  while (pos <= all.size()) {
+    size_t end = all.find(',', pos);
+    if (end == std::string::npos) end = all.size();
+    std::string item = all.substr(pos, end - pos);
+    pos = end + 1;
+    while (!item.empty() && item.front() == ' ') item.erase(item.begin());
+    while (!item.empty() && item.back() == ' ') item.pop_back();
+    const size_t at = item.find('@');
+    const std::string name = item.substr(0, at);
+    int32_t n = -1;
+    if (at != std::string::npos) {
+      const std::string v = item.substr(at + 1);
+      if (v.empty() || v.size() > 9 || v.find_first_not_of("0123456789") != std::string::npos) n = -2;
+      else n = std::atoi(v.c_str());
+    }
+    const bool counted = n >= 0;
+    if (name == "unplug" && counted) f.unplug_after = n;
+    else if (name == "short-write" && counted) f.short_write_after = n;
+    else if (name == "read-timeout" && counted) f.read_timeout_after = n, f.read_timeouts = 0;
+    else if (name == "eeprom-busy" && at == std::string::npos) f.chip_eeprom_stuck_busy = f.board_eeprom_stuck_busy = true;
+    else {
+      if (err && len)
+        std::snprintf(err, len,
+                      "bad fault '%s' (unplug@N, short-write@N, read-timeout@N or eeprom-busy, separated by commas; "
+                      "N transfers pass first)",
+                      item.c_str());
+      return false;
+    }
+  }
+  *faults = f;
   return true;
 }
 
@@ -825,7 +908,10 @@ bool kxemu_install(const kxemu_config_s *cfg, char *err, size_t len) {
     b->unplug_left = b->short_left = b->timeout_after_left = -1;
     boards.push_back(std::move(b));
   }
+  if (emu().installed) kxemu_remove();
+  int lock_fd = -1;
   if (cfg->state_path[0]) {
+    if (!claim_state(cfg->state_path, &lock_fd, err, len)) return false;
     std::vector<kxemu_board_state_s> states(cfg->boards);
     for (uint32_t i = 0; i < cfg->boards; ++i) {
       states[i].device = boards[i]->device;
@@ -835,15 +921,21 @@ bool kxemu_install(const kxemu_config_s *cfg, char *err, size_t len) {
       states[i].dsp_ram = boards[i]->chip.dsp;
       states[i].board_eeprom = boards[i]->eeprom.mem;
     }
-    if (!kxemu_state_load(cfg->state_path, states.data(), cfg->boards, err, len)) return false;
+    if (!kxemu_state_load(cfg->state_path, states.data(), cfg->boards, err, len)) {
+      close(lock_fd);
+      return false;
+    }
   }
-  if (emu().installed) kxemu_remove();
   emu_s &e = emu();
   e.boards = std::move(boards);
   e.cfg = *cfg;
+  e.lock_fd = lock_fd;
+  e.save_error.clear();
   e.dead.clear();
   e.snapshot.clear();
   e.installed = true;
+  if (cfg->faults_on)
+    for (uint32_t b = 0; b < cfg->boards; ++b) kxemu_faults_set(b, &cfg->faults);
   ft_backend_use(&kEmulator);
   return true;
 }
@@ -851,9 +943,17 @@ bool kxemu_install(const kxemu_config_s *cfg, char *err, size_t len) {
 bool kxemu_install_from_env(char *err, size_t len) {
   const char *devices = std::getenv("KOVA_EMULATED_BOARD");
   const char *state = std::getenv("KOVA_EMULATED_BOARD_STATE");
+  const char *faults = std::getenv("KOVA_EMULATED_BOARD_FAULT");
   kxemu_config_s cfg{};
   if (state) std::snprintf(cfg.state_path, sizeof cfg.state_path, "%s", state);
   char text[256];
+  if (faults && *faults) {
+    if (!kxemu_faults_parse(faults, &cfg.faults, text, sizeof text)) {
+      if (err && len) std::snprintf(err, len, "KOVA_EMULATED_BOARD_FAULT: %s", text);
+      return false;
+    }
+    cfg.faults_on = true;
+  }
   if (!kxemu_config_parse(devices, &cfg, text, sizeof text)) {
     if (err && len) std::snprintf(err, len, "KOVA_EMULATED_BOARD: %s", text);
     return false;
@@ -861,15 +961,21 @@ bool kxemu_install_from_env(char *err, size_t len) {
   return kxemu_install(&cfg, err, len);
 }
 
-void kxemu_remove() {
+bool kxemu_remove(char *err, size_t len) {
   emu_s &e = emu();
-  if (!e.installed) return;
+  if (!e.installed) return true;
   if (e.cfg.state_path[0]) kxemu_state_save(nullptr, 0);
+  const std::string failed = e.save_error;
   e.boards.clear();
   e.dead.clear();
   e.snapshot.clear();
   e.installed = false;
+  if (e.lock_fd >= 0) close(e.lock_fd);
+  e.lock_fd = -1;
+  e.save_error.clear();
   ft_backend_use(nullptr);
+  if (!failed.empty()) set_err(err, len, failed.c_str());
+  return failed.empty();
 }
 
 bool kxemu_active() { return emu().installed && ft_backend_active() == &kEmulator; }
@@ -886,7 +992,12 @@ bool kxemu_state_save(char *err, size_t len) {
     board_s &b = *e.boards[i];
     states[i] = {b.device, b.revision, b.chip.regs, b.chip.eeprom, b.chip.dsp, b.eeprom.mem};
   }
-  return kxemu_state_write(e.cfg.state_path, states.data(), static_cast<uint32_t>(states.size()), err, len);
+  char text[1200];
+  if (kxemu_state_write(e.cfg.state_path, states.data(), static_cast<uint32_t>(states.size()), text, sizeof text))
+    return true;
+  if (e.save_error.empty()) e.save_error = text;
+  set_err(err, len, text);
+  return false;
 }
 
 uint32_t kxemu_board_count() { return static_cast<uint32_t>(emu().boards.size()); }

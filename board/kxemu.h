@@ -34,38 +34,6 @@ constexpr uint32_t KXEMU_BOARD_EEPROM_PAGE = 256;
 constexpr uint64_t kxemu_write_cycle_us = 5000;  // EEPROM page write time
 constexpr uint64_t kxemu_usb_turnaround_us = 125;  // one USB transfer (a high-speed microframe)
 
-// What the emulator is asked to emulate.
-struct kxemu_config_s {
-  uint32_t boards;
-  int32_t device[KXEMU_MAX_BOARDS];    // kova_device_e of each board's chip
-  uint32_t revision[KXEMU_MAX_BOARDS];
-  char state_path[1024];               // empty: the state is not kept between runs
-};
-
-// Reads a device list such as "40000", "KX40089:0" or "40000,40112" (device, optionally
-// ":" and the revision 0 or 1; revision 1 when none is given). False with a text naming
-// the bad item.
-bool kxemu_config_parse(const char *devices, kxemu_config_s *cfg, char *err, size_t len);
-// Creates the boards, loads their state from cfg->state_path when that file exists, and
-// makes the emulator the driver in use. False with a text (an unreadable or corrupt state
-// file, naming it); nothing is installed then.
-bool kxemu_install(const kxemu_config_s *cfg, char *err, size_t len);
-// kxemu_install from KOVA_EMULATED_BOARD and KOVA_EMULATED_BOARD_STATE.
-bool kxemu_install_from_env(char *err, size_t len);
-// Saves the state (when a state file is set), drops the boards and leaves the choice of
-// driver to the environment again.
-void kxemu_remove();
-bool kxemu_active();
-const ft_backend_s *kxemu_backend();
-// Saves every board's chip registers, chip EEPROM, DSP RAM and board EEPROM to the state
-// file (written to a temporary file and renamed). Also done whenever a channel closes.
-bool kxemu_state_save(char *err, size_t len);
-
-// Boards are listed like FT2232H boards: channel A then B of each board, serial "EMU",
-// the board number in four digits and the channel letter ("EMU0000A"), description
-// "Kova Emulated Board A" or "... B", location 0x1001 + 16 x board for A and one more for B.
-uint32_t kxemu_board_count();
-
 // ---------------------------------------------------------------------------------------
 // Faults on demand. Counters count FT_Write and FT_Read calls on either channel of the
 // board from the moment the faults are set; -1 switches a fault off. Setting the faults
@@ -80,6 +48,55 @@ struct kxemu_faults_s {
   bool chip_eeprom_stuck_busy = false;   // the chip's write-in-progress bit never clears
   bool board_eeprom_stuck_busy = false;  // the board EEPROM's never clears
 };
+
+// What the emulator is asked to emulate.
+struct kxemu_config_s {
+  uint32_t boards;
+  int32_t device[KXEMU_MAX_BOARDS];    // kova_device_e of each board's chip
+  uint32_t revision[KXEMU_MAX_BOARDS];
+  char state_path[1024];               // empty: the state is not kept between runs
+  bool faults_on;                      // arm faults on every board at install
+  kxemu_faults_s faults;
+};
+
+// Reads the faults a user arms from outside (KOVA_EMULATED_BOARD_FAULT), a comma-separated
+// list: "unplug@N" (N transfers pass, the next finds the board unplugged), "short-write@N"
+// (N writes pass, the next is cut to nothing), "read-timeout@N" (N reads pass, every later
+// read times out), "eeprom-busy" (both EEPROMs stay busy). False with a text naming the bad
+// item.
+bool kxemu_faults_parse(const char *text, kxemu_faults_s *faults, char *err, size_t len);
+
+// Reads a device list such as "40000", "KX40089:0" or "40000,40112" (device, optionally
+// ":" and the revision 0 or 1; revision 1 when none is given). False with a text naming
+// the bad item.
+bool kxemu_config_parse(const char *devices, kxemu_config_s *cfg, char *err, size_t len);
+// Creates the boards, loads their state from cfg->state_path when that file exists, and
+// makes the emulator the driver in use. With a state file the boards are claimed for this
+// process until kxemu_remove (a lock beside the file, "<state file>.lock"): while another
+// process holds them the install fails with "board busy". False with a text (busy, an
+// unreadable or corrupt state file, naming it); nothing is installed then (an emulator
+// installed before is removed first).
+bool kxemu_install(const kxemu_config_s *cfg, char *err, size_t len);
+// kxemu_install from KOVA_EMULATED_BOARD, KOVA_EMULATED_BOARD_STATE and
+// KOVA_EMULATED_BOARD_FAULT.
+bool kxemu_install_from_env(char *err, size_t len);
+// Saves the state (when a state file is set), drops the boards, releases them to other
+// processes and leaves the choice of driver to the environment again. False with the text
+// of the first failed save since the install (a full disk): what was written to the boards
+// was then not kept.
+bool kxemu_remove(char *err = nullptr, size_t len = 0);
+bool kxemu_active();
+const ft_backend_s *kxemu_backend();
+// Saves every board's chip registers, chip EEPROM, DSP RAM and board EEPROM to the state
+// file (written to a temporary file and renamed). Also done whenever a channel closes. False
+// with the system's reason when the file cannot be written to the end.
+bool kxemu_state_save(char *err, size_t len);
+
+// Boards are listed like FT2232H boards: channel A then B of each board, serial "EMU",
+// the board number in four digits and the channel letter ("EMU0000A"), description
+// "Kova Emulated Board A" or "... B", location 0x1001 + 16 x board for A and one more for B.
+uint32_t kxemu_board_count();
+
 void kxemu_faults_set(uint32_t board, const kxemu_faults_s *faults);
 
 // Pulls the USB plug: the board leaves the list and every call on its handles fails with

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "board/kxemu.h"
+#include "files/atomic_file.h"
 
 namespace {
 
@@ -151,20 +152,11 @@ void put_bytes(std::string &out, const char *name, const uint8_t *bytes, uint32_
 }  // namespace
 
 bool kxemu_state_load(const char *path, kxemu_board_state_s *boards, uint32_t count, char *err, size_t len) {
-  FILE *f = std::fopen(path, "rb");
-  if (!f) {
-    if (errno == ENOENT) return true;
-    if (err && len) std::snprintf(err, len, "cannot read the emulated board state file %s: %s", path, std::strerror(errno));
-    return false;
-  }
-  std::string text;
-  char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-  const bool read_error = std::ferror(f);
-  std::fclose(f);
-  if (read_error) {
-    if (err && len) std::snprintf(err, len, "cannot read the emulated board state file %s", path);
+  std::string text, why;
+  bool missing = false;
+  if (!file_read_text(path, &text, &why, &missing)) {
+    if (missing) return true;
+    if (err && len) std::snprintf(err, len, "cannot read the emulated board state file %s", why.c_str());
     return false;
   }
   reader_s r;
@@ -232,15 +224,8 @@ bool kxemu_state_write(const char *path, const kxemu_board_state_s *boards, uint
     put_bytes(out, "board-eeprom", boards[b].board_eeprom, KXEMU_BOARD_EEPROM_SIZE);
   }
   out += "end\n";
-  const std::string tmp = std::string(path) + ".tmp." + std::to_string(getpid());
-  FILE *f = std::fopen(tmp.c_str(), "wb");
-  bool ok = f && std::fwrite(out.data(), 1, out.size(), f) == out.size();
-  if (f) ok = std::fclose(f) == 0 && ok;
-  if (ok) ok = std::rename(tmp.c_str(), path) == 0;
-  if (!ok) {
-    const int e = errno;
-    std::remove(tmp.c_str());
-    if (err && len) std::snprintf(err, len, "cannot save the emulated board state file %s: %s", path, std::strerror(e));
-  }
-  return ok;
+  std::string why;
+  if (atomic_write_text(path, out, &why)) return true;
+  if (err && len) std::snprintf(err, len, "cannot save the emulated board state file %s", why.c_str());
+  return false;
 }

@@ -107,6 +107,12 @@ uint32_t kxKovaIo_EvalBoardClose(kxKovaIo_HandleS *evalHandle);
 uint32_t kxKovaIo_EvalBoardConnected(const kxKovaIo_HandleS *evalHandle, bool *isOpen);
 uint32_t kxKovaIo_HwSel(kxKovaIo_HandleS *evalHandle, bool hwSel);
 uint32_t kxKovaIo_UsbError();
+// Why the first USB transfer that failed since the text was last cleared (set to "") did so,
+// as a user reads it: "the board was unplugged or does not answer (driver status 4)", "short
+// write: the board took 3 of 120 bytes", "read time-out: 0 of 4 bytes arrived". The later
+// failures of the same operation follow from the first and do not replace it.
+const char *kxKovaIo_TransferError();
+void kxKovaIo_TransferErrorSet(const char *text);
 uint32_t kxKovaIo_GetBoardMode();
 FT_STATUS kxkovaio_SelectFtdi2Dut(kxKovaIo_HandleS *evalHandle);
 FT_STATUS kxkovaio_SelectFtdi2Eeprom(kxKovaIo_HandleS *evalHandle);

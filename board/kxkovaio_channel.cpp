@@ -17,6 +17,8 @@ namespace {
 kxKovaIo_MessageS g_msgs[KXKOVAIO_MSG_MAX];
 uint32_t g_msg_first = 0, g_msg_count = 0;
 
+char g_transfer_error[160] = "";
+
 kxKovaIo_SleepFn g_sleep = nullptr;
 void *g_sleep_ctx = nullptr;
 
@@ -72,19 +74,46 @@ void kxKovaIo_Sleep(uint32_t ms) {
     ft_sleep_ms(ms);
 }
 
+void kx_transfer_failed(const char *fmt, ...) {
+  if (g_transfer_error[0]) return;  // the first failure is the cause, the later ones follow from it
+  va_list ap;
+  va_start(ap, fmt);
+  std::vsnprintf(g_transfer_error, sizeof g_transfer_error, fmt, ap);
+  va_end(ap);
+}
+
 FT_STATUS kx_send(FT_HANDLE h, const uint8_t *bytes, uint32_t n, uint32_t *written) {
   uint32_t w = 0;
   const FT_STATUS st = FT_Write(h, bytes, n, &w);
   if (written) *written = w;
-  if (st != FT_OK) return st;
-  return w == n ? FT_OK : FT_IO_ERROR;
+  if (st != FT_OK) {
+    kx_transfer_failed(st == FT_IO_ERROR ? "the board was unplugged or does not answer (driver status %u)"
+                                         : "a write was refused (driver status %u)",
+                       st);
+    return st;
+  }
+  if (w == n) return FT_OK;
+  kx_transfer_failed("short write: the board took %u of %u bytes", w, n);
+  return FT_IO_ERROR;
+}
+
+const char *kxKovaIo_TransferError() { return g_transfer_error; }
+void kxKovaIo_TransferErrorSet(const char *text) {
+  std::snprintf(g_transfer_error, sizeof g_transfer_error, "%s", text ? text : "");
 }
 
 FT_STATUS kx_recv(FT_HANDLE h, uint8_t *bytes, uint32_t n) {
   uint32_t got = 0;
   const FT_STATUS st = FT_Read(h, bytes, n, &got);
-  if (st != FT_OK) return st;
-  return got == n ? FT_OK : FT_IO_ERROR;
+  if (st != FT_OK) {
+    kx_transfer_failed(st == FT_IO_ERROR ? "the board was unplugged or does not answer (driver status %u)"
+                                         : "a read was refused (driver status %u)",
+                       st);
+    return st;
+  }
+  if (got == n) return FT_OK;
+  kx_transfer_failed("read time-out: %u of %u bytes arrived", got, n);
+  return FT_IO_ERROR;
 }
 
 void kx_csl(std::vector<uint8_t> &f, const kxKovaIo_ChannelS &ch) {

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include <string>
+
 #include "board/kxkovaio.h"
 #include "board/kxkovaio_internal.h"
 
@@ -145,8 +147,12 @@ FT_STATUS kx_write_blocks(kxKovaIo_ChannelS *channel, uint32_t addr, uint32_t nu
     f.push_back(KX_MPSSE_FLUSH);
     uint32_t written = 0;
     st = FT_Write(channel->handle, f.data(), static_cast<uint32_t>(f.size()), &written);
-    if (st != FT_OK) return st;
+    if (st != FT_OK) {
+      kx_transfer_failed("the board was unplugged or does not answer (driver status %u)", st);
+      return st;
+    }
     if (written != f.size()) {
+      kx_transfer_failed("short write: the board took %u of %zu bytes", written, f.size());
       if (boardEeprom) {
         // Count data bytes, so that the text compares like with like.
         const uint32_t got = written > KX_WRITE_HEAD ? written - KX_WRITE_HEAD : 0;
@@ -260,9 +266,12 @@ uint32_t kxkovaio_DspRamWrite(kxKovaIo_HandleS *h, uint32_t ramAddr, uint32_t nu
     // Left in DSP access mode with auto-increment off, the chip would put every later
     // register burst into one register: try to bring it back, keeping the first error.
     const uint32_t first = FT_ERRNO;
+    const std::string why = kxKovaIo_TransferError();
     kxKovaIo_DutRegWrite(h, kRegMcr2, 1, &normal);
     kxKovaIo_DutRegWrite(h, kRegDpllcr1, 1, &modeNormal);
     FT_ERRNO = first;
+    kxKovaIo_TransferErrorSet(why.c_str());
+    kx_msg("DSP Load Error", "The DSP program load failed: %s", why.empty() ? "driver error" : why.c_str());
     return 1;
   }
   return 0;

@@ -15,6 +15,8 @@ FT_STATUS kx_send(FT_HANDLE h, const uint8_t *bytes, uint32_t n, uint32_t *writt
 inline FT_STATUS kx_send(FT_HANDLE h, const std::vector<uint8_t> &frame, uint32_t *written = nullptr) {
   return kx_send(h, frame.data(), static_cast<uint32_t>(frame.size()), written);
 }
+// Names the failure of a transfer for kxKovaIo_TransferError (printf-style text).
+void kx_transfer_failed(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 // FT_Read of exactly n bytes: the driver's status, or FT_IO_ERROR when fewer came within
 // the time-out. Bytes that did not come are left as they were.
 FT_STATUS kx_recv(FT_HANDLE h, uint8_t *bytes, uint32_t n);

@@ -35,10 +35,13 @@ void print_board_messages() {
   while (kxKovaIo_MessageGet(&m)) std::fprintf(stderr, "kovacfg: %s: %s\n", m.title, m.text);
 }
 
-int board_failure(const std::string &message) {
+// The board could not be reached or read, or refused a transfer: exit status 4, as in every
+// command; a failure after the transfers (the emulated board's state not saved) is 1.
+constexpr int kExitUnreachable = 4;
+int board_failure(const std::string &message, int status = kExitUnreachable) {
   print_board_messages();
   std::fprintf(stderr, "kovacfg: error: %s\n", message.c_str());
-  return kExitEngineError;
+  return status;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -156,7 +159,7 @@ int run_op(op_e op, const board_options_s &o) {
   std::string failure;
   if (op == op_reset_e) {
     if (kxKovaIo_DutReset(&h))
-      failure = "chip reset failed (" + board_session_status_text(kxKovaIo_UsbError()) + ")";
+      failure = "chip reset failed (" + board_session_failure_text() + ")";
     else
       std::printf("Chip reset.\n");
   } else if (op == op_read_e) {
@@ -165,7 +168,7 @@ int run_op(op_e op, const board_options_s &o) {
                        : target == target_eeprom_e  ? kxKovaIo_DutEepromRead(&h, addr, count, back.data())
                                                     : kxKovaIo_EvalBrdEepromRead(&h, addr, count, back.data());
     if (r) {
-      failure = "read failed (" + board_session_status_text(kxKovaIo_UsbError()) + ")";
+      failure = "read failed (" + board_session_failure_text() + ")";
     } else {
       const int digits = target == target_registers_e ? 3 : 4;
       for (uint32_t i = 0; i < count; i += 16) {
@@ -188,13 +191,13 @@ int run_op(op_e op, const board_options_s &o) {
       });
     }
     if (r)
-      failure = "write failed (" + board_session_status_text(kxKovaIo_UsbError()) + ")";
+      failure = "write failed (" + board_session_failure_text() + ")";
     else
       std::printf("Wrote %u byte%s at 0x%0*X.\n", count, count == 1 ? "" : "s", target == target_registers_e ? 3 : 4,
                   addr);
   }
   if (!failure.empty()) result = board_failure(failure);
-  if (!board_session_close(&session, &err) && result == kExitOk) result = board_failure(err);
+  if (!board_session_close(&session, &err) && result == kExitOk) result = board_failure(err, kExitEngineError);
   print_board_messages();
   return result;
 }

@@ -22,7 +22,8 @@ constexpr int kExitDiffers = 3;     // verify: the EEPROM holds other data than 
 constexpr int kExitUnreadable = 4;  // the board or its EEPROM could not be reached or read
 
 const char *const kStatusHelp =
-    "Exit status: 0 done, 1 failed (a bad image file, a write error, not confirmed or cancelled), "
+    "Exit status: 0 done, 1 failed (a bad image file, a write error or a read-back that differs, not confirmed "
+    "or cancelled), "
     "2 bad options, 3 verify: the EEPROM contents differ from the image, "
     "4 the board or its EEPROM could not be reached or read.";
 
@@ -111,17 +112,17 @@ int run_build(const build_opts_s &o) {
   std::printf("%s\n", c.text.c_str());
   std::printf("Wrote %s (%s): %d image bytes of %d usable\n", o.out.c_str(), format_name(type), c.image_len,
               c.usable_size);
-  return kova_eeprom_flag_messages(c.result, c.usable_size).empty() ? kExitOk : kExitEngineError;
+  return kExitOk;
 }
 
 // ---------------------------------------------------------------------------------------
 // show
 
 int run_show(const std::string &path) {
-  std::string text;
+  std::string text, err;
   bool missing = false;
-  if (!eeprom_file_load(path, &text, &missing)) {
-    std::fprintf(stderr, "kovacfg: %s%s\n", missing ? "Could not find " : "Could not read from ", path.c_str());
+  if (!eeprom_file_load(path, &text, &missing, &err)) {
+    std::fprintf(stderr, "kovacfg: %s\n", eeprom_file_load_failure(path, missing, err).c_str());
     return kExitEngineError;
   }
   eeprom_file_data_s data;
@@ -146,6 +147,7 @@ struct board_opts_s {
   int page = 32;
   std::string reserve = "auto";
   bool yes = false;
+  bool force = false;
 };
 
 void add_board_options(CLI::App *cmd, board_opts_s *o) {
@@ -187,17 +189,18 @@ int connect(board_opts_s o, board_session_s *s, eeprom_io_s *io) {
   io->target = board ? eeprom_target_board_e : eeprom_target_chip_e;
   io->reserve12 = o.reserve == "auto" ? eeprom_product_reserve(s->product_index) : o.reserve == "yes";
   io->ee_size = o.size;
+  io->force = o.force;
   io->page_size = static_cast<uint32_t>(o.page);
   if (s->product_index >= 0 && s->product_index < KOVA_PRODUCT_COUNT)
     io->part_number = __dev_DeviceIdStr[s->product_index];
   return -1;
 }
 
-int report(const eeprom_result_s &r) {
+int report(const eeprom_result_s &r, bool verify) {
   if (!r.msg.text.empty()) std::fprintf(r.status == eeprom_done_e ? stdout : stderr, "%s\n", r.msg.text.c_str());
   switch (r.status) {
     case eeprom_done_e: return kExitOk;
-    case eeprom_differs_e: return kExitDiffers;
+    case eeprom_differs_e: return verify ? kExitDiffers : kExitEngineError;
     case eeprom_unreadable_e: return kExitUnreadable;
     case eeprom_declined_e:
       std::fprintf(stderr, "kovacfg: not programmed\n");
@@ -240,8 +243,13 @@ int run_board(board_cmd cmd, const board_opts_s &o, const std::string &file) {
       r = eeprom_verify_file(io, file, progress);
     }
   }
-  board_session_close(&s);
-  return report(r);
+  // The emulated board keeps what was written only once its state file is saved.
+  std::string close_error;
+  const bool closed = board_session_close(&s, &close_error);
+  const int status = report(r, cmd == board_cmd::verify);
+  if (closed || status != kExitOk) return status;
+  std::fprintf(stderr, "kovacfg: %s\n", close_error.c_str());
+  return kExitEngineError;
 }
 
 void add_eeprom(CLI::App &app, int *exit_status) {
@@ -251,7 +259,8 @@ void add_eeprom(CLI::App &app, int *exit_status) {
   static build_opts_s b;
   CLI::App *build = ee->add_subcommand(
       "build", "Build a boot image from one to four configuration scripts (branches 0 to 3, in order). "
-               "Exit status: 0 built, 1 built with errors (listed) or not written, 2 bad options.");
+               "An image with errors is not written; every bad script line is listed as FILE:LINE: reason. "
+               "Exit status: 0 built, 1 not written (errors listed), 2 bad options.");
   build->add_option("script", b.scripts, "Configuration scripts (.mfg)")->required()->expected(1, 4);
   build->add_option("-o,--output", b.out, "Image file: .hex Intel HEX, .rec S-record, anything else a byte list")
       ->required();
@@ -275,6 +284,7 @@ void add_eeprom(CLI::App &app, int *exit_status) {
   w->add_option("image", wfile, "Image file")->required();
   add_board_options(w, &wo);
   w->add_flag("--yes", wo.yes, "Agree to program an image that reaches into the reserved bytes without them");
+  w->add_flag("--force", wo.force, "Program an image that is not sound (its checksum wrong, changed after it was built)");
   w->callback([exit_status] { *exit_status = run_board(board_cmd::write, wo, wfile); });
 
   CLI::App *r = ee->add_subcommand("read", std::string("Dump the boot EEPROM to a file. ") + kStatusHelp);

@@ -116,11 +116,15 @@ int run_script(run_opts_s o) {
   for (const auto &c : kClocks) named = named || (hal.*c.field).f != 0;
   if (ran && !named && known.clock) hal.*(known.clock->field) = {known.hz, 1, 1};
   const bool derived = ran && !o.no_inverse && script_inverse(&r, &hal, &t);
-  if (board) board_session_close(&s);
+  std::string close_error;
+  const bool closed = !board || board_session_close(&s, &close_error);
 
   if (!o.quiet)
     for (const auto &l : r.log) std::printf("%s\n", l.c_str());
   for (const auto &e : r.errors) std::fprintf(stderr, "kovacfg: %s:%d: %s\n", o.script.c_str(), e.line, e.reason.c_str());
+  // What the board I/O found wrong on the way (a DSP load that failed, and why).
+  kxKovaIo_MessageS m;
+  while (board && kxKovaIo_MessageGet(&m)) std::fprintf(stderr, "%s: %s\n", m.title, m.text);
   const std::vector<std::string> msgs = drain_messages(&hal);
   cli_print_messages(msgs);
   int status = ran ? kExitOk : kExitEngineError;
@@ -151,6 +155,10 @@ int run_script(run_opts_s o) {
       std::fprintf(stderr, "kovacfg: %s\n", m.text.c_str());
       status = kExitEngineError;
     }
+  }
+  if (!closed) {
+    std::fprintf(stderr, "kovacfg: %s\n", close_error.c_str());
+    if (status == kExitOk) status = kExitEngineError;
   }
   delete_api(&hal);
   return status;

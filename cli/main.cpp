@@ -1,6 +1,8 @@
 // kovacfg: the command-line front end of the configuration engine, for scripting,
 // production and CI. Exit statuses: kExitStatusHelp below, the same for every command.
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <iostream>
 #include <utility>
@@ -43,6 +45,31 @@ std::string version_text() {
   char engine[16];
   std::snprintf(engine, sizeof engine, "0x%08X", KOVA_HAL_API_VERSION);
   return std::string("kovacfg ") + kKovacfgVersion + ", engine " + engine;
+}
+
+// The exit status once everything written is known to have arrived: a log line or standard
+// output that could not be written to the end (a full disk, /dev/full) fails the command.
+int written_out(int status) {
+  std::string why;
+  if (app_log_failed(&why)) {
+    std::fprintf(stderr, "kovacfg: --log: %s\n", why.c_str());
+    if (status == kExitOk) status = kExitEngineError;
+  }
+  std::cout.flush();
+  errno = 0;
+  bool failed = std::fflush(stdout) != 0;
+  if (!failed && std::ferror(stdout)) {
+    // An earlier write failed: one more byte asks the output for its reason.
+    std::clearerr(stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+    failed = true;
+  }
+  if (failed) {
+    std::fprintf(stderr, "kovacfg: standard output: %s\n", errno ? std::strerror(errno) : "write error");
+    if (status == kExitOk) status = kExitEngineError;
+  }
+  return status;
 }
 
 }  // namespace
@@ -98,6 +125,8 @@ int main(int argc, char **argv) {
     SuperUserModeSet(super_user);
     if (!log_file.empty()) {
       if (!app_set_log_file(&__dev_GuiParams, log_file)) throw CLI::ValidationError("--log", "file name too long");
+      std::string why;
+      if (!app_log_check(&__dev_GuiParams, &why)) throw CLI::ValidationError("--log", "cannot append to " + why);
       __dev_GuiParams.log.enabled = 1;
       app_log_state_process(&__dev_GuiParams);
     }
@@ -120,7 +149,7 @@ int main(int argc, char **argv) {
   }
   if (app.get_subcommands().empty()) {
     std::cout << app.help();
-    return kExitOk;
+    return written_out(kExitOk);
   }
-  return exit_status;
+  return written_out(exit_status);
 }

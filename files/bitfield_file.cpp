@@ -130,21 +130,14 @@ bool bitfield_file_load(const char *path, std::vector<bitfield_reg_s> *regs, fil
     *msg = {"", title};
     return false;
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    *msg = {std::string("Could not find file ") + path, title};
-    if (detail) *detail = std::string(path) + ": " + std::strerror(errno);
+  std::string text, error;
+  bool missing = false;
+  if (!file_read_text(path, &text, &error, &missing)) {
+    *msg = {std::string(missing ? "Could not find file " : "Could not read from ") + path, title};
+    if (detail) *detail = error;
     return false;
   }
-  std::stringstream ss;
-  ss << in.rdbuf();
-  if (in.bad()) {
-    *msg = {std::string("Could not read from ") + path, title};
-    if (detail) *detail = path;
-    return false;
-  }
-  std::string error;
-  if (!bitfield_text_parse(ss.str(), path, regs, &error)) {
+  if (!bitfield_text_parse(text, path, regs, &error)) {
     *msg = {std::string("Error in bitfield file ") + path, title};
     if (detail) *detail = error;
     return false;
@@ -210,16 +203,9 @@ bool bitfield_source_save(const std::vector<bitfield_reg_s> &regs, const char *p
     *msg = {"", title};
     return false;
   }
-  atomic_file_s f;
   std::string err;
-  if (!atomic_open(&f, path, &err)) {
-    *msg = {"Unable to open file for saving!", title};
-    return false;
-  }
-  const std::string text = bitfield_source_text(regs);
-  std::fwrite(text.data(), 1, text.size(), f.fp);
-  if (!atomic_commit(&f, &err)) {
-    *msg = {"Unable to open file for saving!", title};
+  if (!atomic_write_text(path, bitfield_source_text(regs), &err)) {
+    *msg = {"Unable to save file!\n" + err, title};
     return false;
   }
   *msg = {std::string("Register map source saved to ") + path, title};

@@ -78,6 +78,7 @@ bool starts_with(const std::string &s, const char *prefix) { return s.rfind(pref
 // State carried from line to line while a script is read.
 struct parse_state_s {
   kova_mfg_data_s *mfg;
+  std::vector<kova_mfg_bad_line_s> *bad;  // every bad line, when wanted
   int32_t result = 0;
   int32_t line_no = 0;
   bool in_block_comment = false;
@@ -86,6 +87,7 @@ struct parse_state_s {
 
 void bad_input(parse_state_s *st, const char *reason) {
   st->result |= kova_ee_bad_input_e;
+  if (st->bad) st->bad->push_back({st->line_no, reason});
   if (st->mfg->bad_line) return;
   st->mfg->bad_line = st->line_no;
   copy_text(st->mfg->bad_reason, sizeof st->mfg->bad_reason, reason);
@@ -193,6 +195,10 @@ void kova_mfg_set_name(kova_mfg_data_s *mfg, const char *name) {
 }
 
 int32_t kova_mfg_parse_text(kova_mfg_data_s *mfg, const std::string &text) {
+  return kova_mfg_parse_text(mfg, text, nullptr);
+}
+
+int32_t kova_mfg_parse_text(kova_mfg_data_s *mfg, const std::string &text, std::vector<kova_mfg_bad_line_s> *bad) {
   if (!mfg) return 0;
   char name[sizeof mfg->file_name];
   std::memcpy(name, mfg->file_name, sizeof name);
@@ -200,7 +206,7 @@ int32_t kova_mfg_parse_text(kova_mfg_data_s *mfg, const std::string &text) {
   kova_mfg_clear(mfg);
   std::memcpy(mfg->file_name, name, sizeof name);
   mfg->present = present;
-  parse_state_s st{mfg};
+  parse_state_s st{mfg, bad};
   size_t pos = 0;
   while (pos < text.size()) {
     size_t end = text.find('\n', pos);
@@ -457,9 +463,10 @@ bool kova_eeprom_create_file(const std::vector<std::string> &inputs, const std::
   std::vector<std::string> details;
   for (int b = 0; b < KOVA_EEPROM_BRANCHES && b < static_cast<int>(inputs.size()); ++b) {
     if (inputs[b].empty()) continue;
-    FILE *f = std::fopen(inputs[b].c_str(), "rb");
-    if (!f) {
-      *out = {0, "Could not open " + inputs[b], "File Open Error!", 0, 0};
+    std::string text, err;
+    bool missing = false;
+    if (!file_read_text(inputs[b], &text, &err, &missing)) {
+      *out = {0, missing ? "Could not open " + inputs[b] : "Could not read from " + err, "File Open Error!", 0, 0};
       return false;
     }
     data[b] = std::make_unique<kova_mfg_data_s>();
@@ -467,44 +474,38 @@ bool kova_eeprom_create_file(const std::vector<std::string> &inputs, const std::
     kova_mfg_clear(mfg[b]);
     kova_mfg_set_name(mfg[b], inputs[b].c_str());
     mfg[b]->present = 1;
-    result |= kova_mfg_parse(mfg[b], f);
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed) {
-      *out = {0, "Could not read from " + inputs[b], "File Open Error!", 0, 0};
-      return false;
-    }
-    if (mfg[b]->bad_line)
-      details.push_back("File (" + std::to_string(b) + ") line " + std::to_string(mfg[b]->bad_line) + ": " +
-                        mfg[b]->bad_reason);
+    std::vector<kova_mfg_bad_line_s> bad;
+    result |= kova_mfg_parse_text(mfg[b], text, &bad);
+    for (const auto &l : bad) details.push_back(inputs[b] + ":" + std::to_string(l.line) + ": " + l.reason);
   }
   auto ee = std::make_unique<kova_eeprom_data_s>();
   result |= kova_eeprom_build(ee.get(), mfg, esclk, eesize, reserve12);
+  out->result = result;
   out->image_len = ee->image_len;
   out->usable_size = ee->usable_size;
-
+  const std::vector<std::string> msgs = kova_eeprom_flag_messages(result, ee->usable_size);
+  if (!msgs.empty()) {
+    // An image with an error is never written: the output keeps what it held.
+    out->text = "EEPROM image file not written.";
+    for (const auto &m : msgs) out->text += "\n" + m;
+    for (const auto &d : details) out->text += "\n" + d;
+    return false;
+  }
   atomic_file_s file;
   std::string err;
   if (!atomic_open(&file, out_path.c_str(), &err)) {
     out->result = result | kova_ee_no_output_e;
-    out->text = "Could not open " + out_path;
+    out->text = "Could not open " + err;
     out->title = "File Save Error!";
     return false;
   }
   kova_eedata2eeprom_wr(file_type < 0 ? eeprom_file_type_from_name(out_path) : file_type, file.fp, ee.get());
   if (!atomic_commit(&file, &err)) {
     out->result = result | kova_ee_no_output_e;
-    out->text = "Error saving EEPROM image file.";
+    out->text = "Error saving EEPROM image file: " + err;
+    out->title = "File Save Error!";
     return false;
   }
-  out->result = result;
-  const std::vector<std::string> msgs = kova_eeprom_flag_messages(result, ee->usable_size);
-  if (msgs.empty()) {
-    out->text = "EEPROM image file save was successful.";
-  } else {
-    out->text = "EEPROM image file save completed.";
-    for (const auto &m : msgs) out->text += "\n" + m;
-    for (const auto &d : details) out->text += "\n" + d;
-  }
+  out->text = "EEPROM image file save was successful.";
   return true;
 }

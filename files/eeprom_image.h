@@ -114,6 +114,12 @@ void kova_mfg_set_name(kova_mfg_data_s *mfg, const char *name);
 // when a command cannot be put into an image (bad_line says which), 0 otherwise.
 int32_t kova_mfg_parse(kova_mfg_data_s *mfg, FILE *fpi);
 int32_t kova_mfg_parse_text(kova_mfg_data_s *mfg, const std::string &text);
+// The same, listing every line the image cannot carry in *bad (not only the first).
+struct kova_mfg_bad_line_s {
+  int32_t line;        // 1-based
+  std::string reason;
+};
+int32_t kova_mfg_parse_text(kova_mfg_data_s *mfg, const std::string &text, std::vector<kova_mfg_bad_line_s> *bad);
 
 // Common code: the first branch with DSP entries builds it at offset (result 0) and becomes
 // its source; a later branch's DSP code is compared with it (result 1 when different, and
@@ -149,11 +155,13 @@ int32_t kova_mfg_to_eeprom(int32_t fileType, FILE *fpo, uint32_t esclk, int32_t 
                            const char *fni0, FILE *fpi0, const char *fni1, FILE *fpi1, const char *fni2, FILE *fpi2,
                            const char *fni3, FILE *fpi3);
 
-// The EEPROM window's create command without its window: opens the inputs (empty names are
+// The EEPROM window's create command without its window: reads the inputs (empty names are
 // missing inputs), builds the image and writes it to out_path (through a temporary file) in
-// file_type, or by default in the type of the output name. Returns false when nothing could be written;
-// *result holds the flags and *text the message to show (title "Save EEPROM Image File",
-// or "File Save Error!" when the output cannot be created).
+// file_type, or by default in the type of the output name. An image with any error (a flag
+// of kova_eeprom_flag_messages) is not written at all: false, and *text lists the errors and
+// every line the image cannot carry as "FILE:LINE: reason". Returns true when the file was
+// written; *result holds the flags and *text the message to show (title "Save EEPROM Image
+// File", or "File Save Error!" when the output cannot be written, with the system's reason).
 struct kova_eeprom_create_s {
   int32_t result;
   std::string text;

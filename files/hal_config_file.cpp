@@ -5,6 +5,8 @@
 #include <cinttypes>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
+#include <algorithm>
 
 #include "files/atomic_file.h"
 #include "hal/hal_fields.h"
@@ -161,19 +163,20 @@ struct cursor_s {
   }
 };
 
-void store32(hal_api_s *hal, const hal_field_s *f, uint64_t v) {
+void store32(hal_api_s *hal, const hal_field_s *f, uint64_t v, bool store) {
+  if (!store) return;
   const uint32_t w = static_cast<uint32_t>(v);
   std::memcpy(hal_field_ptr(hal, f), &w, sizeof w);
 }
 
-// Matches the value part after "=" and stores it; the field is set only when every
-// conversion of its pattern succeeds.
-bool read_value(hal_api_s *hal, const hal_field_s *f, cursor_s c) {
+// Matches the value part after "=" and, with store, stores it; the field is set only when
+// every conversion of its pattern succeeds.
+bool read_value(hal_api_s *hal, const hal_field_s *f, cursor_s c, bool store) {
   const std::string kw = f->keyword;
   if (kw == "doublex") {
     double v;
     if (!c.real(&v)) return false;
-    *static_cast<double *>(hal_field_ptr(hal, f)) = v;
+    if (store) *static_cast<double *>(hal_field_ptr(hal, f)) = v;
     return true;
   }
   if (kw == "fprec_s") {
@@ -186,8 +189,9 @@ bool read_value(hal_api_s *hal, const hal_field_s *f, cursor_s c) {
     if (!c.literal("n=") || !c.decimal(&nv)) return false;
     c.skip_blanks();
     if (!c.literal("m=") || !c.decimal(&mv)) return false;
-    set_fprec_s(static_cast<fprec_s *>(hal_field_ptr(hal, f)), static_cast<uint32_t>(fv),
-                static_cast<uint32_t>(nv), static_cast<uint32_t>(mv));
+    if (store)
+      set_fprec_s(static_cast<fprec_s *>(hal_field_ptr(hal, f)), static_cast<uint32_t>(fv), static_cast<uint32_t>(nv),
+                  static_cast<uint32_t>(mv));
     return true;
   }
   uint64_t h, d;
@@ -195,11 +199,11 @@ bool read_value(hal_api_s *hal, const hal_field_s *f, cursor_s c) {
   if (!c.literal("0x") || !c.hex(&h)) return false;
   if (!c.decimal(&d)) return false;
   if (kw.rfind("enum", 0) == 0) {
-    store32(hal, f, h);
+    store32(hal, f, h, store);
   } else if (kw == "uint64x" || kw == "int64x") {
-    std::memcpy(hal_field_ptr(hal, f), &d, sizeof d);
+    if (store) std::memcpy(hal_field_ptr(hal, f), &d, sizeof d);
   } else {
-    store32(hal, f, d);
+    store32(hal, f, d, store);
   }
   return true;
 }
@@ -214,11 +218,27 @@ bool match_keyword(cursor_s *c, const char *keyword) {
   return c->literal(space + 1);
 }
 
-void process_line(hal_api_s *hal, char *line) {
+// The value text of a field line for a message: from "=" on, shortened.
+std::string value_text(const char *eq) {
+  std::string v = eq + 1;
+  size_t a = 0;
+  while (a < v.size() && is_blank(v[a])) ++a;
+  v = v.substr(a, 40);
+  while (!v.empty() && is_blank(v.back())) v.pop_back();
+  return v;
+}
+
+// Reads one line; with store, sets the field it gives. A line that names a field and "=",
+// with or without its type keyword, is a field line: false with *why when its value does not
+// convert (a frequency "f=abc", a number "zzz"), since loading it would silently leave the
+// field as it was. Every other line (banners, register lines, the user's notes) is ignored.
+bool process_line(hal_api_s *hal, char *line, bool store, std::string *why) {
   for (char *q = line; *q; ++q)
     if (*q == ';' || *q == '"') *q = ' ';
   // The name is the text after the keyword up to a blank or "="; find the field by it and
   // check the keyword, which is the same as trying every field's pattern in turn.
+  const hal_field_s *named = nullptr;
+  const char *eq = nullptr;
   for (size_t i = 0; i < hal_api_field_count; ++i) {
     const hal_field_s *f = &hal_api_fields[i];
     if (!*f->keyword || line[0] != f->keyword[0]) continue;
@@ -228,8 +248,55 @@ void process_line(hal_api_s *hal, char *line) {
     if (!c.literal(f->name)) continue;
     c.skip_blanks();
     if (!c.literal("=")) continue;
-    if (read_value(hal, f, c)) return;
+    if (read_value(hal, f, c, store)) return true;
+    if (!named) named = f, eq = c.p - 1;
   }
+  if (!named) {
+    // A field named without its type keyword ("dpll_bw_hz = 20") sets nothing either.
+    cursor_s c{line};
+    c.skip_blanks();
+    const char *start = c.p;
+    while (std::isalnum(static_cast<unsigned char>(*c.p)) || *c.p == '_') ++c.p;
+    const std::string name(start, static_cast<size_t>(c.p - start));
+    const hal_field_s *f = name.empty() ? nullptr : hal_api_field_find(name.c_str());
+    c.skip_blanks();
+    if (!f || !*f->keyword || *c.p != '=') return true;
+    if (why) *why = name + ": a field line starts with its type (\"" + f->keyword + " " + name + " = ...\")";
+    return false;
+  }
+  if (why) {
+    const std::string kw = named->keyword;
+    const char *form = kw == "doublex" ? "a number"
+                       : kw == "fprec_s" ? "MHZ f=F n=N m=M with decimal F, N and M"
+                                         : "0xHEX DECIMAL";
+    *why = std::string(named->name) + ": the value \"" + value_text(eq) + "\" does not convert (" + form + ")";
+  }
+  return false;
+}
+
+// Reads the field lines of a text. With store, sets each field whose line it finds. The
+// bad field lines go to *bad as "LINE: why" (numbered from 1); true when there is none.
+bool read_fields(hal_api_s *hal, const std::string &text, bool store, std::vector<std::string> *bad) {
+  bool in_comment = false;
+  size_t pos = 0;
+  int line_no = 0;
+  std::string line;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    line.assign(text, pos, end - pos);
+    pos = end + 1;
+    ++line_no;
+    if (line.find("/*") != std::string::npos) in_comment = true;
+    if (line.find("*/") != std::string::npos) {
+      in_comment = false;
+    } else if (in_comment) {
+      continue;
+    }
+    std::string why;
+    if (!process_line(hal, line.data(), store, &why) && bad) bad->push_back(std::to_string(line_no) + ": " + why);
+  }
+  return !bad || bad->empty();
 }
 
 std::string trim(const std::string &s) {
@@ -273,19 +340,13 @@ void kova_hal_api_struct_rd(const hal_api_s *hal, FILE *out) {
 
 int kova_hal_api_struct_wr(hal_api_s *hal, FILE *in) {
   if (!hal || !in) return 1;
-  char buf[100];
-  bool in_comment = false;
-  while (std::fgets(buf, sizeof buf, in)) {
-    // A last line without a line feed is read like any other: a hand-edited file often
-    // ends that way, and its last setting must not be lost.
-    if (std::strstr(buf, "/*")) in_comment = true;
-    if (std::strstr(buf, "*/")) {
-      in_comment = false;
-    } else if (in_comment) {
-      continue;
-    }
-    process_line(hal, buf);
-  }
+  // A last line without a line feed is read like any other: a hand-edited file often ends
+  // that way, and its last setting must not be lost.
+  std::string text;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) text.append(buf, n);
+  read_fields(hal, text, true, nullptr);
   return 1;
 }
 
@@ -302,7 +363,7 @@ bool hal_config_save_file(const hal_api_s *hal, const char *path, int device_id,
   atomic_file_s file;
   std::string err;
   if (!atomic_open(&file, path, &err)) {
-    *msg = {"Unable to open file for saving!", title};
+    *msg = {"Unable to open file for saving!\n" + err, title};
     return false;
   }
   kova_hal_api_struct_rd(hal, file.fp);
@@ -316,7 +377,7 @@ bool hal_config_save_file(const hal_api_s *hal, const char *path, int device_id,
     std::fprintf(file.fp, "0x%03X 0x%02X %s\n", a, byte, name);
   }
   if (!atomic_commit(&file, &err)) {
-    *msg = {"Unable to open file. File type not recognized.", title};
+    *msg = {"Unable to save file!\n" + err, title};
     return false;
   }
   *msg = {"GUI Config file successfully saved!", title};
@@ -331,39 +392,57 @@ bool hal_config_load_file(hal_api_s *hal, const char *path, file_message_s *msg,
     *msg = {"File name Length too long.", "GUI Config Load"};
     return false;
   }
-  FILE *in = std::fopen(path, "r");
-  if (!in) {
-    if (detail) *detail = std::string(path) + ": " + std::strerror(errno);
+  std::string text, err;
+  if (!file_read_text(path, &text, &err)) {
+    if (detail) *detail = err;
     return false;
   }
-  kova_hal_api_struct_wr(hal, in);
-  std::rewind(in);
+  return hal_config_load_text(hal, path, text, msg, detail);
+}
 
-  bool loaded = false;
-  std::string line;
-  int line_no = 0;
-  auto fail = [&](const std::string &why) {
-    std::fclose(in);
-    *msg = {"Error loading GUI Config file!\nFile may be locked for editing by another application.", "File Error"};
-    if (detail) *detail = std::string(path) + ":" + std::to_string(line_no) + ": " + why;
-    return false;
-  };
-  int c = 0;
-  while (c != EOF) {
-    line.clear();
-    while ((c = std::fgetc(in)) != EOF && c != '\n') line.push_back(static_cast<char>(c));
-    if (c == EOF && line.empty()) break;
-    ++line_no;
-    const std::string t = trim(line);
-    if (t.empty()) continue;
-    if (t.size() == 1) return fail("a line of one character");
-    if (!(t[0] == '0' && (t[1] == 'x' || t[1] == 'X'))) continue;
-    if (t.size() < 10) return fail("register line too short: \"" + t.substr(0, 40) + "\"");
+bool hal_config_load_text(hal_api_s *hal, const char *path, const std::string &text, file_message_s *msg,
+                          std::string *detail) {
+  *msg = {};
+  if (detail) detail->clear();
+  const file_message_s failure{"Error loading GUI Config file!", "File Error"};
+  // Every line is checked before anything is set: a file that cannot be loaded whole
+  // leaves the object as it was.
+  std::vector<std::string> bad;
+  read_fields(hal, text, false, &bad);
+  struct reg_s {
     uint32_t addr, data;
-    if (!hex_text(t.substr(2, 3), &addr) || !hex_text(t.substr(8, 2), &data)) break;
-    put_reg(hal, addr, data);
-    loaded = true;
+  };
+  std::vector<reg_s> regs;
+  size_t pos = 0;
+  int line_no = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    const std::string t = trim(text.substr(pos, end - pos));
+    pos = end + 1;
+    ++line_no;
+    const std::string at = std::to_string(line_no) + ": ";
+    if (t.size() == 1) bad.push_back(at + "a line of one character");
+    if (t.size() < 2 || !(t[0] == '0' && (t[1] == 'x' || t[1] == 'X'))) continue;
+    uint32_t addr = 0, data = 0;
+    if (t.size() < 10) bad.push_back(at + "register line too short: \"" + t.substr(0, 40) + "\"");
+    else if (!hex_text(t.substr(2, 3), &addr) || !hex_text(t.substr(8, 2), &data) || addr >= KOVA_REG_COUNT)
+      bad.push_back(at + "not a register line (\"0xADR 0xDD NAME\"): \"" + t.substr(0, 40) + "\"");
+    else
+      regs.push_back({addr, data});
   }
-  std::fclose(in);
-  return loaded;
+  if (!bad.empty()) {
+    *msg = failure;
+    if (detail) {
+      // Line order, the field lines and the register lines together.
+      std::stable_sort(bad.begin(), bad.end(), [](const std::string &a, const std::string &b) {
+        return std::atoi(a.c_str()) < std::atoi(b.c_str());
+      });
+      for (size_t k = 0; k < bad.size(); ++k) *detail += (k ? "\n" : "") + std::string(path) + ":" + bad[k];
+    }
+    return false;
+  }
+  read_fields(hal, text, true, nullptr);
+  for (const reg_s &r : regs) put_reg(hal, r.addr, r.data);
+  return !regs.empty();
 }

@@ -26,7 +26,14 @@ bool hal_config_save_file(const hal_api_s *hal, const char *path, int device_id,
 // Loads fields and register lines from path. Returns true when at least one register line
 // was loaded. On failure *msg holds the text to show (empty when nothing is to be shown),
 // and *detail says where (file and line) when a line stopped the load.
+// Every line is checked first: a field line whose value does not convert, or a malformed
+// register line, fails the load with *detail naming each such line ("FILE:LINE: why", one
+// per line), and the object is left as it was. A path that is not a regular text file is
+// refused (file_read_text).
 bool hal_config_load_file(hal_api_s *hal, const char *path, file_message_s *msg, std::string *detail);
+// The same on a file's text (path only for the messages).
+bool hal_config_load_text(hal_api_s *hal, const char *path, const std::string &text, file_message_s *msg,
+                          std::string *detail);
 
 // The file-name limit of the save and load commands.
 constexpr size_t KOVA_PATH_MAX = 1024;

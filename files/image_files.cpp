@@ -2,10 +2,12 @@
 
 #include <cctype>
 #include <cerrno>
+#include <algorithm>
 #include <cinttypes>
 #include <cstring>
 
 #include "files/atomic_file.h"
+#include "files/eeprom_decode.h"
 #include "files/mfg_script.h"
 #include "files/register_dump.h"
 
@@ -438,25 +440,20 @@ bool eeprom_file_parse(const std::string &text, int32_t fileType, eeprom_file_da
   return true;
 }
 
-bool eeprom_file_load(const std::string &path, std::string *text, bool *missing) {
-  text->clear();
-  *missing = false;
-  FILE *f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    *missing = errno == ENOENT;
-    return false;
-  }
-  char buf[8192];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text->append(buf, n);
-  const bool ok = !std::ferror(f);
-  std::fclose(f);
+bool eeprom_file_load(const std::string &path, std::string *text, bool *missing, std::string *error) {
+  std::string err;
+  const bool ok = file_read_text(path, text, &err, missing);
+  if (error) *error = err;
   return ok;
+}
+
+std::string eeprom_file_load_failure(const std::string &path, bool missing, const std::string &error) {
+  return missing ? "Could not find " + path : "Could not read from " + error;
 }
 
 void eeprom_image_check_for_write(const std::string &name, const std::string &text, int32_t fileType,
                                   int32_t ee_size, bool reserve12, eeprom_ask_fn ask, void *ctx,
-                                  eeprom_image_read_s *out) {
+                                  eeprom_image_read_s *out, bool force) {
   const char *kFileError = "EEPROM File Error!";
   out->status = eeprom_read_refused_e;
   out->bytes.clear();
@@ -475,6 +472,15 @@ void eeprom_image_check_for_write(const std::string &name, const std::string &te
   const int32_t expected = !d.has_stats ? 0 : (d.needed > d.usable ? d.needed : d.usable);
   if (count != expected) {
     out->msg = {"File contains " + std::to_string(count) + " bytes, expected " + std::to_string(expected), kFileError};
+    return;
+  }
+  // A chip boots only from a sound image: one whose checksum is wrong was changed after it
+  // was built, and programming it leaves a chip that does not start configured.
+  eeprom_decoded_s decoded;
+  if (!force && !eeprom_image_decode(d.bytes.data(), d.bytes.size(), &decoded)) {
+    out->msg = {name + " is not a sound boot image: " + decoded.errors.front() +
+                    ". Nothing was written (--force programs it anyway).",
+                kFileError};
     return;
   }
   const int32_t usable = usable_of(ee_size, reserve12);
@@ -503,20 +509,20 @@ void eeprom_image_check_for_write(const std::string &name, const std::string &te
 }
 
 void eeprom_image_read_for_write(const std::string &path, int32_t ee_size, bool reserve12, eeprom_ask_fn ask,
-                                 void *ctx, eeprom_image_read_s *out) {
+                                 void *ctx, eeprom_image_read_s *out, bool force) {
   out->status = eeprom_read_refused_e;
   out->bytes.clear();
   if (path.empty()) {
     out->msg = {"No EEPROM image file specified!", "EEPROM Write Error"};
     return;
   }
-  std::string text;
+  std::string text, err;
   bool missing = false;
-  if (!eeprom_file_load(path, &text, &missing)) {
-    out->msg = {(missing ? "Could not find " : "Could not read from ") + path, "File Open Error!"};
+  if (!eeprom_file_load(path, &text, &missing, &err)) {
+    out->msg = {eeprom_file_load_failure(path, missing, err), "File Open Error!"};
     return;
   }
-  eeprom_image_check_for_write(path, text, eeprom_file_type_from_name(path), ee_size, reserve12, ask, ctx, out);
+  eeprom_image_check_for_write(path, text, eeprom_file_type_from_name(path), ee_size, reserve12, ask, ctx, out, force);
 }
 
 bool eeprom_image_check_for_verify(const std::string &name, const std::string &text, int32_t fileType,
@@ -528,13 +534,24 @@ bool eeprom_image_check_for_verify(const std::string &name, const std::string &t
   }
   const int32_t usable = usable_of(ee_size, reserve12);
   const int32_t count = static_cast<int32_t>(data->bytes.size());
-  if (reserve12 && count > usable) {
-    *msg = {"Error: " + name + " contains data in the reserved address range!", kTitle};
+  // What the write command programs from this file is what is compared: an image built for
+  // the usable size it names (with or without the reserved bytes), or a dump of the whole
+  // EEPROM; bytes in the reserved range must be erased and are not compared.
+  const bool built_size = data->has_stats && count == std::max(data->needed, data->usable) && count <= ee_size;
+  if (count != usable && !built_size && count != ee_size) {
+    *msg = {"Error: the size of " + name + " (" + std::to_string(count) + " bytes) doesn't match the selected EEPROM size (" +
+                std::to_string(usable) + " usable bytes)!",
+            kTitle};
     return false;
   }
-  if (count != usable) {
-    *msg = {"Error: the size of " + name + " doesn't match the selected EEPROM size!", kTitle};
-    return false;
+  if (reserve12 && count > usable) {
+    for (int32_t p = usable; p < count; ++p)
+      if (data->bytes[p] != 0xFF) {
+        *msg = {"Error: " + name + " contains data in the reserved address range!", kTitle};
+        return false;
+      }
+    data->bytes.resize(static_cast<size_t>(usable));
+    data->byte_line.resize(static_cast<size_t>(usable));
   }
   return true;
 }
@@ -545,10 +562,10 @@ bool eeprom_image_read_for_verify(const std::string &path, int32_t ee_size, bool
     *msg = {"No EEPROM image file specified!", "EEPROM Verify Error"};
     return false;
   }
-  std::string text;
+  std::string text, err;
   bool missing = false;
-  if (!eeprom_file_load(path, &text, &missing)) {
-    *msg = {(missing ? "Could not find " : "Could not read from ") + path, "File Open Error!"};
+  if (!eeprom_file_load(path, &text, &missing, &err)) {
+    *msg = {eeprom_file_load_failure(path, missing, err), "File Open Error!"};
     return false;
   }
   return eeprom_image_check_for_verify(path, text, eeprom_file_type_from_name(path), ee_size, reserve12, data, msg);
@@ -603,15 +620,9 @@ bool eeprom_dump_file_write(const std::string &path, const uint8_t *data, uint32
   }
   const std::string text =
       eeprom_dump_text(eeprom_file_type_from_name(path), data, size, reserve12, part_number, file_date_text());
-  atomic_file_s f;
   std::string err;
-  bool ok = atomic_open(&f, path.c_str(), &err);
-  if (ok) {
-    std::fwrite(text.data(), 1, text.size(), f.fp);
-    ok = atomic_commit(&f, &err);
-  }
-  if (!ok) {
-    *msg = {"Could not write to file " + path, "File Write Error!"};
+  if (!atomic_write_text(path, text, &err)) {
+    *msg = {"Could not write to file " + err, "File Write Error!"};
     return false;
   }
   *msg = {"Wrote " + std::to_string(size) + " bytes to " + path, "EEPROM Memory Dump"};

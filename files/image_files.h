@@ -56,8 +56,11 @@ struct eeprom_file_data_s {
 // with their end record. False with error_line and error set at the first fault.
 bool eeprom_file_parse(const std::string &text, int32_t fileType, eeprom_file_data_s *out);
 
-// Reads a whole file into text. False when it does not exist or cannot be read.
-bool eeprom_file_load(const std::string &path, std::string *text, bool *missing);
+// Reads a whole text file (file_read_text: a regular file of bounded size and line length).
+// False when it does not exist or cannot be read; *error says why ("PATH: reason").
+bool eeprom_file_load(const std::string &path, std::string *text, bool *missing, std::string *error = nullptr);
+// The message of a failed load: "Could not find PATH" or "Could not read from PATH: reason".
+std::string eeprom_file_load_failure(const std::string &path, bool missing, const std::string &error);
 
 // Questions to the user go through the caller: the answer to a yes/no question.
 typedef bool (*eeprom_ask_fn)(void *ctx, const std::string &text, const std::string &title);
@@ -77,16 +80,20 @@ struct eeprom_image_read_s {
 // needed when the image did not fit); with reserve12 a file reaching into the last 12 bytes
 // is accepted only when everything from there on is erased (0xFF) and the user agrees to
 // program the part before it; nothing beyond ee_size is written.
+// The data must also be a sound boot image (eeprom_image_decode: its checksum right): an
+// image changed after it was built is refused unless force is set.
 void eeprom_image_read_for_write(const std::string &path, int32_t ee_size, bool reserve12, eeprom_ask_fn ask,
-                                 void *ctx, eeprom_image_read_s *out);
+                                 void *ctx, eeprom_image_read_s *out, bool force = false);
 // The same on a file's text (name only for the messages).
 void eeprom_image_check_for_write(const std::string &name, const std::string &text, int32_t fileType,
                                   int32_t ee_size, bool reserve12, eeprom_ask_fn ask, void *ctx,
-                                  eeprom_image_read_s *out);
+                                  eeprom_image_read_s *out, bool force = false);
 
 // Reads an image or dump file for verification against an EEPROM of ee_size bytes: its data
-// must fill the usable size exactly and, with reserve12, stay out of the reserved bytes.
-// False with *msg set otherwise.
+// fills the usable size, the size its statistics line says it was built for, or the whole
+// EEPROM (a dump), so that a file the write command accepts verifies too; with reserve12,
+// bytes in the reserved range must be erased (0xFF) and are dropped from *data, since the
+// write leaves them alone. False with *msg set otherwise.
 bool eeprom_image_read_for_verify(const std::string &path, int32_t ee_size, bool reserve12, eeprom_file_data_s *data,
                                   file_message_s *msg);
 bool eeprom_image_check_for_verify(const std::string &name, const std::string &text, int32_t fileType,

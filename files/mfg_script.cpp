@@ -161,15 +161,13 @@ bool mfg_save_file(hal_api_s *hal, const char *path, const char *gui_ver, int32_
   get_seq(hal, get_seq_chip_reset_e, &rec);
   atomic_file_s f;
   std::string err;
-  const file_message_s failure{"Error saving DUT Config file!\nFile may be locked for editing by another application.",
-                               "File Error"};
   if (!atomic_open(&f, path, &err)) {
-    *msg = failure;
+    *msg = {"Error saving DUT Config file!\n" + err, "File Error"};
     return false;
   }
   *code = kova_hal_api_to_mfg(hal, f.fp, gui_ver);
   if (!atomic_commit(&f, &err)) {
-    *msg = failure;
+    *msg = {"Error saving DUT Config file!\n" + err, "File Error"};
     return false;
   }
   if (*code == 0) {

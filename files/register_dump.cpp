@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fstream>
+#include <sstream>
 
 #include "files/atomic_file.h"
 #include "regs/regmap.h"
@@ -146,7 +146,7 @@ bool register_dump_write(const hal_api_s *hal, const char *path, const uint8_t *
   atomic_file_s f;
   std::string err;
   if (!atomic_open(&f, path, &err)) {
-    *msg = failure;
+    *msg = {failure.text + "\n" + err, failure.title};
     return false;
   }
   FILE *out = f.fp;
@@ -173,7 +173,7 @@ bool register_dump_write(const hal_api_s *hal, const char *path, const uint8_t *
     write_rows(out, 0, kDspBytes - 1, bytes);
   }
   if (!atomic_commit(&f, &err)) {
-    *msg = failure;
+    *msg = {failure.text + "\n" + err, failure.title};
     return false;
   }
   *msg = {std::string("Register values saved to ") + path, "Register Dump"};
@@ -181,11 +181,20 @@ bool register_dump_write(const hal_api_s *hal, const char *path, const uint8_t *
 }
 
 bool register_dump_load(hal_api_s *hal, const char *path, std::vector<uint32_t> *dsp_code, file_message_s *msg) {
-  std::ifstream in(path ? path : "");
-  if (!path || !in) {
-    *msg = {std::string("Could not find file ") + (path ? path : ""), "Dump File Load Error!"};
+  std::string text, err;
+  bool missing = true;
+  if (!path || !file_read_text(path, &text, &err, &missing)) {
+    *msg = {missing ? std::string("Could not find file ") + (path ? path : "") : "Could not read from " + err,
+            "Dump File Load Error!"};
     return false;
   }
+  register_dump_load_text(hal, path, text, dsp_code, msg);
+  return true;
+}
+
+void register_dump_load_text(hal_api_s *hal, const char *path, const std::string &text, std::vector<uint32_t> *dsp_code,
+                             file_message_s *msg) {
+  std::istringstream in(text);
   std::string raw;
   bool in_dsp = false;
   uint8_t dsp[kDspBytes] = {};
@@ -205,16 +214,11 @@ bool register_dump_load(hal_api_s *hal, const char *path, std::vector<uint32_t> 
       read_row(line, [&](uint32_t addr, uint32_t v) { put_reg(hal, addr, v); });
     }
   }
-  if (in.bad()) {
-    *msg = {std::string("Could not read from ") + path, "Dump File Load Error!"};
-    return false;
-  }
   if (in_dsp && dsp_code)
     for (uint32_t i = 0; i < KOVA_DSP_WORDS; ++i)
       dsp_code->push_back(static_cast<uint32_t>(dsp[3 * i]) | static_cast<uint32_t>(dsp[3 * i + 1]) << 8 |
                           static_cast<uint32_t>(dsp[3 * i + 2]) << 16);
   *msg = {std::string("Register values loaded from ") + path, "Dump File Load"};
-  return true;
 }
 
 void ScriptCommentLineParse(hal_api_s *hal, const std::string &line) {
@@ -291,7 +295,7 @@ bool register_config_write(const char *path, const uint8_t *regs, bool save_only
   atomic_file_s f;
   std::string err;
   if (!regs || !atomic_open(&f, path, &err)) {
-    *msg = {"Unable to open file for saving!", "Save Configuration"};
+    *msg = {"Unable to open file for saving!\n" + err, "Save Configuration"};
     return false;
   }
   std::fprintf(f.fp, "Kova Register Configuration\n%s\n+++++++++++++++++++++++\n+++++++++++++++++++++++\n",
@@ -302,7 +306,7 @@ bool register_config_write(const char *path, const uint8_t *regs, bool save_only
     std::fprintf(f.fp, "0x%03X    0x%02X    %s\n", a, regs[a], name);
   }
   if (!atomic_commit(&f, &err)) {
-    *msg = {"Unable to open file for saving!", "Save Configuration"};
+    *msg = {"Unable to save file!\n" + err, "Save Configuration"};
     return false;
   }
   *msg = {std::string("Register configuration saved to ") + path, "Save Configuration"};

@@ -19,6 +19,9 @@ bool register_dump_write(const hal_api_s *hal, const char *path, const uint8_t *
 // revision and frequencies, and appends its DSP code words to dsp_code. *msg holds the
 // message to show.
 bool register_dump_load(hal_api_s *hal, const char *path, std::vector<uint32_t> *dsp_code, file_message_s *msg);
+// The same on a dump's text (path only for the message).
+void register_dump_load_text(hal_api_s *hal, const char *path, const std::string &text, std::vector<uint32_t> *dsp_code,
+                             file_message_s *msg);
 
 // Reads device type, revision and clock frequencies from one comment line of a script or dump.
 void ScriptCommentLineParse(hal_api_s *hal, const std::string &line);

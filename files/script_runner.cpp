@@ -212,10 +212,10 @@ bool script_load_file(script_runner_s *r, const std::string &path, file_message_
     *msg = {"No DUT Config file specified.", "DUT Config Load"};
     return false;
   }
-  std::string text;
+  std::string text, err;
   bool missing = false;
-  if (!eeprom_file_load(path, &text, &missing)) {
-    *msg = {(missing ? "Could not find " : "Could not read from ") + path, "DUT Config Load"};
+  if (!eeprom_file_load(path, &text, &missing, &err)) {
+    *msg = {eeprom_file_load_failure(path, missing, err), "DUT Config Load"};
     return false;
   }
   r->file_name = path;

@@ -1,15 +1,15 @@
-// The configuration text file on arbitrary text: the field part read by
-// kova_hal_api_struct_wr from memory, and the whole file (fields and register lines) read by
-// hal_config_load_file from a temporary file. The object keeps its private part whatever
-// the text sets.
-#include <unistd.h>
-
+// The configuration text file on arbitrary text, from memory: the field part read by
+// kova_hal_api_struct_wr, and the whole file (fields and register lines) read by
+// hal_config_load_text. The object keeps its private part whatever the text sets; a failed
+// load leaves the object as it was and names lines of the file.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "files/hal_config_file.h"
+#include "hal/hal_fields.h"
 
 namespace {
 
@@ -28,11 +28,6 @@ hal_api_s *base_object() {
   return &hal;
 }
 
-const std::string &temp_path() {
-  static const std::string p = "/tmp/kova_fuzz_config_text_" + std::to_string(getpid()) + ".txt";
-  return p;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -49,16 +44,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (hal->hal_obj_p != saved.hal_obj_p) __builtin_trap();
   *hal = saved;
 
-  FILE *f = std::fopen(temp_path().c_str(), "wb");
-  if (!f) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  const std::string text(reinterpret_cast<const char *>(data), size);
   file_message_s msg;
   std::string detail;
-  const bool ok = hal_config_load_file(hal, temp_path().c_str(), &msg, &detail);
+  const bool ok = hal_config_load_text(hal, "cfg.txt", text, &msg, &detail);
   if (hal->hal_obj_p != saved.hal_obj_p) __builtin_trap();
-  // A failure that names a line names this file.
-  if (!ok && !detail.empty() && detail.rfind(temp_path(), 0) != 0) __builtin_trap();
+  if (!ok && !detail.empty()) {
+    // Every line named is a line of this file, and nothing was set.
+    if (detail.rfind("cfg.txt:", 0) != 0) __builtin_trap();
+    for (size_t i = 0; i < hal_api_field_count; ++i) {
+      const hal_field_s *f = &hal_api_fields[i];
+      if (std::memcmp(hal_field_ptr(hal, f), hal_field_ptr(&saved, f), f->size) != 0) __builtin_trap();
+    }
+  }
   *hal = saved;
   return 0;
 }

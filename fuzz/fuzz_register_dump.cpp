@@ -1,10 +1,7 @@
-// Register dump loading on arbitrary text (from a temporary file), and the comment-line
-// reader on every line of it. The DSP code is appended whole (320 words) or not at all.
-#include <unistd.h>
-
+// Register dump loading on arbitrary text (from memory), and the comment-line reader on
+// every line of it. The DSP code is appended whole (320 words) or not at all.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -27,24 +24,16 @@ hal_api_s *base_object() {
   return &hal;
 }
 
-const std::string &temp_path() {
-  static const std::string p = "/tmp/kova_fuzz_register_dump_" + std::to_string(getpid()) + ".txt";
-  return p;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   hal_api_s *hal = base_object();
   const hal_api_s saved = *hal;
-  FILE *f = std::fopen(temp_path().c_str(), "wb");
-  if (!f) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  const std::string text(reinterpret_cast<const char *>(data), size);
 
   std::vector<uint32_t> dsp{1, 2};
   file_message_s msg;
-  if (!register_dump_load(hal, temp_path().c_str(), &dsp, &msg)) __builtin_trap();  // the file exists
+  register_dump_load_text(hal, "dump.txt", text, &dsp, &msg);
   if (dsp.size() != 2 && dsp.size() != 2 + KOVA_DSP_WORDS) __builtin_trap();
   for (size_t i = 2; i < dsp.size(); ++i)
     if (dsp[i] > 0xFFFFFFu) __builtin_trap();
@@ -52,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (hal->hal_obj_p != saved.hal_obj_p) __builtin_trap();
   *hal = saved;
 
-  ScriptCommentLineParse(hal, std::string(reinterpret_cast<const char *>(data), size));
+  ScriptCommentLineParse(hal, text);
   if (hal->hal_obj_p != saved.hal_obj_p) __builtin_trap();
   *hal = saved;
   return 0;

@@ -90,7 +90,7 @@ TEST_F(EepromProgram, ImageOfTwoConfigurationsIsWrittenReadBackAndVerified) {
         return true;
       });
   ASSERT_EQ(w.status, eeprom_done_e) << w.msg.text;
-  EXPECT_EQ(w.msg.text, "2036 bytes written to EEPROM.");
+  EXPECT_EQ(w.msg.text, "2036 bytes written to EEPROM. Read back and compared.");
   EXPECT_EQ(w.msg.title, "EEPROM Image Write");
   // One report per page of 32 bytes, from 0 to the whole.
   ASSERT_EQ(progress.size(), 2036u / 32 + 2);
@@ -196,6 +196,21 @@ TEST_F(EepromProgram, BoardEepromProductsUseTheChosenPageSize) {
   EXPECT_EQ(kxemu_chip_eeprom(0)[0], 0xFF);
 }
 
+// The written bytes are read back and compared, as a programmer does: a cell that did not
+// take fails the write at its address.
+TEST_F(EepromProgram, AByteThatDidNotTakeFailsTheWrite) {
+  open("40110");
+  const std::string hex = image("brd.hex", 2048, false);
+  bool spoiled = false;
+  const eeprom_result_s w = eeprom_program_file(io(), hex, nullptr, [&](uint32_t done, uint32_t total) {
+    if (done == total && !spoiled) kxemu_board_eeprom(0)[0x123] ^= 0x10, spoiled = true;  // once written
+    return true;
+  });
+  EXPECT_EQ(w.status, eeprom_differs_e);
+  EXPECT_EQ(w.compare.first_addr, 0x123u);
+  EXPECT_EQ(w.msg.text.rfind("EEPROM write failed: the read-back differs at address 0x0123", 0), 0u) << w.msg.text;
+}
+
 TEST_F(EepromProgram, ReservedAreaQuestionAndWriteFailure) {
   open("40000");
   const eeprom_io_s o = io();
@@ -211,7 +226,7 @@ TEST_F(EepromProgram, ReservedAreaQuestionAndWriteFailure) {
   const eeprom_result_s yes =
       eeprom_program_file(o, hex, [](const std::string &, const std::string &) { return true; }, nullptr);
   EXPECT_EQ(yes.status, eeprom_done_e);
-  EXPECT_EQ(yes.msg.text, "2036 bytes written to EEPROM.");
+  EXPECT_EQ(yes.msg.text, "2036 bytes written to EEPROM. Read back and compared.");
 
   kxemu_faults_s f;
   f.chip_eeprom_stuck_busy = true;

@@ -1,7 +1,11 @@
 // The emulated board end to end: failures in the middle of transfers and reconnection,
 // several boards, the choice from the environment and the state kept between runs.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -9,6 +13,7 @@
 #include <sstream>
 #include <string>
 
+#include "files/eeprom_image.h"
 #include "hal/hal_api.h"
 #include "tests/board/board_fixture.h"
 
@@ -24,6 +29,21 @@ bytes_t pattern(size_t n, uint32_t seed) {
 std::string temp_path(const char *name) {
   return ::testing::TempDir() + "/" + name + "_" + std::to_string(getpid());
 }
+
+// The boot image of one script, as the EEPROM holds it.
+struct eeprom_test_image_s {
+  std::vector<uint8_t> bytes;
+  explicit eeprom_test_image_s(const std::string &script) {
+    auto m = std::make_unique<kova_mfg_data_s>();
+    auto ee = std::make_unique<kova_eeprom_data_s>();
+    kova_mfg_clear(m.get());
+    m->present = 1;
+    kova_mfg_parse_text(m.get(), script);
+    kova_mfg_data_s *const in[KOVA_EEPROM_BRANCHES] = {m.get(), nullptr, nullptr, nullptr};
+    kova_eeprom_build(ee.get(), in, 200, 2048, 0);
+    for (int32_t p = 0; p < ee->image_len; ++p) bytes.push_back(static_cast<uint8_t>(ee->image[p]));
+  }
+};
 
 using BoardFaults = board_fixture;
 
@@ -97,6 +117,10 @@ TEST_F(BoardFaults, AFailedDspLoadLeavesTheChipInNormalMode) {
   const uint32_t words[2] = {1, 2};
   EXPECT_EQ(kxkovaio_DspRamWrite(&h, 0, 2, words, 7), 1u);
   EXPECT_EQ(FT_ERRNO, 4u);
+  // Named as what it was, not only as a driver status.
+  const auto m = messages();
+  ASSERT_EQ(m.size(), 1u);
+  EXPECT_EQ(m[0].first, "The DSP program load failed: read time-out: 0 of 1 bytes arrived");
   EXPECT_EQ(kxemu_dsp_ram(0)[0], 0u);
   EXPECT_EQ(kxemu_chip_regs(0)[0x40B], 0x00);
   EXPECT_EQ(kxemu_chip_regs(0)[0x00A], 0x00);
@@ -319,6 +343,122 @@ TEST_F(BoardEmulator, ACorruptStateFileIsAnErrorNamingIt) {
   short_line.erase(short_line.find("board-eeprom") + 20, 2);
   damaged(short_line);
   std::remove(path.c_str());
+}
+
+// Like a real FT2232H, the boards of a state file belong to one process at a time: a
+// second process is told "board busy" instead of loading a state the first one will
+// overwrite when it ends.
+TEST_F(BoardEmulator, AnotherProcessFindsTheBoardBusy) {
+  const std::string path = temp_path("emu_shared");
+  kxemu_remove();
+  int ready[2], done[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(done), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    kxemu_config_s cfg{};
+    std::snprintf(cfg.state_path, sizeof cfg.state_path, "%s", path.c_str());
+    char err[512];
+    const char ok = kxemu_config_parse("40000", &cfg, err, sizeof err) && kxemu_install(&cfg, err, sizeof err);
+    (void)!write(ready[1], &ok, 1);
+    char c;
+    (void)!read(done[0], &c, 1);
+    _exit(0);
+  }
+  char ok = 0;
+  ASSERT_EQ(read(ready[0], &ok, 1), 1);
+  ASSERT_TRUE(ok);
+  kxemu_config_s cfg{};
+  std::snprintf(cfg.state_path, sizeof cfg.state_path, "%s", path.c_str());
+  char err[512] = "";
+  ASSERT_TRUE(kxemu_config_parse("40000", &cfg, err, sizeof err));
+  EXPECT_FALSE(kxemu_install(&cfg, err, sizeof err));
+  EXPECT_EQ(std::string(err).rfind("board busy: ", 0), 0u) << err;
+  (void)!write(done[1], "x", 1);
+  waitpid(child, nullptr, 0);
+  EXPECT_TRUE(kxemu_install(&cfg, err, sizeof err)) << err;  // free again once it ended
+  std::remove(path.c_str());
+  std::remove((path + ".lock").c_str());
+}
+
+TEST_F(BoardEmulator, AStateThatCannotBeSavedFailsTheRemoval) {
+  const std::string path = temp_path("emu_full");
+  install("40000", path.c_str());
+  open_board();
+  const uint8_t v = 0x5A;
+  ASSERT_EQ(kxKovaIo_DutRegWrite(&h, 0x200, 1, &v), 0u);
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit lim = old;
+  lim.rlim_cur = 4096;  // the disk fills up
+  setrlimit(RLIMIT_FSIZE, &lim);
+  kxKovaIo_EvalBoardClose(&h);
+  char err[512] = "";
+  const bool removed = kxemu_remove(err, sizeof err);
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, SIG_DFL);
+  EXPECT_FALSE(removed);
+  EXPECT_EQ(std::string(err), "cannot save the emulated board state file " + path + ": File too large");
+  std::remove(path.c_str());
+  std::remove((path + ".lock").c_str());
+  install();
+}
+
+// The products whose chip boots from the board EEPROM (product indices 0 and 2) load
+// branch 0 from there when the chip comes out of reset; the others from the chip's own.
+TEST_F(BoardEmulator, TheChipBootsFromTheEepromOfItsProduct) {
+  eeprom_test_image_s img("X , 0X200 , 0X5A\n");
+  const struct {
+    const char *device;
+    bool board_eeprom;
+  } cases[] = {{"40110", true}, {"40112", true}, {"40111", false}, {"40000", false}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.device);
+    install(c.device);
+    uint8_t *boot = c.board_eeprom ? kxemu_board_eeprom(0) : kxemu_chip_eeprom(0);
+    uint8_t *other = c.board_eeprom ? kxemu_chip_eeprom(0) : kxemu_board_eeprom(0);
+    std::copy(img.bytes.begin(), img.bytes.end(), other);
+    kxemu_chip_reset(0);
+    EXPECT_EQ(kxemu_chip_regs(0)[0x200], kova_regs_defaults(0x200));  // not the boot EEPROM
+    std::copy(img.bytes.begin(), img.bytes.end(), boot);
+    kxemu_chip_reset(0);
+    EXPECT_EQ(kxemu_chip_regs(0)[0x200], 0x5A);
+  }
+}
+
+TEST(BoardFaultSpec, FaultsArmedFromOutside) {
+  const struct {
+    const char *text;
+    bool ok;
+    int32_t unplug, short_write, read_timeout;
+    bool busy;
+  } cases[] = {
+      {"unplug@37", true, 37, -1, -1, false},
+      {"short-write@12", true, -1, 12, -1, false},
+      {"read-timeout@5, eeprom-busy", true, -1, -1, 5, true},
+      {"unplug@0,short-write@3", true, 0, 3, -1, false},
+      {"unplug", false, 0, 0, 0, false},
+      {"unplug@x", false, 0, 0, 0, false},
+      {"eeprom-busy@2", false, 0, 0, 0, false},
+      {"melt@1", false, 0, 0, 0, false},
+      {"unplug@1,", false, 0, 0, 0, false},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.text);
+    kxemu_faults_s f;
+    char err[256] = "";
+    ASSERT_EQ(kxemu_faults_parse(c.text, &f, err, sizeof err), c.ok);
+    if (!c.ok) {
+      EXPECT_NE(std::string(err).find("bad fault"), std::string::npos) << err;
+      continue;
+    }
+    EXPECT_EQ(f.unplug_after, c.unplug);
+    EXPECT_EQ(f.short_write_after, c.short_write);
+    EXPECT_EQ(f.read_timeout_after, c.read_timeout);
+    EXPECT_EQ(f.read_timeouts, c.read_timeout >= 0 ? 0u : 1u);  // from then on, every read
+    EXPECT_EQ(f.chip_eeprom_stuck_busy && f.board_eeprom_stuck_busy, c.busy);
+  }
 }
 
 }  // namespace

@@ -48,6 +48,12 @@ inline run_result_s run(const std::string &args, const std::string &env = "") {
   return r;
 }
 
+// run() with every file kovacfg writes limited to a few kbyte, as on a disk that fills
+// up: a write beyond fails with "File too large" (the signal of the limit is ignored).
+inline run_result_s run_on_a_full_disk(const std::string &args, const std::string &env = "") {
+  return run(args, env + " sh -c 'trap \"\" XFSZ; ulimit -f 4; exec \"$0\" \"$@\"'");
+}
+
 inline std::string read_all(const std::string &path) {
   std::ifstream in(path);
   std::stringstream ss;

@@ -16,8 +16,6 @@ namespace {
 
 using namespace kovacfg_test;
 
-
-
 bool contains(const std::string &s, const std::string &what) { return s.find(what) != std::string::npos; }
 
 struct KovacfgEeprom : ::testing::Test {
@@ -82,71 +80,87 @@ TEST_F(KovacfgEeprom, BuildAndShowInEveryEncoding) {
   }
 }
 
-TEST_F(KovacfgEeprom, BuildRefusesBadOptionsAndReportsFlags) {
-  const std::string s = syn();
-  auto r = run("eeprom build --format hex -o " + path("img.rec") + " " + s);
-  EXPECT_EQ(r.status, 2);
-  EXPECT_TRUE(contains(r.err, "--format hex")) << r.err;
-  r = run("eeprom build --size 1000 -o " + path("img.hex") + " " + s);
-  EXPECT_EQ(r.status, 2);
-  r = run("eeprom build --spi-clock 3 -o " + path("img.hex") + " " + s);
-  EXPECT_EQ(r.status, 2);
-  r = run("eeprom build -o " + path("img.hex") + " " + s + " " + s + " " + s + " " + s + " " + s);
-  EXPECT_EQ(r.status, 2);
-  r = run("eeprom build -o " + path("img.hex") + " " + dir + "missing.mfg");
+TEST_F(KovacfgEeprom, BuildRefusesBadOptionsAndWritesNothingOnAnError) {
+  const std::string s = syn(), out = path("img.hex");
+  for (const std::string &bad : {"--format hex -o " + path("img.rec"), "--size 1000 -o " + out, "--spi-clock 3 -o " + out,
+                                "-o " + out + " " + s + " " + s + " " + s + " " + s})
+    EXPECT_EQ(run("eeprom build " + bad + " " + s).status, 2) << bad;
+  auto r = run("eeprom build -o " + out + " " + dir + "missing.mfg");
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.err, "Could not open")) << r.err;
 
-  // A configuration text file is not a script; the image is still written.
-  const std::string cfg = write("gui.txt", "kova_hal_api_version 0x09111400\n");
-  r = run("eeprom build -o " + path("img.hex") + " " + cfg + " " + s);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(contains(r.out, "EEPROM image file save completed.\nError: One or more input files appear to be GUI "
-                              "configuration files")) << r.out;
-
-  // Too long for the EEPROM.
+  // Whatever the error, the output keeps what it held, and every bad line is named.
   std::string big;
   for (int k = 0; k < 800; ++k) {
     char l[48];
     std::snprintf(l, sizeof l, "X , 0X%04X , 0X01\n", 0x100 + 2 * k);
     big += l;
   }
-  r = run("eeprom build -o " + path("big.hex") + " " + write("big.mfg", big));
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(contains(r.out, "Error: EEPROM image does not fit in 2036 bytes of EEPROM memory.")) << r.out;
-  const auto w = run("eeprom write " + dir + "big.hex --emulator=40000");
-  EXPECT_EQ(w.status, 1);
-  EXPECT_TRUE(contains(w.err, "File contains 2036 bytes, expected 2420")) << w.err;
+  const struct {
+    std::string script;
+    std::vector<std::string> said;
+  } cases[] = {
+      {write("gui.txt", "kova_hal_api_version 0x09111400\n"), {"appear to be GUI configuration files"}},
+      {write("big.mfg", big), {"Error: EEPROM image does not fit in 2036 bytes of EEPROM memory."}},
+      {write("bad.mfg", "X , 0X100 , 0X01\nX , 0X4000 , 0X01\nW , -5\nX , 0X1\n"),
+       {dir + "bad.mfg:2: register address above 0x3FFF", dir + "bad.mfg:3: negative wait",
+        dir + "bad.mfg:4: malformed register write command"}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.script);
+    std::ofstream(out) << "the previous image\n";
+    r = run("eeprom build -o " + out + " " + c.script + " " + s);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "EEPROM image file not written.")) << r.err;
+    for (const auto &line : c.said) EXPECT_TRUE(contains(r.err, line)) << r.err;
+    EXPECT_EQ(read_all(out), "the previous image\n");
+  }
 }
 
-TEST_F(KovacfgEeprom, ShowRefusesDamagedFiles) {
-  const std::string out = path("img.hex");
-  ASSERT_EQ(run("eeprom build -o " + out + " " + syn()).status, 0);
-  std::ifstream in(out);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  std::string text = ss.str();
+TEST_F(KovacfgEeprom, DamagedFilesAreRefusedWithTheirFault) {
+  const std::string hex = path("img.hex"), bytes = path("img.txt");
+  ASSERT_EQ(run("eeprom build -o " + hex + " " + syn()).status, 0);
+  ASSERT_EQ(run("eeprom build -o " + bytes + " " + syn()).status, 0);
+  std::string text = read_all(hex);
   const size_t at = text.find("\n:04");
-  text[at + 12] = text[at + 12] == '0' ? '1' : '0';  // a data digit: the checksum no longer fits
-  const auto r = run("eeprom show " + write("bad.hex", text));
+  text[at + 12] = text[at + 12] == '0' ? '1' : '0';  // a data digit: the record's checksum no longer fits
+  auto r = run("eeprom show " + write("bad.hex", text));
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.err, "checksum")) << r.err;
   EXPECT_TRUE(contains(r.err, "at line")) << r.err;
   EXPECT_EQ(run("eeprom show " + dir + "none.hex").status, 1);
+
+  // A byte list changed by hand: the image's own checksum is wrong. It is not programmed
+  // unless the user insists.
+  text = read_all(bytes);
+  size_t b = 0;  // the 21st data byte, in branch 0's code
+  for (int data_line = 0; data_line <= 20;) {
+    b = text.find('\n', b) + 1;
+    if (text[b] != ';') ++data_line;
+  }
+  text[b + 1] = text[b + 1] == '0' ? '1' : '0';
+  const std::string changed = write("changed.txt", text);
+  EXPECT_TRUE(contains(run("eeprom show " + changed).out, "WRONG"));
+  r = run("eeprom write " + changed + " --emulator=40000");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, changed + " is not a sound boot image: checksum")) << r.err;
+  EXPECT_TRUE(contains(r.err, "--force")) << r.err;
+  r = run("eeprom write " + changed + " --emulator=40000 --force");
+  EXPECT_EQ(r.status, 0) << r.err;
 }
 
 TEST_F(KovacfgEeprom, WriteReadAndVerifyOnAnEmulatedBoard) {
   const std::string img = path("img.rec"), other = path("other.rec"), dump = path("dump.hex");
-  const std::string state = path("board.state");
   ASSERT_EQ(run("eeprom build -o " + img + " " + syn() + " " + ja()).status, 0);
   ASSERT_EQ(run("eeprom build -o " + other + " " + ja() + " " + syn()).status, 0);
   const std::string board = " --emulator=40000";
   // The emulated board keeps its EEPROM from one run to the next in the state file.
-  const std::string env = "KOVA_EMULATED_BOARD_STATE=" + state;
+  const std::string env = "KOVA_EMULATED_BOARD_STATE=" + path("board.state");
+  path("board.state.lock");
 
   auto r = run("eeprom write " + img + board, env);
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(contains(r.out, "2036 bytes written to EEPROM.")) << r.out;
+  EXPECT_TRUE(contains(r.out, "2036 bytes written to EEPROM. Read back and compared.")) << r.out;
   EXPECT_TRUE(contains(r.out, "chip EEPROM, 2048 bytes, last 12 reserved")) << r.out;
   r = run("eeprom verify " + img + board, env);
   EXPECT_EQ(r.status, 0) << r.err;
@@ -154,17 +168,13 @@ TEST_F(KovacfgEeprom, WriteReadAndVerifyOnAnEmulatedBoard) {
   r = run("eeprom read " + dump + board, env);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(run("eeprom verify " + dump + board, env).status, 0);
-  EXPECT_EQ(run("eeprom show " + dump).status, 0);
 
   r = run("eeprom verify " + other + board, env);
   EXPECT_EQ(r.status, 3);
-  EXPECT_TRUE(contains(r.err, "Error: Data mismatch between EEPROM and " + other)) << r.err;
   EXPECT_TRUE(contains(r.err, "First difference at address 0x")) << r.err;
-
   r = run("eeprom verify " + img + board + " --board 3", env);
   EXPECT_EQ(r.status, 4);
   EXPECT_TRUE(contains(r.err, "no evaluation board '3' (1 listed)")) << r.err;
-  EXPECT_EQ(run("eeprom verify " + img + board + " --size 4096", env).status, 1);  // a 2 kbyte image
   EXPECT_EQ(run("eeprom write " + img + board + " --page 48", env).status, 2);
   EXPECT_EQ(run("eeprom write " + img + board + " --target nowhere", env).status, 2);
 
@@ -174,15 +184,72 @@ TEST_F(KovacfgEeprom, WriteReadAndVerifyOnAnEmulatedBoard) {
   r = run("eeprom write " + full + board, env);
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.err, "File extends into reserved area")) << r.err;
-  r = run("eeprom write " + full + board + " --yes", env);
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(contains(r.out, "2036 bytes written to EEPROM.")) << r.out;
+  EXPECT_EQ(run("eeprom write " + full + board + " --yes", env).status, 0);
+  EXPECT_EQ(run("eeprom verify " + full + board, env).status, 0);  // what was written of it
+}
 
-  // A product that boots from the board EEPROM uses it, with nothing reserved.
-  r = run("eeprom write " + full + " --emulator=40110 --page 64");
+// Built, written and verified with the default options, on a product that boots from the
+// board EEPROM: the three agree on the same file, and the chip boots from it after a reset.
+TEST_F(KovacfgEeprom, BuildWriteVerifyAndBootAgreeByDefault) {
+  const std::string img = path("ja.hex");
+  const std::string env = "KOVA_EMULATED_BOARD=40112 KOVA_EMULATED_BOARD_STATE=" + path("boot.state");
+  path("boot.state.lock");
+  ASSERT_EQ(run("eeprom build -o " + img + " " + syn()).status, 0);
+  auto r = run("eeprom write " + img, env);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, "board EEPROM, 2048 bytes\n")) << r.out;
+  r = run("eeprom verify " + img, env);
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(contains(r.out, "KX40110 revision 1, board EEPROM, 2048 bytes\n")) << r.out;
-  EXPECT_TRUE(contains(r.out, "2048 bytes written to EEPROM.")) << r.out;
+  EXPECT_NE(run("board read 100 3", env).out, "0x100: 01 02 03\n");
+  ASSERT_EQ(run("board reset", env).status, 0);
+  EXPECT_EQ(run("board read 100 3", env).out, "0x100: 01 02 03\n");
+}
+
+// A second process finds the emulated board busy, as it would a real one, instead of
+// undoing the first one's writes when it ends.
+TEST_F(KovacfgEeprom, TheEmulatedBoardIsHeldByOneProcess) {
+  const std::string env = "KOVA_EMULATED_BOARD=40112 KOVA_EMULATED_BOARD_STATE=" + path("shared.state");
+  path("shared.state.lock");
+  ASSERT_EQ(run("apply --device 40112 --rev 1 --mode SYN --xa 50 --oc1 156.25", env).status, 0);
+  const std::string cmd = "env " + env + " " + KOVACFG_PATH + " status --every 1 --count 3 2>/dev/null";
+  FILE *holder = popen(cmd.c_str(), "r");
+  ASSERT_NE(holder, nullptr);
+  char line[512];
+  ASSERT_NE(fgets(line, sizeof line, holder), nullptr);  // it holds the board now
+  auto r = run("board write 210 01", env);
+  EXPECT_EQ(r.status, 4);
+  EXPECT_TRUE(contains(r.err, "board busy")) << r.err;
+  while (fgets(line, sizeof line, holder)) {
+  }
+  pclose(holder);
+  // Once it has ended, the board is free.
+  ASSERT_EQ(run("board write 210 01", env).status, 0);
+  EXPECT_EQ(run("board read 210 1", env).out, "0x210: 01\n");
+}
+
+// A board that fails halfway, armed from outside, and a state that cannot be kept: the
+// command fails and says what happened.
+TEST_F(KovacfgEeprom, FailuresHalfwayAreNeverReportedAsSuccess) {
+  const std::string img = path("img.hex");
+  ASSERT_EQ(run("eeprom build -o " + img + " " + syn()).status, 0);
+  const struct {
+    std::string fault;
+    const char *said;
+  } faults[] = {{"unplug@60", "unplugged"}, {"short-write@60", "short write"}, {"read-timeout@40", "read time-out"},
+                {"eeprom-busy", "Unable to Read Device Part Number"}};
+  for (const auto &f : faults) {
+    SCOPED_TRACE(f.fault);
+    const auto r = run("eeprom write " + img + " --emulator=40000", "KOVA_EMULATED_BOARD_FAULT=" + f.fault);
+    EXPECT_NE(r.status, 0);
+    EXPECT_TRUE(contains(r.err, f.said)) << r.err;
+  }
+  EXPECT_EQ(run("eeprom write " + img + " --emulator=40000", "KOVA_EMULATED_BOARD_FAULT=melt@1").status, 2);
+
+  const std::string state = path("full.state");
+  path("full.state.lock");
+  const auto r = run_on_a_full_disk("eeprom write " + img + " --emulator=40000", "KOVA_EMULATED_BOARD_STATE=" + state);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, "cannot save the emulated board state file " + state + ": File too large")) << r.err;
 }
 
 TEST_F(KovacfgEeprom, RunScriptsOfflineAndOnABoard) {
@@ -208,6 +275,7 @@ TEST_F(KovacfgEeprom, RunScriptsOfflineAndOnABoard) {
   EXPECT_EQ(run("run --known OC4=1 " + plain).status, 2);
 
   const std::string bad = write("bad.mfg", "X , 0X031 , 0X05\nW , 100000\n; fine\nX , 0X1\n");
+  EXPECT_EQ(run("run --no-inverse " + syn() + " --emulator=40000", "KOVA_USB_TRACE=/dev/full").status, 1);
   r = run("run " + bad);
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.err, bad + ":2: wait 100000 is beyond 65535 microseconds")) << r.err;

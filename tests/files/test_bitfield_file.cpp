@@ -85,29 +85,6 @@ TEST(BitfieldFile, MalformedLinesNameFileAndLine) {
   EXPECT_EQ(parse_error("0x009 A\x01\xff\n"), "t.bf:1: not a register name: \"A??\"");
 }
 
-TEST(BitfieldFile, GarbageNeverCrashes) {
-  uint32_t seed = 12345;
-  for (int round = 0; round < 300; ++round) {
-    std::string text;
-    const size_t len = 1 + round * 3;
-    for (size_t i = 0; i < len; ++i) {
-      seed = seed * 1103515245u + 12345u;
-      static const char alphabet[] = "0x9AF[]:-# \t\n\rMCRL_1234567";
-      text.push_back(round % 2 ? static_cast<char>(seed >> 24) : alphabet[(seed >> 16) % (sizeof alphabet - 1)]);
-    }
-    std::vector<bitfield_reg_s> regs;
-    std::string error;
-    if (bitfield_text_parse(text, "g", &regs, &error)) {
-      // Whatever is accepted is written and read back the same.
-      std::vector<bitfield_reg_s> again;
-      ASSERT_TRUE(bitfield_text_parse(bitfield_file_text(regs), "g2", &again, &error)) << error;
-      ASSERT_EQ(again.size(), regs.size());
-    } else {
-      EXPECT_EQ(error.rfind("g:", 0), 0u) << error;
-    }
-  }
-}
-
 // Writing the chip's own map as a bitfield file and reading it back gives every register's
 // name and layout, for each of the three layout classes.
 TEST(BitfieldFile, ChipMapRoundTrip) {
@@ -201,7 +178,7 @@ TEST(BitfieldFile, SourceTextOfAFileAndSave) {
   EXPECT_EQ(ss.str(), src);
   std::remove(path.c_str());
   EXPECT_FALSE(bitfield_source_save(regs, "/nonexistent_dir_kova/x.h", &msg));
-  EXPECT_EQ(msg.text, "Unable to open file for saving!");
+  EXPECT_EQ(msg.text, "Unable to save file!\n/nonexistent_dir_kova/x.h: No such file or directory");
 }
 
 }  // namespace

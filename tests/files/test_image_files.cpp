@@ -220,14 +220,16 @@ TEST(ImageFiles, WriteThenReadGivesTheSameBytesInEveryEncoding) {
 TEST(ImageFiles, CreateReportsFlagsAndMissingFiles) {
   kova_eeprom_create_s c;
   const std::string dir = ::testing::TempDir();
-  EXPECT_TRUE(kova_eeprom_create_file({}, dir + "/kova_none.txt", 200, 2048, 1, &c));
-  EXPECT_NE(c.text.find("EEPROM image file save completed.\nError: At least one input file must be specified."),
-            std::string::npos);
+  EXPECT_FALSE(kova_eeprom_create_file({}, dir + "/kova_none.txt", 200, 2048, 1, &c));
+  EXPECT_EQ(c.text.rfind("EEPROM image file not written.\nError: At least one input file must be specified.", 0), 0u);
+  EXPECT_FALSE(std::ifstream(dir + "/kova_none.txt").good());
   EXPECT_FALSE(kova_eeprom_create_file({dir + "/does_not_exist.mfg"}, dir + "/kova_none.txt", 200, 2048, 1, &c));
   EXPECT_EQ(c.title, "File Open Error!");
-  EXPECT_FALSE(kova_eeprom_create_file({}, dir + "/no/such/dir/out.hex", 200, 2048, 1, &c));
-  EXPECT_EQ(c.text, "Could not open " + dir + "/no/such/dir/out.hex");
-  std::remove((dir + "/kova_none.txt").c_str());
+  const std::string script = dir + "/kova_one.mfg";
+  std::ofstream(script) << eetest::config_script(kova_mode_syn_e);
+  EXPECT_FALSE(kova_eeprom_create_file({script}, dir + "/no/such/dir/out.hex", 200, 2048, 1, &c));
+  EXPECT_EQ(c.text, "Could not open " + dir + "/no/such/dir/out.hex: No such file or directory");
+  std::remove(script.c_str());
 }
 
 TEST(ImageFiles, AnImageTooLongIsCommentedOutAndRefused) {
@@ -376,7 +378,7 @@ TEST(ImageFiles, DumpConverters) {
     ASSERT_TRUE(eeprom_image_check_for_verify("dump", text, type, 2048, true, &d, &msg)) << msg.text;
     EXPECT_EQ(d.bytes, first);
     EXPECT_FALSE(eeprom_image_check_for_verify("dump", text, type, 4096, true, &d, &msg));
-    EXPECT_EQ(msg.text, "Error: the size of dump doesn't match the selected EEPROM size!");
+    EXPECT_EQ(msg.text, "Error: the size of dump (2036 bytes) doesn't match the selected EEPROM size (4084 usable bytes)!");
   }
   const std::string whole = eeprom_dump_text(kova_ee_file_bytes_e, data.data(), 2048, false, nullptr, "today");
   EXPECT_NE(whole.find("; From external board EEPROM\n"), std::string::npos);

@@ -1,0 +1,298 @@
+// Writing and reading files as a hardware engineer relies on them: a write that cannot be
+// completed says why and leaves the old file as it was; a reader refuses what is not a text
+// file of this tool instead of hanging; a line that cannot be used is named, never skipped.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "files/atomic_file.h"
+#include "files/bitfield_file.h"
+#include "files/eeprom_decode.h"
+#include "files/hal_config_file.h"
+#include "files/image_files.h"
+#include "files/mfg_script.h"
+#include "files/register_dump.h"
+#include "files/script_runner.h"
+#include "hal/hal_fields.h"
+#include "tests/files/eeprom_test_util.h"
+
+namespace {
+
+std::string temp(const std::string &name) {
+  return ::testing::TempDir() + "/kova_io_" + std::to_string(getpid()) + "_" + name;
+}
+
+std::string read_all(const std::string &path) {
+  std::ifstream in(path);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+struct Hal {
+  hal_api_s h{};
+  Hal() {
+    h.kova_device_e = kova_device_40000_e;
+    h.kova_mode_e = kova_mode_ja_e;
+    h.xa_mode_e = xa_mode_xo_e;
+    h.sysclk_mode_e = sysclk_mode_xa_e;
+    init_api(&h);
+    while (get_msg(&h)) {
+    }
+  }
+  ~Hal() { delete_api(&h); }
+  hal_api_s *get() { return &h; }
+};
+
+// Every writer of the files layer, on one path; the message text of its outcome.
+struct writer_s {
+  const char *name;
+  std::function<bool(const std::string &path, std::string *text)> write;
+};
+
+std::vector<writer_s> writers(hal_api_s *hal) {
+  static uint8_t regs[KOVA_REG_COUNT] = {};
+  static uint8_t ee[2048] = {};
+  return {
+      {"configuration", [hal](const std::string &p, std::string *t) {
+         file_message_s m;
+         const bool ok = hal_config_save_file(hal, p.c_str(), 8, &m);
+         *t = m.text;
+         return ok;
+       }},
+      {"script", [hal](const std::string &p, std::string *t) {
+         file_message_s m;
+         int32_t code = 0;
+         const bool ok = mfg_save_file(hal, p.c_str(), "1.0", &code, &m);
+         *t = m.text;
+         return ok;
+       }},
+      {"register dump", [hal](const std::string &p, std::string *t) {
+         file_message_s m;
+         const bool ok = register_dump_write(hal, p.c_str(), regs, nullptr, 8, &m);
+         *t = m.text;
+         return ok;
+       }},
+      {"register configuration", [](const std::string &p, std::string *t) {
+         file_message_s m;
+         const bool ok = register_config_write(p.c_str(), regs, false, &m);
+         *t = m.text;
+         return ok;
+       }},
+      {"EEPROM dump", [](const std::string &p, std::string *t) {
+         file_message_s m;
+         const bool ok = eeprom_dump_file_write(p, ee, sizeof ee, true, "KX40000", &m);
+         *t = m.text;
+         return ok;
+       }},
+      {"EEPROM image", [](const std::string &p, std::string *t) {
+         kova_eeprom_create_s c;
+         const bool ok = kova_eeprom_create_file({temp("w.mfg")}, p, 200, 2048, 1, &c);
+         *t = c.text;
+         return ok;
+       }},
+  };
+}
+
+// Files stop growing at 1 kbyte, as on a full disk (the signal of the limit is ignored, so
+// that the write fails with EFBIG instead of ending the program).
+struct file_size_limit_s {
+  rlimit old{};
+  explicit file_size_limit_s(rlim_t bytes) {
+    signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit lim = old;
+    lim.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &lim);
+  }
+  ~file_size_limit_s() {
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, SIG_DFL);
+  }
+};
+
+}  // namespace
+
+TEST(FileWrites, AFailedWriteSaysWhyAndKeepsTheOldFile) {
+  Hal h;
+  std::ofstream(temp("w.mfg")) << eetest::config_script(kova_mode_syn_e);
+  const std::string dir = temp("dir");
+  ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+  for (const writer_s &w : writers(h.get())) {
+    SCOPED_TRACE(w.name);
+    std::string text;
+    // A device that takes nothing: the device stays, the reason is the system's.
+    EXPECT_FALSE(w.write("/dev/full", &text));
+    EXPECT_NE(text.find("/dev/full: No space left on device"), std::string::npos) << text;
+    struct stat st {};
+    ASSERT_EQ(stat("/dev/full", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+
+    // A disk that fills up halfway: the previous file is left byte for byte, and no
+    // temporary file behind it.
+    const std::string path = dir + "/old.txt";
+    const std::string previous(300, 'p');
+    std::ofstream(path) << previous;
+    {
+      file_size_limit_s limit(1024);
+      EXPECT_FALSE(w.write(path, &text));
+    }
+    EXPECT_NE(text.find(path + ": File too large"), std::string::npos) << text;
+    EXPECT_EQ(read_all(path), previous);
+    // A folder is no file to write.
+    EXPECT_FALSE(w.write(::testing::TempDir(), &text));
+    EXPECT_NE(text.find("Is a directory"), std::string::npos) << text;
+    // And a write that succeeds replaces the file through a link, keeping the link.
+    const std::string link = temp("link.txt");
+    ASSERT_EQ(symlink(path.c_str(), link.c_str()), 0);
+    EXPECT_TRUE(w.write(link, &text)) << text;
+    EXPECT_NE(read_all(path), previous);
+    struct stat ls {};
+    ASSERT_EQ(lstat(link.c_str(), &ls), 0);
+    EXPECT_TRUE(S_ISLNK(ls.st_mode));
+    std::remove(link.c_str());
+    std::remove(path.c_str());
+    EXPECT_EQ(rmdir(dir.c_str()), 0) << "a temporary file was left behind";
+    mkdir(dir.c_str(), 0755);
+  }
+  rmdir(dir.c_str());
+  std::remove(temp("w.mfg").c_str());
+}
+
+TEST(FileReads, WhatIsNoTextFileOfThisToolIsRefused) {
+  const std::string fifo = temp("fifo"), wide = temp("wide.txt");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::ofstream(wide) << "0x000 0x01 EESEL\n" << std::string(KOVA_READ_MAX_LINE + 1, 'x') << "\n";
+  struct reader_s {
+    const char *name;
+    std::function<bool(const std::string &, std::string *)> read;
+  };
+  const std::vector<reader_s> readers = {
+      {"configuration", [](const std::string &p, std::string *why) {
+         Hal h;
+         file_message_s m;
+         return hal_config_load_file(h.get(), p.c_str(), &m, why);
+       }},
+      {"register dump", [](const std::string &p, std::string *why) {
+         Hal h;
+         file_message_s m;
+         const bool ok = register_dump_load(h.get(), p.c_str(), nullptr, &m);
+         *why = m.text;
+         return ok;
+       }},
+      {"image or script", [](const std::string &p, std::string *why) {
+         std::string text;
+         bool missing = false;
+         return eeprom_file_load(p, &text, &missing, why);
+       }},
+      {"bitfield description", [](const std::string &p, std::string *why) {
+         std::vector<bitfield_reg_s> regs;
+         file_message_s m;
+         return bitfield_file_load(p.c_str(), &regs, &m, why);
+       }},
+  };
+  const struct {
+    std::string path, why;
+  } cases[] = {
+      {"/dev/zero", "/dev/zero: not a regular file"},  // endless: must not hang
+      {fifo, fifo + ": not a regular file"},           // no writer: must not block
+      {::testing::TempDir(), "Is a directory"},
+      {wide, wide + ":2: line longer than 4096 characters"},
+  };
+  for (const auto &r : readers)
+    for (const auto &c : cases) {
+      SCOPED_TRACE(std::string(r.name) + " " + c.path);
+      std::string why;
+      EXPECT_FALSE(r.read(c.path, &why));
+      EXPECT_NE(why.find(c.why), std::string::npos) << why;
+    }
+  std::remove(fifo.c_str());
+  std::remove(wide.c_str());
+}
+
+TEST(FileReads, AConfigurationLineThatDoesNotConvertIsNamedAndNothingIsSet) {
+  Hal src;
+  const std::string path = temp("cfg.txt");
+  file_message_s msg;
+  ASSERT_TRUE(hal_config_save_file(src.get(), path.c_str(), 8, &msg));
+  std::string text = read_all(path);
+  auto replace_line = [&](const std::string &start, const std::string &with) {
+    const size_t at = text.find(start);
+    ASSERT_NE(at, std::string::npos) << start;
+    text.replace(at, text.find('\n', at) - at, with);
+  };
+  replace_line("fprec_s                     oc1_freq_s", "fprec_s oc1_freq_s = 156.25 f=abc n=1 m=1");
+  replace_line("uint16x                     dpll_bw_hz", "uint16x dpll_bw_hz = zzz");
+  replace_line("0x10B ", "0x1G0 0x03 AFBDIV6");
+  std::ofstream(path) << text;
+  auto line_of = [&](const std::string &what) {
+    return std::to_string(std::count(text.begin(), text.begin() + static_cast<long>(text.find(what)), '\n') + 1);
+  };
+  Hal dst;
+  dst.get()->dpll_bw_hz = 77;
+  std::string detail;
+  EXPECT_FALSE(hal_config_load_file(dst.get(), path.c_str(), &msg, &detail));
+  EXPECT_NE(detail.find(path + ":" + line_of("f=abc") + ": oc1_freq_s: the value \"156.25 f=abc n=1 m=1\""),
+            std::string::npos)
+      << detail;
+  EXPECT_NE(detail.find(path + ":" + line_of("= zzz") + ": dpll_bw_hz: the value \"zzz\""), std::string::npos) << detail;
+  EXPECT_NE(detail.find(path + ":" + line_of("0x1G0") + ": not a register line"), std::string::npos) << detail;
+  EXPECT_EQ(dst.get()->dpll_bw_hz, 77u);  // nothing of the file was set
+  std::remove(path.c_str());
+}
+
+TEST(EepromFiles, ABuildWithBadLinesNamesEachAndWritesNothing) {
+  const std::string script = temp("bad.mfg"), out = temp("img.hex");
+  std::ofstream(script) << "X , 0X100 , 0X01\nX , 0X4000 , 0X01\nW , -5\nX , 0X101\nX , 0X102 , 0X03\n";
+  std::ofstream(out) << "the previous image\n";
+  kova_eeprom_create_s c;
+  EXPECT_FALSE(kova_eeprom_create_file({script}, out, 200, 2048, 1, &c));
+  for (const char *line : {":2: register address above 0x3FFF", ":3: negative wait", ":4: malformed register write"})
+    EXPECT_NE(c.text.find(script + line), std::string::npos) << c.text;
+  EXPECT_EQ(read_all(out), "the previous image\n");
+  std::remove(script.c_str());
+  std::remove(out.c_str());
+}
+
+TEST(EepromFiles, WriteRefusesAnImageWithAWrongChecksumAndVerifyTakesWhatWriteTakes) {
+  const std::string script = temp("syn.mfg"), img = temp("img.txt");
+  std::ofstream(script) << eetest::config_script(kova_mode_syn_e);
+  kova_eeprom_create_s c;
+  ASSERT_TRUE(kova_eeprom_create_file({script}, img, 200, 2048, 1, &c)) << c.text;
+  std::string text = read_all(img);
+  // Built with the 12 reserved bytes left out; a product without reserve writes and
+  // verifies it as it is.
+  eeprom_image_read_s w;
+  eeprom_image_check_for_write("img", text, kova_ee_file_bytes_e, 2048, false, nullptr, nullptr, &w);
+  ASSERT_EQ(w.status, eeprom_read_ok_e) << w.msg.text;
+  eeprom_file_data_s d;
+  file_message_s msg;
+  EXPECT_TRUE(eeprom_image_check_for_verify("img", text, kova_ee_file_bytes_e, 2048, false, &d, &msg)) << msg.text;
+  EXPECT_EQ(d.bytes, w.bytes);
+
+  // One byte of the branch code changed by hand: the checksum no longer fits.
+  size_t at = 0;
+  for (int data_line = 0; data_line <= 20;) {
+    at = text.find('\n', at) + 1;
+    if (text[at] != ';') ++data_line;
+  }
+  text[at + 1] = text[at + 1] == '0' ? '1' : '0';
+  eeprom_image_check_for_write("img", text, kova_ee_file_bytes_e, 2048, true, nullptr, nullptr, &w);
+  EXPECT_EQ(w.status, eeprom_read_refused_e);
+  EXPECT_NE(w.msg.text.find("is not a sound boot image: checksum"), std::string::npos) << w.msg.text;
+  eeprom_image_check_for_write("img", text, kova_ee_file_bytes_e, 2048, true, nullptr, nullptr, &w, true);
+  EXPECT_EQ(w.status, eeprom_read_ok_e) << w.msg.text;
+  std::remove(script.c_str());
+  std::remove(img.c_str());
+}
