@@ -20,31 +20,6 @@ namespace {
 
 constexpr uint32_t kRegId2 = 0x031;
 
-// A kept copy of the configuration object, with a private object of its own so that the
-// solver tables and the sequence state come back with it.
-struct kept_hal_s {
-  hal_api_s hal{};
-  explicit kept_hal_s(const hal_api_s &src) {
-    hal.init_api_mode_e = init_api_blank_e;
-    init_api(&hal);
-    copy_api(&hal, &src);
-  }
-  ~kept_hal_s() { delete_api(&hal); }
-  kept_hal_s(const kept_hal_s &) = delete;
-  kept_hal_s &operator=(const kept_hal_s &) = delete;
-  void restore(hal_api_s *dst) const { copy_api(dst, &hal); }
-};
-
-// Stops the refresh timer for the duration of an engine run and puts it back.
-struct timer_pause_s {
-  main_ui_s *ui;
-  bool was_running;
-  explicit timer_pause_s(main_ui_s *u) : ui(u), was_running(u ? u->timer_stop() : false) {}
-  ~timer_pause_s() {
-    if (ui) ui->timer_restore(was_running);
-  }
-};
-
 void reload(main_state_s *s) {
   if (s->ui) s->ui->reload_controls();
 }
@@ -72,6 +47,19 @@ void show(const file_message_s &msg) {
 }
 
 }  // namespace
+
+main_kept_hal_s::main_kept_hal_s(const hal_api_s &src) {
+  hal.init_api_mode_e = init_api_blank_e;
+  init_api(&hal);
+  copy_api(&hal, &src);
+}
+
+main_kept_hal_s::~main_kept_hal_s() { delete_api(&hal); }
+
+void main_adopt_object(main_state_s *s) {
+  record_device(s);
+  derive_inputs(s);
+}
 
 const char *main_connect_action_text(int32_t action) {
   switch (action) {
@@ -109,7 +97,7 @@ namespace {
 // Reads the chip back: its registers, one known frequency from the user, the inverse
 // configuration. The previous configuration comes back when any step fails.
 bool connect_read_back(main_state_s *s, int32_t device, int32_t revision) {
-  kept_hal_s kept(s->hal);
+  main_kept_hal_s kept(s->hal);
   hal_api_s *hal = &s->hal;
   hal->kova_device_e = device;
   hal->kova_device_rev_e = revision;
@@ -212,7 +200,7 @@ bool main_initial_config(main_state_s *s, int32_t mode, int32_t master_clock_mod
   s->init_xa_mhz = xa_mhz;
   const bool connected = main_connected(s);
   if (connected) main_reset_command(s, false);
-  kept_hal_s kept(s->hal);
+  main_kept_hal_s kept(s->hal);
   if (mode != s->hal.kova_mode_e) {
     s->hal.kova_mode_e = mode;
     __dev_DefaultsForDevMode(&s->hal, connected);
@@ -244,7 +232,7 @@ bool main_reinitialize(main_state_s *s, const hal_api_s *src) {
   set_apll_mux(&s->hal);
   bool ok = HalStruct_Initialize(&s->hal);
   if (ok) {
-    timer_pause_s pause(s->ui);
+    main_timer_pause_s pause(s->ui);
     ok = HalStruct_Recalculate(&s->hal);
   }
   s->hal_status = ok;
@@ -260,8 +248,8 @@ bool main_key_change(main_state_s *s, const std::function<void(hal_api_s *)> &ed
   if (s->ui) s->ui->close_child_windows();
   bool ok;
   {
-    timer_pause_s pause(s->ui);
-    kept_hal_s copy(s->hal);
+    main_timer_pause_s pause(s->ui);
+    main_kept_hal_s copy(s->hal);
     edit(&copy.hal);
     ok = HalStruct_Reinitialize(&copy.hal, init_api_keep_user_e) || HalStruct_Reinitialize(&copy.hal, init_api_full_e);
     if (ok) copy_api(&s->hal, &copy.hal);
@@ -283,8 +271,8 @@ bool main_key_change(main_state_s *s, const std::function<void(hal_api_s *)> &ed
 bool main_ordinary_change(main_state_s *s, const std::function<void(hal_api_s *)> &edit) {
   bool ok;
   {
-    timer_pause_s pause(s->ui);
-    kept_hal_s kept(s->hal);
+    main_timer_pause_s pause(s->ui);
+    main_kept_hal_s kept(s->hal);
     edit(&s->hal);
     ok = HalStruct_Recalculate(&s->hal);
     // A change that does not calculate is taken back: the object, its image and what the
@@ -392,7 +380,7 @@ void main_reset_command(main_state_s *s, bool show_success) {
 }
 
 bool main_load_config(main_state_s *s, const std::string &path) {
-  kept_hal_s kept(s->hal);
+  main_kept_hal_s kept(s->hal);
   hal_api_s *hal = &s->hal;
   file_message_s msg;
   std::string detail;
@@ -439,7 +427,7 @@ bool main_load_config(main_state_s *s, const std::string &path) {
 
 bool main_load_dump(main_state_s *s, const std::string &path) {
   static const char *kTitle = "Register Configuration Load";
-  kept_hal_s kept(s->hal);
+  main_kept_hal_s kept(s->hal);
   hal_api_s *hal = &s->hal;
   auto fail = [&](const char *text) {
     kept.restore(hal);

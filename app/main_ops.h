@@ -58,6 +58,34 @@ struct main_state_s {
   double init_xa_mhz = 0.0;
 };
 
+// A kept copy of the configuration object with a private object of its own, so that the
+// solver tables and the sequence state come back with it on restore.
+struct main_kept_hal_s {
+  hal_api_s hal{};
+  explicit main_kept_hal_s(const hal_api_s &src);
+  ~main_kept_hal_s();
+  main_kept_hal_s(const main_kept_hal_s &) = delete;
+  main_kept_hal_s &operator=(const main_kept_hal_s &) = delete;
+  void restore(hal_api_s *dst) const { copy_api(dst, &hal); }
+};
+
+// Stops the refresh timer for the duration of an engine run or a board operation (a status
+// read between two writes would see a half-written chip) and puts it back.
+struct main_timer_pause_s {
+  main_ui_s *ui;
+  bool was_running;
+  explicit main_timer_pause_s(main_ui_s *u) : ui(u), was_running(u ? u->timer_stop() : false) {}
+  ~main_timer_pause_s() {
+    if (ui) ui->timer_restore(was_running);
+  }
+  main_timer_pause_s(const main_timer_pause_s &) = delete;
+  main_timer_pause_s &operator=(const main_timer_pause_s &) = delete;
+};
+
+// After the object was replaced: the parameter block records its device and revision, and
+// the three input records of the windows are derived from it again.
+void main_adopt_object(main_state_s *s);
+
 // True when a board is connected.
 bool main_connected(main_state_s *s);
 

@@ -10,45 +10,6 @@ namespace {
 
 script_window_ctx_s *of(void *c) { return static_cast<script_window_ctx_s *>(c); }
 
-// Stops the status refresh for a step: a refresh between two register writes of a run, or
-// while the known-frequency window is open, would read a half-written chip.
-struct refresh_pause_s {
-  main_ui_s *ui;
-  bool was_running;
-  explicit refresh_pause_s(main_state_s *s) : ui(s ? s->ui : nullptr), was_running(ui ? ui->timer_stop() : false) {}
-  ~refresh_pause_s() {
-    if (ui) ui->timer_restore(was_running);
-  }
-  refresh_pause_s(const refresh_pause_s &) = delete;
-  refresh_pause_s &operator=(const refresh_pause_s &) = delete;
-};
-
-// The object as it was before a load, with a private object of its own so that the solver
-// tables and the sequence state come back with it.
-struct kept_object_s {
-  hal_api_s hal{};
-  explicit kept_object_s(const hal_api_s &src) {
-    hal.init_api_mode_e = init_api_blank_e;
-    init_api(&hal);
-    copy_api(&hal, &src);
-  }
-  ~kept_object_s() { delete_api(&hal); }
-  kept_object_s(const kept_object_s &) = delete;
-  kept_object_s &operator=(const kept_object_s &) = delete;
-};
-
-// The parameter block follows the object after a script replaced it: device, revision and
-// the three input records of the windows.
-void adopt(main_state_s *s) {
-  const int32_t product = __dev_ConvertHalToApiPartNumber(s->hal.kova_device_e);
-  s->gui->devicePartNumber = product;
-  s->gui->deviceRevision = s->hal.kova_device_rev_e;
-  for (int i = 0; i < 3; ++i) {
-    __dev_ConvertHalToApiInputConfigS(i, &s->hal, &s->gui->inputClock[i]);
-    __dev_InputClockMonitorModeDerive(product, &s->gui->inputClock[i]);
-  }
-}
-
 }  // namespace
 
 script_target_s script_window_target(script_window_ctx_s *ctx) {
@@ -84,15 +45,15 @@ bool script_window_validate(script_window_ctx_s *ctx, script_runner_s *r) {
 }
 
 bool script_window_execute(script_window_ctx_s *ctx, script_runner_s *r) {
-  refresh_pause_s pause(ctx->state);
+  main_timer_pause_s pause(ctx->state->ui);
   const script_target_s t = script_window_target(ctx);
   if (!script_execute(r, &ctx->state->hal, &t)) return false;
-  adopt(ctx->state);
+  main_adopt_object(ctx->state);
   return true;
 }
 
 bool script_window_inverse(script_window_ctx_s *ctx, script_runner_s *r) {
-  refresh_pause_s pause(ctx->state);
+  main_timer_pause_s pause(ctx->state->ui);
   main_state_s *s = ctx->state;
   const script_target_s t = script_window_target(ctx);
   const bool derived = script_inverse(r, &s->hal, &t);
@@ -102,7 +63,7 @@ bool script_window_inverse(script_window_ctx_s *ctx, script_runner_s *r) {
     r->run_ok = false;
     return false;
   }
-  adopt(s);
+  main_adopt_object(s);
   s->hal_status = true;
   s->gui->halConfigured = 1;
   return true;
@@ -110,7 +71,7 @@ bool script_window_inverse(script_window_ctx_s *ctx, script_runner_s *r) {
 
 bool script_window_load_and_apply(script_window_ctx_s *ctx, script_runner_s *r) {
   main_state_s *s = ctx->state;
-  kept_object_s kept(s->hal);
+  main_kept_hal_s kept(s->hal);
   const int32_t kept_product = s->gui->devicePartNumber, kept_revision = s->gui->deviceRevision;
   __dev_InputClockConfigS kept_inputs[3];
   for (int i = 0; i < 3; ++i) kept_inputs[i] = s->gui->inputClock[i];
