@@ -59,27 +59,6 @@ struct KovacfgEeprom : ::testing::Test {
 
 }  // namespace
 
-TEST_F(KovacfgEeprom, BuildAndShowInEveryEncoding) {
-  const std::string s = syn(), j = ja();
-  std::string listing;
-  for (const char *ext : {"img.txt", "img.hex", "img.rec"}) {
-    const std::string out = path(ext);
-    const auto b = run("eeprom build -o " + out + " " + s + " " + j);
-    ASSERT_EQ(b.status, 0) << b.err;
-    EXPECT_TRUE(contains(b.out, "EEPROM image file save was successful.")) << b.out;
-    const auto show = run("eeprom show " + out);
-    ASSERT_EQ(show.status, 0) << show.err;
-    EXPECT_TRUE(contains(show.out, "Checksum: 0x")) << show.out;
-    EXPECT_TRUE(contains(show.out, "write  0x009 = 0x05 (MCR1)")) << show.out;  // bit 7 cleared
-    EXPECT_TRUE(contains(show.out, "burst  0x100..0x102, 3 bytes")) << show.out;
-    EXPECT_TRUE(contains(show.out, "DSP program: start address 0x0000, identifier 0x0001, 2 words")) << show.out;
-    // The listing does not depend on the encoding (only its first line names the file).
-    const std::string body = show.out.substr(show.out.find('\n'));
-    if (listing.empty()) listing = body;
-    EXPECT_EQ(body, listing) << ext;
-  }
-}
-
 TEST_F(KovacfgEeprom, BuildRefusesBadOptionsAndWritesNothingOnAnError) {
   const std::string s = syn(), out = path("img.hex");
   for (const std::string &bad : {"--format hex -o " + path("img.rec"), "--size 1000 -o " + out, "--spi-clock 3 -o " + out,
