@@ -264,11 +264,20 @@ bool script_execute(script_runner_s *r, hal_api_s *hal, const script_target_s *t
     say(t, "Empty Script", "Execute Script Error");
     return false;
   }
-  // A copy of the object, with its own HAL object, to put back when the run fails.
-  hal_api_s kept{};
-  kept.init_api_mode_e = init_api_blank_e;
-  init_api(&kept);
-  copy_api(&kept, hal);
+  // Every command line is checked before anything is done: a script with a bad line runs
+  // not at all, so that the object stays as it was and the chip is not left half written.
+  for (size_t i = 0; i < r->lines.size(); ++i) {
+    const std::string l = trim(r->lines[i]);
+    const char kind = kind_of(l);
+    uint32_t a = 0, d = 0;
+    std::string why;
+    if ((kind == 'X' && !parse_write(l, &a, &d, &why)) || (kind == 'W' && !parse_wait(l, &a, &why)))
+      r->errors.push_back({static_cast<int32_t>(i + 1), why});
+  }
+  if (!r->errors.empty()) {
+    r->marked_line = r->errors.front().line;
+    return false;
+  }
   const bool board = t->connected;
 
   if (r->reinit && board) {
@@ -291,10 +300,7 @@ bool script_execute(script_runner_s *r, hal_api_s *hal, const script_target_s *t
     std::string why;
     if (kind == 'X') {
       uint32_t a = 0, d = 0;
-      if (!parse_write(l, &a, &d, &why)) {
-        r->errors.push_back({static_cast<int32_t>(i + 1), why});
-        continue;
-      }
+      parse_write(l, &a, &d, &why);  // checked above
       if (dsp_mode) {
         dsp_line(r, t, l, d);
         continue;
@@ -309,10 +315,7 @@ bool script_execute(script_runner_s *r, hal_api_s *hal, const script_target_s *t
       r->log.push_back(entry);
     } else if (kind == 'W') {
       uint32_t w = 0;
-      if (!parse_wait(l, &w, &why)) {
-        r->errors.push_back({static_cast<int32_t>(i + 1), why});
-        continue;
-      }
+      parse_wait(l, &w, &why);  // checked above
       r->log.push_back((w == 0 ? std::string("(No Wait)") : "(WAIT " + std::to_string(w) + " usec)") + " PASSED");
       if (t->app_log) t->app_log(t->ctx, "W , " + std::to_string(w), SCRIPT_LOG_REGWRITE);
       if (w / 1000 && t->sleep_ms) t->sleep_ms(t->ctx, w / 1000);
@@ -332,13 +335,6 @@ bool script_execute(script_runner_s *r, hal_api_s *hal, const script_target_s *t
       }
     }
   }
-  if (!r->errors.empty()) {
-    r->marked_line = r->errors.front().line;
-    copy_api(hal, &kept);
-    delete_api(&kept);
-    return false;
-  }
-  delete_api(&kept);
   r->run_ok = true;
   return true;
 }

@@ -86,7 +86,8 @@ bool script_validate(script_runner_s *r, const script_target_s *t);
 
 // Runs the script against the target and the object's register image. The object is
 // initialised blank first (its register image at reset defaults); the script's comments give
-// device, revision and clock frequencies. A failed run puts the object back as it was.
+// device, revision and clock frequencies. A script with a bad command line is not run at
+// all (its lines are in errors): the object stays as it was and nothing reaches the chip.
 // Sets run_ok.
 bool script_execute(script_runner_s *r, hal_api_s *hal, const script_target_s *t);
 

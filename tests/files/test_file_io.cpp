@@ -58,48 +58,23 @@ struct Hal {
 // Every writer of the files layer, on one path; the message text of its outcome.
 struct writer_s {
   const char *name;
-  std::function<bool(const std::string &path, std::string *text)> write;
+  std::function<bool(const std::string &path, file_message_s *m)> write;
 };
 
 std::vector<writer_s> writers(hal_api_s *hal) {
   static uint8_t regs[KOVA_REG_COUNT] = {};
   static uint8_t ee[2048] = {};
+  static int32_t code = 0;
   return {
-      {"configuration", [hal](const std::string &p, std::string *t) {
-         file_message_s m;
-         const bool ok = hal_config_save_file(hal, p.c_str(), 8, &m);
-         *t = m.text;
-         return ok;
-       }},
-      {"script", [hal](const std::string &p, std::string *t) {
-         file_message_s m;
-         int32_t code = 0;
-         const bool ok = mfg_save_file(hal, p.c_str(), "1.0", &code, &m);
-         *t = m.text;
-         return ok;
-       }},
-      {"register dump", [hal](const std::string &p, std::string *t) {
-         file_message_s m;
-         const bool ok = register_dump_write(hal, p.c_str(), regs, nullptr, 8, &m);
-         *t = m.text;
-         return ok;
-       }},
-      {"register configuration", [](const std::string &p, std::string *t) {
-         file_message_s m;
-         const bool ok = register_config_write(p.c_str(), regs, false, &m);
-         *t = m.text;
-         return ok;
-       }},
-      {"EEPROM dump", [](const std::string &p, std::string *t) {
-         file_message_s m;
-         const bool ok = eeprom_dump_file_write(p, ee, sizeof ee, true, "KX40000", &m);
-         *t = m.text;
-         return ok;
-       }},
-      {"EEPROM image", [](const std::string &p, std::string *t) {
+      {"configuration", [hal](auto &p, auto *m) { return hal_config_save_file(hal, p.c_str(), 8, m); }},
+      {"script", [hal](auto &p, auto *m) { return mfg_save_file(hal, p.c_str(), "1.0", &code, m); }},
+      {"register dump", [hal](auto &p, auto *m) { return register_dump_write(hal, p.c_str(), regs, nullptr, 8, m); }},
+      {"register configuration", [](auto &p, auto *m) { return register_config_write(p.c_str(), regs, false, m); }},
+      {"EEPROM dump", [](auto &p, auto *m) { return eeprom_dump_file_write(p, ee, sizeof ee, true, "KX40000", m); }},
+      {"EEPROM image", [](auto &p, auto *m) {
          kova_eeprom_create_s c;
          const bool ok = kova_eeprom_create_file({temp("w.mfg")}, p, 200, 2048, 1, &c);
-         *t = c.text;
+         m->text = c.text;
          return ok;
        }},
   };
@@ -131,9 +106,10 @@ TEST(FileWrites, AFailedWriteSaysWhyAndKeepsTheOldFile) {
   ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
   for (const writer_s &w : writers(h.get())) {
     SCOPED_TRACE(w.name);
-    std::string text;
+    file_message_s m;
+    const std::string &text = m.text;
     // A device that takes nothing: the device stays, the reason is the system's.
-    EXPECT_FALSE(w.write("/dev/full", &text));
+    EXPECT_FALSE(w.write("/dev/full", &m));
     EXPECT_NE(text.find("/dev/full: No space left on device"), std::string::npos) << text;
     struct stat st {};
     ASSERT_EQ(stat("/dev/full", &st), 0);
@@ -146,17 +122,17 @@ TEST(FileWrites, AFailedWriteSaysWhyAndKeepsTheOldFile) {
     std::ofstream(path) << previous;
     {
       file_size_limit_s limit(1024);
-      EXPECT_FALSE(w.write(path, &text));
+      EXPECT_FALSE(w.write(path, &m));
     }
     EXPECT_NE(text.find(path + ": File too large"), std::string::npos) << text;
     EXPECT_EQ(read_all(path), previous);
     // A folder is no file to write.
-    EXPECT_FALSE(w.write(::testing::TempDir(), &text));
+    EXPECT_FALSE(w.write(::testing::TempDir(), &m));
     EXPECT_NE(text.find("Is a directory"), std::string::npos) << text;
     // And a write that succeeds replaces the file through a link, keeping the link.
     const std::string link = temp("link.txt");
     ASSERT_EQ(symlink(path.c_str(), link.c_str()), 0);
-    EXPECT_TRUE(w.write(link, &text)) << text;
+    EXPECT_TRUE(w.write(link, &m)) << text;
     EXPECT_NE(read_all(path), previous);
     struct stat ls {};
     ASSERT_EQ(lstat(link.c_str(), &ls), 0);
