@@ -225,13 +225,18 @@ TEST(ScriptRunner, ShortDspSectionIsReportedAndStillWritten) {
   EXPECT_TRUE(rec.sleeps.empty());  // below a millisecond: no pause
 }
 
-TEST(ScriptRunner, FailedRunPutsTheObjectBack) {
+// A script with a bad line runs not at all: the object stays as it was and the chip is not
+// left half written.
+TEST(ScriptRunner, ABadScriptLeavesObjectAndChipAlone) {
   Hal h;
   put_reg(&h.h, 0x100, 0x5A);
   h.h.oc2_freq_s = {100000000, 1, 1};
   script_runner_s r;
   script_load_text(&r, "; Device Type : 40000\nX , 0X100 , 0X01\nW , 70000\nX , 0X101 , 0X02\n");
-  EXPECT_FALSE(script_execute(&r, &h.h, nullptr));
+  recorder_s rec;
+  const script_target_s t = rec.target(true);
+  EXPECT_FALSE(script_execute(&r, &h.h, &t));
+  EXPECT_TRUE(rec.writes.empty());
   EXPECT_FALSE(r.run_ok);
   ASSERT_EQ(r.errors.size(), 1u);
   EXPECT_EQ(r.errors[0].line, 3);
