@@ -53,6 +53,7 @@ uint32_t brd_eeprom(kxKovaIo_HandleS *h, brd_op_e op, uint32_t addr, uint32_t nu
     FT_ERRNO = FT_INVALID_PARAMETER;
     return 1;
   }
+  kxKovaIo_TransferErrorSet("");  // what fails from here on is this operation's
   if (BoardMode != kxKovaIo_BoardModeRouted) {
     kx_msg("EEPROM Error", "Cannot access an external EEPROM that is off-board!");
     FT_ERRNO = FT_OTHER_ERROR;

@@ -28,6 +28,7 @@ bool board_ready(kxKovaIo_HandleS *h, uint32_t numBytes, const void *data) {
     FT_ERRNO = FT_INVALID_PARAMETER;
     return false;
   }
+  kxKovaIo_TransferErrorSet("");  // what fails from here on is this operation's
   return true;
 }
 
