@@ -256,6 +256,8 @@ TEST(EepromFiles, WriteRefusesAnImageWithAWrongChecksumAndVerifyTakesWhatWriteTa
   file_message_s msg;
   EXPECT_TRUE(eeprom_image_check_for_verify("img", text, kova_ee_file_bytes_e, 2048, false, &d, &msg)) << msg.text;
   EXPECT_EQ(d.bytes, w.bytes);
+  eeprom_image_read_for_write(img + ".none", 2048, false, nullptr, nullptr, &w);
+  EXPECT_EQ(w.msg.text, "Could not find " + img + ".none");
 
   // One byte of the branch code changed by hand: the checksum no longer fits.
   size_t at = 0;

@@ -211,6 +211,7 @@ TEST(ConfigFile, ABadLineFailsTheWholeLoad) {
       {"0x10B 0x03 AFBDIV6\n0xZZZ 0x05 X\n0x10C 0x09 AFBDEN1\n", ":2: not a register line"},
       {"0x10B 0x03 AFBDIV6\n  x  \n", ":2: a line of one character"},
       {"0x10B 0x0\n", ":1: register line too short"},
+      {"0x10B 0x03 AFBDIV6\n0x\n", ":2: register line too short"},
       {"uint8x xa_disable = 0x01\n0x10B 0x03 AFBDIV6\n", ":1: xa_disable: the value \"0x01\" does not convert"},
       {"xa_disable = 1\n0x10B 0x03 AFBDIV6\n", ":1: xa_disable: a field line starts with its type"},
       {"no registers here\n", ""},
