@@ -235,6 +235,9 @@ TEST(ConfigFile, ABadLineFailsTheWholeLoad) {
   Hal h;
   std::string detail;
   file_message_s msg;
+  std::ofstream(path) << "0x10b 0x0f afbdiv6\n";  // lower-case hexadecimal is read too
+  EXPECT_TRUE(hal_config_load_file(h.get(), path.c_str(), &msg, &detail)) << detail;
+  EXPECT_EQ(get_reg(h.get(), 0x10B), 0x0Fu);
   EXPECT_FALSE(hal_config_load_file(h.get(), "/nonexistent/dir/cfg.txt", &msg, &detail));
   EXPECT_EQ(detail, "/nonexistent/dir/cfg.txt: No such file or directory");
   const std::string long_name(1100, 'a');

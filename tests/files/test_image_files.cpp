@@ -360,6 +360,9 @@ TEST(ImageFiles, DumpConverters) {
   expect_equal_data(check_srec(rec), first);
   const auto hl = lines_of(hex);
   EXPECT_EQ(hl[0], ":020000040000FA");
+  std::string high;  // a base address above 64 kbyte goes into the linear address record
+  ConvertToHEX(0x20000, data.data(), 4, 4, &high, false);
+  EXPECT_EQ(lines_of(high)[0], ":020000040002F8");
   EXPECT_EQ(hl[hl.size() - 14], ":00000001FF");
   EXPECT_EQ(hl[hl.size() - 13],
             "; Address range 0x07F4 through 0x07FF is reserved for factory test and should not be modified.");
@@ -397,6 +400,8 @@ TEST(ImageFiles, HexStringsAndComparison) {
   EXPECT_TRUE(HexStringToUint32("00000000000FF", &v));
   EXPECT_EQ(v, 0xFFu);
   EXPECT_FALSE(HexStringToUint32("1FFFFFFFF", &v));
+  EXPECT_TRUE(HexStringToUint32("FFFFFFFF", &v));  // all 32 bits
+  EXPECT_EQ(v, 0xFFFFFFFFu);
   EXPECT_TRUE(HexStringToUint32("0X", &v));  // "0" once the X is gone
   EXPECT_FALSE(HexStringToUint32(" x ", &v));
   EXPECT_FALSE(HexStringToUint32("1 2", &v));
