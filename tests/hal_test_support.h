@@ -53,8 +53,8 @@ inline std::string field_text(const hal_api_s *h, const hal_field_s *f) {
 
 // Calls fn(field, value text) for each "name=value" of a blank-separated list.
 template <class Fn>
-void each_field(const std::string &spec, Fn fn) {
-  std::istringstream in(spec);
+void each_field(const std::string &assignments, Fn fn) {
+  std::istringstream in(assignments);
   for (std::string item; in >> item;) {
     const size_t eq = item.find('=');
     const hal_field_s *f = hal_api_field_find(item.substr(0, eq).c_str());
@@ -68,8 +68,8 @@ void each_field(const std::string &spec, Fn fn) {
 
 // Sets fields from "name=value ...", values as the configuration text takes them (decimal or
 // 0x integers, decimals, F or F,N,M frequencies).
-inline void set_fields(hal_api_s *h, const std::string &spec) {
-  each_field(spec, [h](const hal_field_s *f, const std::string &v) {
+inline void set_fields(hal_api_s *h, const std::string &assignments) {
+  each_field(assignments, [h](const hal_field_s *f, const std::string &v) {
     std::string err;
     EXPECT_TRUE(hal_field_set_text(h, f, v.c_str(), &err)) << err;
   });
@@ -77,8 +77,8 @@ inline void set_fields(hal_api_s *h, const std::string &spec) {
 
 // Checks fields against "name=value ...": each field must hold exactly the value the text
 // stands for (a frequency compares its three numbers, not only its value).
-inline void expect_fields(const hal_api_s *h, const std::string &spec) {
-  each_field(spec, [h](const hal_field_s *f, const std::string &v) {
+inline void expect_fields(const hal_api_s *h, const std::string &assignments) {
+  each_field(assignments, [h](const hal_field_s *f, const std::string &v) {
     hal_api_s want = *h;
     std::string err;
     ASSERT_TRUE(hal_field_set_text(&want, f, v.c_str(), &err)) << err;
