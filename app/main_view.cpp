@@ -150,45 +150,51 @@ std::vector<const hal_field_s *> main_block_fields(int block) {
   return out;
 }
 
+namespace {
+
+// The value of a field of type T through its table entry (fields need not be aligned for T).
+template <class T>
+T field_value(const void *p) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+}  // namespace
+
 std::string main_field_text(const hal_api_s *hal, const hal_field_s *field) {
   const void *p = hal_field_ptr(hal, field);
   char buf[128];
   switch (field->kind) {
     case hal_field_u32_e: {
-      uint32_t v;
-      std::memcpy(&v, p, sizeof v);
+      const auto v = field_value<uint32_t>(p);
       std::snprintf(buf, sizeof buf, "%u (0x%X)", v, v);
       break;
     }
     case hal_field_i32_e:
     case hal_field_enum_e: {
-      int32_t v;
-      std::memcpy(&v, p, sizeof v);
+      const auto v = field_value<int32_t>(p);
       std::snprintf(buf, sizeof buf, "%d", v);
       break;
     }
     case hal_field_u64_e: {
-      uint64_t v;
-      std::memcpy(&v, p, sizeof v);
+      const auto v = field_value<uint64_t>(p);
       std::snprintf(buf, sizeof buf, "%llu (0x%llX)", static_cast<unsigned long long>(v),
                     static_cast<unsigned long long>(v));
       break;
     }
     case hal_field_i64_e: {
-      int64_t v;
-      std::memcpy(&v, p, sizeof v);
+      const auto v = field_value<int64_t>(p);
       std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(v));
       break;
     }
     case hal_field_dbl_e: {
-      double v;
-      std::memcpy(&v, p, sizeof v);
+      const auto v = field_value<double>(p);
       std::snprintf(buf, sizeof buf, "%.12g", v);
       break;
     }
     case hal_field_fprec_e: {
-      fprec_s v;
-      std::memcpy(&v, p, sizeof v);
+      const auto v = field_value<fprec_s>(p);
       std::snprintf(buf, sizeof buf, "%u x %u / %u Hz (%s MHz)", v.f, v.n, v.m, main_mhz_text(v).c_str());
       break;
     }

@@ -26,6 +26,7 @@
 #include "files/script_runner.h"
 #include "hal/hal_fields.h"
 #include "tests/files/eeprom_test_util.h"
+#include "hal_object.h"
 
 namespace {
 
@@ -40,20 +41,6 @@ std::string read_all(const std::string &path) {
   return ss.str();
 }
 
-struct Hal {
-  hal_api_s h{};
-  Hal() {
-    h.kova_device_e = kova_device_40000_e;
-    h.kova_mode_e = kova_mode_ja_e;
-    h.xa_mode_e = xa_mode_xo_e;
-    h.sysclk_mode_e = sysclk_mode_xa_e;
-    init_api(&h);
-    while (get_msg(&h)) {
-    }
-  }
-  ~Hal() { delete_api(&h); }
-  hal_api_s *get() { return &h; }
-};
 
 // Every writer of the files layer, on one path; the message text of its outcome.
 struct writer_s {

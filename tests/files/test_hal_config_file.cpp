@@ -16,24 +16,10 @@
 #include "hal/hal_fields.h"
 #include "hal/hal_obj.h"
 #include "regs/regmap.h"
+#include "hal_object.h"
 
 namespace {
 
-struct Hal {
-  hal_api_s h{};
-  Hal() {
-    h.kova_device_e = kova_device_40000_e;
-    h.kova_mode_e = kova_mode_ja_e;
-    h.xa_mode_e = xa_mode_xo_e;
-    h.sysclk_mode_e = sysclk_mode_xa_e;
-    init_api(&h);
-    while (get_msg(&h)) {
-    }
-  }
-  ~Hal() { delete_api(&h); }
-  hal_api_s *operator->() { return &h; }
-  hal_api_s *get() { return &h; }
-};
 
 std::string temp_path(const std::string &name) {
   return ::testing::TempDir() + "/kova_cfg_" + std::to_string(getpid()) + "_" + name;
