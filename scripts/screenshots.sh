@@ -33,9 +33,29 @@ for mode in SYN NCO SS JA; do
   shot "main_connected_$mode" --config "$work/$mode.txt" --connect
 done
 shot main_superuser_JA -su --config "$work/JA.txt" --connect
-for w in ConnectionConfigForm InitialConfigForm InverseIOFreqForm FrequencyCalcForm EEPROMForm RunScriptForm \
-         BlockXA BlockIC1 BlockDPLL BlockAPLL BlockOC1; do
+# Every child window, connected in JA as a super-user; one window per line.
+windows=(
+  ConnectionConfigForm
+  InitialConfigForm
+  InverseIOFreqForm
+  FrequencyCalcForm
+  EEPROMForm
+  RunScriptForm
+  BlockXA
+)
+for w in "${windows[@]}"; do
   shot "$w" -su --config "$work/JA.txt" --connect --screenshot-window "$w"
+done
+# Windows that differ offline or per mode: "NAME MODE offline|connected", one per line.
+variants=(
+)
+for v in "${variants[@]}"; do
+  read -r w mode how <<< "$v"
+  if [ "$how" = connected ]; then
+    shot "${w}_${mode}_$how" -su --config "$work/$mode.txt" --connect --screenshot-window "$w"
+  else
+    shot "${w}_${mode}_$how" -su --config "$work/$mode.txt" --screenshot-window "$w"
+  fi
 done
 shot ConnectionConfigForm_customer --screenshot-window ConnectionConfigForm
 shot EEPROMForm_offline --config "$work/JA.txt" --screenshot-window EEPROMForm

@@ -7,7 +7,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   pkg-config libftdi1-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-charts-dev libgl-dev
   xvfb xauth
 )
 # The libFuzzer targets (fuzz/) need clang: scripts/setup.sh --fuzz adds it.

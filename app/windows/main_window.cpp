@@ -29,12 +29,11 @@
 #include "app/run_control.h"
 #include "arith/fprec.h"
 #include "app/windows/block_details_window.h"
+#include "app/windows/child_windows.h"
 #include "app/windows/connection_window.h"
-#include "app/windows/eeprom_window.h"
 #include "app/windows/freq_calc_window.h"
 #include "app/windows/initial_config_window.h"
 #include "app/windows/known_freq_window.h"
-#include "app/windows/script_window.h"
 #include "board/kxkovaio.h"
 
 namespace {
@@ -47,6 +46,31 @@ const char *const kPollStr[4] = {"Off", "1 second", "2 seconds", "5 seconds"};
 const char *const kSsTypeStr[2] = {"Center Spread", "Down Spread"};
 const char *const kBlockWindow[main_block_count_e] = {"BlockXA",   "BlockIC1",  "BlockIC2", "BlockIC3", "BlockDPLL",
                                                       "BlockAPLL", "BlockOC1", "BlockOC2", "BlockOC3"};
+// The configuration window of each block; inputs and outputs share one window each, showing
+// the channel of the block clicked.
+const char *const kBlockForm[main_block_count_e] = {
+    "BlockXA",        "InputConfigForm",  "InputConfigForm",  "InputConfigForm", "DpllConfigForm",
+    "ApllConfigForm", "OutputConfigForm", "OutputConfigForm", "OutputConfigForm"};
+const int kBlockChannel[main_block_count_e] = {0, 0, 1, 2, 0, 0, 0, 1, 2};
+// Windows of the Windows menu: object name of the action, class name, text, super-user only.
+struct tool_window_s {
+  const char *action, *name, *text;
+  bool super_user;
+};
+const tool_window_s kToolWindows[] = {
+    {"actionOCSolver", "OCSolverForm", "Output Clock Solver...", false},
+    {"actionInputMonitor", "InputRefMonitorForm", "Input Status and Monitoring...", false},
+    {"actionInputConfig", "InputConfigForm", "Input Configuration...", false},
+    {"actionOutputConfig", "OutputConfigForm", "Output Configuration...", false},
+    {"actionDpllConfig", "DpllConfigForm", "DPLL Configuration...", false},
+    {"actionApllConfig", "ApllConfigForm", "APLL Configuration...", false},
+    {"actionApllTest", "ApllTestRegistersForm", "APLL Test Registers...", true},
+    {"actionRegisters", "RegisterForm", "Register View...", false},
+    {"actionGpio", "GpioConfigForm", "GPIO Configuration...", false},
+    {"actionPhaseAdjust", "PhaseAdjustForm", "Phase Adjust...", false},
+    {"actionPhaseMeasure", "PhaseMeasureForm", "Phase Measure...", false},
+    {"actionPower", "PowerEstimateForm", "Power Estimate...", false},
+};
 constexpr int kRecentMax = 8;
 
 QString q(const std::string &s) { return QString::fromStdString(s); }
@@ -158,7 +182,7 @@ void MainWindow::buildPanels() {
 
   diagram_ = new BlockDiagram(central);
   connect(diagram_, &BlockDiagram::openRequested, this,
-          [this](int block) { openWindow(kBlockWindow[block]); });
+          [this](int block) { openBlockWindow(block); });
 
   // XA block: the master clock, its error and driver; the modulation of NCO and SS.
   QFormLayout *xa = diagram_->panel(main_block_xa_e)->fields();
@@ -497,6 +521,13 @@ void MainWindow::buildMenus() {
   QMenu *scripts = menuBar()->addMenu(tr("&Scripts"));
   add(scripts, "actionRunScript", tr("Run Script..."), [this]() { openWindow("RunScriptForm"); });
 
+  QMenu *windows = menuBar()->addMenu(tr("&Windows"));
+  for (const tool_window_s &t : kToolWindows) {
+    const QString name = t.name;
+    QAction *a = add(windows, t.action, tr(t.text), [this, name]() { openWindow(name); });
+    if (t.super_user) super_user_actions_.push_back(a);
+  }
+
   QMenu *help = menuBar()->addMenu(tr("&Help"));
   const char *const manuals[3][2] = {{"actionManual", "KX40110_SW_Manual.pdf"},
                                      {"actionReleaseNotes", "KX40110_GUI_Release_Notes.pdf"},
@@ -580,6 +611,7 @@ void MainWindow::updateCommands() {
   const bool customer = isInCustomerMode();
   su_group_->setVisible(!customer);
   reset_action_->setVisible(!customer);
+  for (QAction *a : super_user_actions_) a->setVisible(!customer);
   reg_cfg_all_->setVisible(!customer);
   reg_cfg_changed_->setVisible(!customer);
   const int32_t product = __dev_ConvertHalToApiPartNumber(session_->hal()->kova_device_e);
@@ -736,6 +768,15 @@ void MainWindow::close_child_windows() {
   }
 }
 
+QWidget *MainWindow::openBlockWindow(int block) {
+  QWidget *w = openWindow(kBlockForm[block]);
+  if (!w) return openWindow(kBlockWindow[block]);
+  // Shared input and output windows switch to the channel of the block clicked.
+  if (w->metaObject()->indexOfSlot("selectChannel(int)") >= 0)
+    QMetaObject::invokeMethod(w, "selectChannel", Qt::DirectConnection, Q_ARG(int, kBlockChannel[block]));
+  return w;
+}
+
 QWidget *MainWindow::openWindow(const QString &name) {
   if (QWidget *open = children_.value(name)) {
     open->show();
@@ -750,10 +791,6 @@ QWidget *MainWindow::openWindow(const QString &name) {
     connect(c, &ConnectionConfigForm::workOffline, this, &MainWindow::onWorkOffline);
     connect(c, &ConnectionConfigForm::boardDisconnected, this, &MainWindow::onBoardDisconnected);
     w = c;
-  } else if (name == "EEPROMForm") {
-    w = new EEPROMForm(session_, this);
-  } else if (name == "RunScriptForm") {
-    w = new RunScriptForm(session_, this);
   } else if (name == "InitialConfigForm") {
     showInitialConfig();
     return children_.value(name);
@@ -762,7 +799,7 @@ QWidget *MainWindow::openWindow(const QString &name) {
     w = new InverseIOFreqForm(&scratch_, this);
   } else if (name == "FrequencyCalcForm") {
     w = new FrequencyCalcForm(tr("Frequency Calculator"), session_->hal()->oc1_freq_s, this);
-  } else {
+  } else if (!(w = make_child_window(name, session_, this))) {
     for (int b = 0; b < main_block_count_e && !w; ++b)
       if (name == kBlockWindow[b]) w = new BlockDetailsForm(session_, b, this);
   }

@@ -37,6 +37,8 @@ class MainWindow : public QMainWindow, public main_ui_s {
   // Opens a child window by its class name (created once, raised when open); null for an
   // unknown name. The block windows are "Block" followed by the block's name ("BlockIC1").
   QWidget *openWindow(const QString &name);
+  // Opens the configuration window of a block of the diagram (main_block_e) on its channel.
+  QWidget *openBlockWindow(int block);
   QWidget *childWindow(const QString &name) const { return children_.value(name); }
 
   // A status refresh (the timer's tick): the chip's status into the object, then every view.
@@ -120,6 +122,7 @@ class MainWindow : public QMainWindow, public main_ui_s {
   QCheckBox *disable_calc_ = nullptr;
   QPlainTextEdit *log_view_ = nullptr;
   // Commands whose text or state follows the connection and the mode
+  QList<QAction *> super_user_actions_;
   QAction *log_action_ = nullptr, *reset_action_ = nullptr, *reg_cfg_all_ = nullptr, *reg_cfg_changed_ = nullptr;
   QAction *ee_write_ = nullptr, *ee_dump_ = nullptr, *ee_verify_ = nullptr, *dump_regs_ = nullptr;
   QMenu *recent_menu_ = nullptr;

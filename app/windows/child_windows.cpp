@@ -1,0 +1,10 @@
+#include "app/windows/child_windows.h"
+
+#include "app/windows/eeprom_window.h"
+#include "app/windows/script_window.h"
+
+QWidget *make_child_window(const QString &name, KovaSession *session, QWidget *parent) {
+  if (name == "EEPROMForm") return new EEPROMForm(session, parent);
+  if (name == "RunScriptForm") return new RunScriptForm(session, parent);
+  return nullptr;
+}
