@@ -4,6 +4,8 @@
 #include "app/windows/apll_test_window.h"
 #include "app/windows/dpll_config_window.h"
 #include "app/windows/eeprom_window.h"
+#include "app/windows/input_config_window.h"
+#include "app/windows/input_monitor_window.h"
 #include "app/windows/register_window.h"
 #include "app/windows/script_window.h"
 
@@ -14,5 +16,7 @@ QWidget *make_child_window(const QString &name, KovaSession *session, QWidget *p
   if (name == "DpllConfigForm") return new DpllConfigForm(session, parent);
   if (name == "ApllConfigForm") return new ApllConfigForm(session, parent);
   if (name == "ApllTestRegistersForm") return new ApllTestRegistersForm(session, parent);
+  if (name == "InputRefMonitorForm") return new InputRefMonitorForm(session, parent);
+  if (name == "InputConfigForm") return new InputConfigForm(session, parent);
   return nullptr;
 }
