@@ -4,11 +4,12 @@
 #include <cmath>
 #include <limits>
 
+#include "app/main_view.h"
 #include "app/run_control.h"
 
 namespace {
 
-constexpr uint32_t kRegValsr1 = 0x04E, kRegValsr2 = 0x04F, kRegPtab1 = 0x049, kRegDsrr1 = 0x056;
+constexpr uint32_t kRegPtab1 = 0x049, kRegDsrr1 = 0x056;
 constexpr uint8_t kDsrr1Tracking = 0x10;
 
 bool valid_input(int input) { return input >= 0 && input < 3; }
@@ -68,13 +69,12 @@ input_status_s input_monitor_status(const hal_api_s *hal, int input) {
   input_status_s st{};
   if (!hal || !valid_input(input)) return st;
   const uint32_t s = get_reg(hal, INPUT_STATUS_REG_IC1 + static_cast<uint32_t>(input));
-  const uint32_t val = (get_reg(hal, kRegValsr2) << 8) | get_reg(hal, kRegValsr1);
   st.lock_timeout_good = !(s & 0x40);
   st.loss_of_signal_good = !(s & 0x20);
   st.monitor_good = (s & 0x1C) == 0x1C;
   st.val_good = (s & 0x02) != 0;
   st.valt_good = (s & 0x01) != 0;
-  st.valid = ((val >> (4 * input)) & 1u) != 0;
+  st.valid = main_input_valid(hal, input);
   return st;
 }
 

@@ -60,16 +60,16 @@ InputConfigForm::InputConfigForm(KovaSession *session, QWidget *parent) : QWidge
   top->addWidget(monitor);
   top->addStretch();
 
-  connect(stateCombo_, &QComboBox::activated, this, [this](int) {
-    input_config_choose_state(&rec_, choice_combo_value(stateCombo_, rec_.monitorMode));
+  connect(stateCombo_, &QComboBox::activated, this, [this](int i) {
+    input_config_choose_state(&rec_, stateCombo_->itemData(i).toInt());
     apply();
   });
-  connect(rangeCombo_, &QComboBox::activated, this, [this](int) {
-    input_config_choose_range(&rec_, choice_combo_value(rangeCombo_, rec_.monitorRange));
+  connect(rangeCombo_, &QComboBox::activated, this, [this](int i) {
+    input_config_choose_range(&rec_, rangeCombo_->itemData(i).toInt());
     apply();
   });
-  connect(ppmCombo_, &QComboBox::activated, this, [this](int) {
-    rec_.ppm.mode = choice_combo_value(ppmCombo_, rec_.ppm.mode);
+  connect(ppmCombo_, &QComboBox::activated, this, [this](int i) {
+    rec_.ppm.mode = ppmCombo_->itemData(i).toInt();
     apply();
   });
   connect(hysteresisCheck_, &QCheckBox::clicked, this, [this](bool checked) {

@@ -33,8 +33,7 @@ constexpr indicator_def kIndicators[5] = {
 
 const QColor kSeriesColor[4] = {QColor(0x1f, 0x77, 0xb4), QColor(0x2c, 0xa0, 0x2c), QColor(0x94, 0x67, 0xbd),
                                 QColor(0xd6, 0x27, 0x28)};
-const char *const kSeriesName[4] = {"IC1 frequency offset (ppm)", "IC2 frequency offset (ppm)",
-                                    "IC3 frequency offset (ppm)", "DPLL phase offset (ns)"};
+const char *const kSeriesName[4] = {"IC1 (ppm)", "IC2 (ppm)", "IC3 (ppm)", "DPLL phase (ns)"};
 
 // Green for a good state, orange for a bad one.
 void show_state(QLabel *label, bool good) {
@@ -131,8 +130,8 @@ InputRefMonitorForm::InputRefMonitorForm(KovaSession *session, QWidget *parent) 
   top->addWidget(chartView_, 1);
   resize(760, 640);
 
-  connect(losCombo_, &QComboBox::activated, this, [this](int) {
-    rec_.extLos = choice_combo_value(losCombo_, 0);
+  connect(losCombo_, &QComboBox::activated, this, [this](int i) {
+    rec_.extLos = losCombo_->itemData(i).toInt();
     apply();
   });
   connect(latencySpin_, &QSpinBox::valueChanged, this, [this](int v) {
@@ -143,8 +142,8 @@ InputRefMonitorForm::InputRefMonitorForm(KovaSession *session, QWidget *parent) 
     rec_.validationWait = v;
     apply();
   });
-  connect(valwaitCombo_, &QComboBox::activated, this, [this](int) {
-    const int32_t k = choice_combo_value(valwaitCombo_, 0);
+  connect(valwaitCombo_, &QComboBox::activated, this, [this](int i) {
+    const int32_t k = valwaitCombo_->itemData(i).toInt();
     rec_.validationWait = input_valwait_ms(rec_.validationTimerRate, k);
     apply();
   });
