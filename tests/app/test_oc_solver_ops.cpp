@@ -1,0 +1,204 @@
+// The output clock solver window's rules without a window, on an offline KX40112 in
+// synthesis with OC1 156.25 MHz and OC2 125 MHz: the cascade of the solver's lists, the
+// output source choices, the manual entries and the checks of the load.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "app/device_settings.h"
+#include "app/oc_solver_ops.h"
+#include "app/run_control.h"
+#include "app/user_dialog.h"
+
+namespace {
+
+struct recorder_s : user_dialog_s {
+  std::vector<std::pair<std::string, std::string>> seen;
+  void message(const std::string &t, const std::string &c) override { seen.emplace_back(t, c); }
+  bool ask_yes_no(const std::string &, const std::string &) override { return true; }
+};
+
+struct oc_solver_ops_test : ::testing::Test {
+  main_state_s s;
+  __dev_GuiParamS gui{};
+  oc_solver_form_s f;
+  recorder_s dialog;
+
+  void SetUp() override {
+    app_set_dialog(&dialog);
+    s.gui = &gui;
+    hal_api_s *h = &s.hal;
+    h->kova_device_e = kova_device_40112_e;
+    __dev_DefaultsForDevType(h, false);
+    h->kova_mode_e = kova_mode_syn_e;
+    __dev_DefaultsForDevMode(h, false);
+    h->init_api_mode_e = init_api_full_e;
+    ASSERT_TRUE(HalStruct_Initialize(h));
+    h->xa_freq_s = {50000000, 1, 1};
+    h->oc1_freq_s = {156250000, 1, 1};
+    h->oc2_freq_s = {125000000, 1, 1};
+    ASSERT_TRUE(HalStruct_Recalculate(h));
+    oc_solver_open(&f, &s);
+    dialog.seen.clear();
+  }
+  void TearDown() override {
+    delete_api(&s.hal);
+    app_set_dialog(nullptr);
+  }
+  std::vector<uint8_t> image() {
+    std::vector<uint8_t> r(KOVA_REG_COUNT);
+    for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a) r[a] = static_cast<uint8_t>(get_reg(&s.hal, a));
+    return r;
+  }
+};
+
+TEST_F(oc_solver_ops_test, SelectCascadeSetsTheChosenSolution) {
+  ASSERT_TRUE(oc_solver_set_mode(&f, oc_solver_mode_select_e));
+  EXPECT_EQ(s.hal.oc_solver_mode_e, oc_solver_mode_select_e);
+  // The lists open on the solution in force.
+  ASSERT_GE(f.vco.size(), 2u);
+  EXPECT_EQ(fprec_compare(f.vco[f.lists[0].selected], s.hal.vco_freq_s), 0);
+  // Another VCO: the lists below start again at their first entry and the fields follow.
+  const int32_t other = f.lists[0].selected == 0 ? 1 : 0;
+  ASSERT_TRUE(oc_solver_choose(&f, 0, other));
+  EXPECT_EQ(fprec_compare(f.work.vco_freq_s, f.vco[other]), 0);
+  EXPECT_EQ(f.work.oc_solver_vco_index, other);
+  EXPECT_EQ(f.lists[1].selected, 0);
+  EXPECT_EQ(f.work.vco_hsdiv1x2_u8, f.lists[1].values[0]);
+  for (int n = 1; n <= 2; ++n) {
+    SCOPED_TRACE(n);
+    const oc_list_s &ms = f.lists[oc_list_msdiv(n)];
+    ASSERT_EQ(ms.selected, 0);
+    EXPECT_EQ(n == 1 ? f.work.oc1_msdiv_u8 : f.work.oc2_msdiv_u8, ms.values[0]);
+  }
+  EXPECT_TRUE(f.dirty);
+  // The working record reaches the object only through the load, exactly.
+  const double ms1 = fprec_s_2_double_mhz(f.work.hsdiv1_freq_s) / f.work.oc1_msdiv_u8;
+  ASSERT_TRUE(oc_solver_load(&f));
+  EXPECT_FALSE(f.dirty);
+  EXPECT_EQ(fprec_compare(s.hal.vco_freq_s, f.vco[other]), 0);
+  EXPECT_EQ(s.hal.oc_solver_mode_e, oc_solver_mode_select_e);
+  EXPECT_NEAR(fprec_s_2_double_mhz(s.hal.oc1_msdiv_freq_s), ms1, 1e-6);
+  EXPECT_NEAR(fprec_s_2_double_mhz(s.hal.oc1_freq_s), 156.25, 1e-9);
+}
+
+// A solver list that got shorter than at its last filling starts at its first entry.
+TEST_F(oc_solver_ops_test, ShorterVcoListSelectsItsFirstEntry) {
+  ASSERT_TRUE(oc_solver_set_mode(&f, oc_solver_mode_select_e));
+  ASSERT_TRUE(oc_solver_choose(&f, 0, static_cast<int32_t>(f.vco.size() - 1)));
+  f.vco_seen.push_back(f.vco.back());  // as if the last filling had one entry more
+  oc_solver_refresh(&f);
+  EXPECT_EQ(f.lists[0].selected, 0);
+  EXPECT_EQ(fprec_compare(f.work.vco_freq_s, f.vco[0]), 0);
+}
+
+TEST_F(oc_solver_ops_test, OutputSourceChoicesAndTheirFallBack) {
+  ASSERT_TRUE(oc_solver_set_mode(&f, oc_solver_mode_manual_e));
+  const struct {
+    uint32_t format, lsdiv;
+    int32_t choice, in_force;
+    uint32_t en, neglsd, neg, lssel;
+  } cases[] = {
+      {4, 5, oc_source_ocn_lsdiv_e, oc_source_ocn_lsdiv_e, 1, 1, 5, 0},
+      {7, 3, oc_source_ocn_lsdiv_e, oc_source_ocn_lsdiv_e, 1, 1, 3, 0},
+      {3, 5, oc_source_ocn_lsdiv_e, oc_source_auto_e, 1, 0, 1, 1},  // no N output in HSTL
+      {4, 1, oc_source_ocn_lsdiv_e, oc_source_auto_e, 1, 0, 1, 0},  // nothing to divide
+      {4, 5, oc_source_msdiv_e, oc_source_msdiv_e, 1, 0, 1, 0},
+      {4, 5, oc_source_disabled_e, oc_source_disabled_e, 0, 0, 1, 0},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::to_string(c.format) + " " + std::to_string(c.lsdiv) + " " + kOcSourceText[c.choice]);
+    f.work.oc2cr2_ocsf_u3 = c.format;
+    f.work.oc2_msdiv_u8 = 8;
+    f.work.oc2_lsdiv_u32 = c.lsdiv;
+    f.work.oc2_freq_s = {100000000, 1, 1};
+    EXPECT_EQ(oc_solver_choose_source(&f, 2, c.choice), c.in_force);
+    EXPECT_EQ(f.work.ocen_oc2en_u1, c.en);
+    EXPECT_EQ(f.work.oc2cr3_neglsd_u1, c.neglsd);
+    EXPECT_EQ(f.work.oc2_neg_lsdiv_u32, c.neg);
+    EXPECT_EQ(f.work.oc2cr3_lssel_u1, c.lssel);
+    EXPECT_EQ(f.work.oc2_freq_s.f, c.en ? 100000000u : 0u);
+  }
+  // The select mode has no "From MSDIV" choice.
+  ASSERT_TRUE(oc_solver_set_mode(&f, oc_solver_mode_select_e));
+  EXPECT_EQ(oc_solver_source_texts(&f).size(), 3u);
+  EXPECT_EQ(oc_solver_choose_source(&f, 1, oc_source_msdiv_e), oc_source_auto_e);
+}
+
+TEST_F(oc_solver_ops_test, ManualEntriesHeldToTheirLimits) {
+  ASSERT_TRUE(oc_solver_set_mode(&f, oc_solver_mode_manual_e));
+  const struct {
+    const char *text;
+    bool taken;
+    uint32_t hz;
+  } vco[] = {{"5000", true, 4180000000u}, {"3000", true, 3715000000u}, {"3800.1234567", true, 3800123457u},
+             {"abc", false, 3800123457u}};
+  for (const auto &c : vco) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(oc_solver_enter_vco(&f, c.text), c.taken);
+    EXPECT_EQ(f.work.vco_freq_s.f, c.hz);
+    EXPECT_EQ(f.work.vco_freq_s.n, f.work.vco_freq_s.m);  // typed hertz, rounded like every entry
+  }
+  EXPECT_TRUE(oc_solver_enter_msdiv(&f, 1, "500"));
+  EXPECT_EQ(f.work.oc1_msdiv_u8, 128u);
+  EXPECT_TRUE(oc_solver_enter_lsdiv(&f, 1, "99999999999"));
+  EXPECT_EQ(f.work.oc1_lsdiv_u32, 33554432u);
+  EXPECT_FALSE(oc_solver_enter_lsdiv(&f, 1, "7x"));
+  // MSDIV 1 passes the HSDIV through: the LSDIV becomes 1 and takes no entry.
+  EXPECT_TRUE(oc_solver_enter_msdiv(&f, 1, "0"));
+  EXPECT_EQ(f.work.oc1_msdiv_u8, 1u);
+  EXPECT_EQ(f.work.oc1_lsdiv_u32, 1u);
+  EXPECT_FALSE(oc_solver_enter_lsdiv(&f, 1, "4"));
+  EXPECT_EQ(oc_solver_list_texts(&f, oc_list_lsdiv(1)), std::vector<std::string>{"1"});
+  // HSDIV2 "OFF" keeps the x2 value 8 and clears the enable.
+  ASSERT_TRUE(oc_solver_choose(&f, 2, 1));
+  EXPECT_EQ(f.work.apllcr1_enhs2_u1, 1u);
+  ASSERT_TRUE(oc_solver_choose(&f, 2, 0));
+  EXPECT_EQ(f.work.vco_hsdiv2x2_u8, 8u);
+  EXPECT_EQ(f.work.apllcr1_enhs2_u1, 0u);
+  EXPECT_EQ(oc_solver_hsdiv_freq_text(&f, 2), "- - - - -");
+}
+
+// A load whose dividers break a limit shows why and leaves the object and its image as
+// they were; a sound manual load derives each output's frequency from its dividers.
+TEST_F(oc_solver_ops_test, ManualLoadChecks) {
+  const struct {
+    uint32_t hsdiv1x2, msdiv, neg;
+    const char *error;
+  } cases[] = {
+      {8, 4, 1, "ERROR: OC1 Selected HSDIV frequency too high for MSDIV, it must be <= 850.00 MHz"},
+      {12, 4, 4,
+       "ERROR: OC1 When OCP comes from MSDIV and OCN comes from LSDIV, the MSDIV value must be in the range 6 to 128."},
+      {12, 1, 1, nullptr},  // 4000 / 6 = 666.67 MHz straight out
+      {12, 6, 4, nullptr},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::to_string(c.hsdiv1x2) + " " + std::to_string(c.msdiv));
+    oc_solver_open(&f, &s);
+    ASSERT_TRUE(oc_solver_set_mode(&f, oc_solver_mode_manual_e));
+    ASSERT_TRUE(oc_solver_enter_vco(&f, "4000"));
+    f.work.vco_hsdiv1x2_u8 = c.hsdiv1x2;
+    f.work.oc1cr3_divsel_u1 = 0;
+    f.work.oc1_msdiv_u8 = c.msdiv;
+    f.work.oc1_lsdiv_u32 = 1;
+    f.work.oc1_neg_lsdiv_u32 = c.neg;
+    const hal_api_s before = s.hal;
+    const std::vector<uint8_t> image0 = image();
+    dialog.seen.clear();
+    EXPECT_EQ(oc_solver_load(&f), c.error == nullptr);
+    if (c.error) {
+      ASSERT_EQ(dialog.seen.size(), 1u);
+      EXPECT_EQ(dialog.seen[0].first, c.error);
+      EXPECT_EQ(dialog.seen[0].second, "OCSolverForm");
+      EXPECT_EQ(std::memcmp(&before, &s.hal, sizeof before), 0);
+      EXPECT_EQ(image(), image0);
+    } else {
+      EXPECT_EQ(s.hal.oc_solver_mode_e, oc_solver_mode_manual_e);
+      EXPECT_EQ(fprec_compare(s.hal.oc1_freq_s, {4000000000u, 1, 6u * c.msdiv}), 0);
+      EXPECT_EQ(s.hal.oc1_msdiv_u8, c.msdiv);
+      EXPECT_EQ(fprec_compare(s.hal.vco_freq_s, {4000000000u, 1, 1}), 0);
+    }
+  }
+}
+
+}  // namespace
