@@ -1,8 +1,10 @@
-// What most engine tests need: a configuration object released at the end of the test, the
-// messages of its log, and fields set and checked by name.
+// What the engine tests share: a configuration object released at the end of the test, an
+// initialisation by device and modes, the messages of its log, and fields set and checked by
+// name as the configuration text writes them.
 #pragma once
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -10,6 +12,7 @@
 
 #include "hal/hal_api.h"
 #include "hal/hal_fields.h"
+#include "hal/hal_obj.h"
 
 namespace kova_test {
 
@@ -21,7 +24,23 @@ struct Hal {
   ~Hal() { delete_api(&h); }
   hal_api_s *operator->() { return &h; }
   hal_api_s *get() { return &h; }
+  uint8_t *img() { return h.hal_obj_p->regs; }
+  uint8_t *wr() { return h.hal_obj_p->written; }
 };
+
+// Full initialisation; the system clock follows the mode (SYN runs from the ring oscillator)
+// unless given.
+inline void init_full(hal_api_s *h, int32_t device, int32_t mode, int32_t xa = xa_mode_xo_e, int32_t rev = 0,
+                      int32_t sysclk = -1) {
+  h->kova_device_e = device;
+  h->kova_device_rev_e = rev;
+  h->kova_mode_e = mode;
+  h->xa_mode_e = xa;
+  h->sysclk_mode_e = sysclk >= 0 ? sysclk : mode == kova_mode_syn_e ? sysclk_mode_ro_e : sysclk_mode_xa_e;
+  h->jitter_mode_e = 0;
+  h->init_api_mode_e = init_api_full_e;
+  init_api(h);
+}
 
 // Drains the message log in order.
 inline std::vector<std::string> drain(hal_api_s *h) {
@@ -30,25 +49,8 @@ inline std::vector<std::string> drain(hal_api_s *h) {
   return out;
 }
 
-// The value of a field as the configuration text writes it.
-inline std::string field_text(const hal_api_s *h, const hal_field_s *f) {
-  const void *p = hal_field_ptr(h, f);
-  std::ostringstream s;
-  switch (f->kind) {
-    case hal_field_u32_e: s << *static_cast<const uint32_t *>(p); break;
-    case hal_field_i32_e:
-    case hal_field_enum_e: s << *static_cast<const int32_t *>(p); break;
-    case hal_field_u64_e: s << *static_cast<const uint64_t *>(p); break;
-    case hal_field_i64_e: s << *static_cast<const int64_t *>(p); break;
-    case hal_field_dbl_e: s.precision(17), s << *static_cast<const double *>(p); break;
-    case hal_field_fprec_e: {
-      const fprec_s *v = static_cast<const fprec_s *>(p);
-      s << v->f << "," << v->n << "," << v->m;
-      break;
-    }
-    default: s << "?";
-  }
-  return s.str();
+inline bool has_msg(const std::vector<std::string> &msgs, const std::string &text) {
+  return std::find(msgs.begin(), msgs.end(), text) != msgs.end();
 }
 
 // Calls fn(field, value text) for each "name=value" of a blank-separated list.
@@ -82,8 +84,21 @@ inline void expect_fields(const hal_api_s *h, const std::string &assignments) {
     hal_api_s want = *h;
     std::string err;
     ASSERT_TRUE(hal_field_set_text(&want, f, v.c_str(), &err)) << err;
-    EXPECT_EQ(std::memcmp(hal_field_ptr(&want, f), hal_field_ptr(h, f), f->size), 0)
-        << f->name << " is " << field_text(h, f) << ", expected " << v;
+    const void *got = hal_field_ptr(h, f);
+    std::ostringstream s;  // the value held, for the failure message
+    if (f->kind == hal_field_fprec_e) {
+      const fprec_s *x = static_cast<const fprec_s *>(got);
+      s << x->f << "," << x->n << "," << x->m;
+    } else if (f->kind == hal_field_dbl_e) {
+      s.precision(17), s << *static_cast<const double *>(got);
+    } else if (f->size == 8) {
+      s << *static_cast<const int64_t *>(got);
+    } else if (f->kind == hal_field_u32_e) {
+      s << *static_cast<const uint32_t *>(got);
+    } else {
+      s << *static_cast<const int32_t *>(got);
+    }
+    EXPECT_EQ(std::memcmp(hal_field_ptr(&want, f), got, f->size), 0) << f->name << " is " << s.str() << ", expected " << v;
   });
 }
 

@@ -1,25 +1,11 @@
 // Expert calculation: checks in order, their messages, clamps, DCO, APLL input and DSP rate.
-#include <gtest/gtest.h>
-
-#include "tests/hal_test_support.h"
-
 #include <cmath>
-#include <cstring>
 #include <random>
-#include <string>
-#include <vector>
 
-#include "hal/calc_expert.h"
-#include "hal/hal_api.h"
+#include "test_calc_hal_util.h"
 
 namespace {
-
-using kova_test::expect_fields;
-using kova_test::set_fields;
-
-using kova_test::Hal;
-using kova_test::drain;
-
+using namespace calc_test;
 
 std::vector<std::string> run(hal_api_s *h) {
   calc_expert(h);
@@ -38,16 +24,9 @@ std::vector<std::string> errors(const std::vector<std::string> &msgs) {
 }
 
 void init(hal_api_s *h, int32_t device, int32_t mode, int32_t xa, int32_t sysclk, int32_t rev = 1) {
-  h->kova_device_e = device;
-  h->kova_device_rev_e = rev;
-  h->kova_mode_e = mode;
-  h->xa_mode_e = xa;
-  h->sysclk_mode_e = sysclk;
-  h->init_api_mode_e = init_api_full_e;
-  init_api(h);
+  init_full(h, device, mode, xa, rev, sysclk);
   drain(h);
 }
-
 
 struct error_case_s {
   const char *name;
@@ -141,20 +120,18 @@ TEST(CalcExpert, ChecksPostTheirMessages) {
 TEST(CalcExpert, SynFromInputsSharesTheApllInput) {
   Hal h;
   init(h.get(), kova_device_40000_e, kova_mode_syn_e, xa_mode_disabled_e, sysclk_mode_ro_e);
-  set_fprec_s(&h->xa_freq_s, 1, 1, 1);  // not checked with the XA disabled
-  set_fprec_s(&h->ic1_freq_s, 40000000, 1, 1);
-  set_fprec_s(&h->ic2_freq_s, 20000000, 1, 1);
-  set_fprec_s(&h->oc1_freq_s, 100000000, 1, 1);
+  // xa_freq_s: not checked with the XA disabled
+  set_fields(h.get(), "xa_freq_s=1 ic1_freq_s=40000000 ic2_freq_s=20000000 oc1_freq_s=100000000");
   EXPECT_TRUE(errors(run(h.get())).empty());
-  EXPECT_EQ(fprec_compare(h->up_monclk_freq_s, fprec_s{100000000, 1, 1}), 0);
+  EXPECT_EQ(fprec_compare(h->up_monclk_freq_s, fp(100000000)), 0);
   EXPECT_EQ(h->dsp_clk_freq_s.f, 0u);
-  expect_fields(h.get(), "ic1_hsdiv_u8=2 ic2_hsdiv_u8=1");
   // IC1 is the first input, and its HSDIV output runs at the common 20 MHz.
-  EXPECT_EQ(fprec_compare(h->ic1_hsdiv_freq_s, fprec_s{20000000, 1, 1}), 0);
-  EXPECT_EQ(fprec_compare(h->apll_input_freq_s, fprec_s{20000000, 1, 1}), 0);
+  expect_fields(h.get(), "ic1_hsdiv_u8=2 ic2_hsdiv_u8=1");
+  EXPECT_EQ(fprec_compare(h->ic1_hsdiv_freq_s, fp(20000000)), 0);
+  EXPECT_EQ(fprec_compare(h->apll_input_freq_s, fp(20000000)), 0);
   h->apllcr1_aidiv_u2 = 1;
   run(h.get());
-  EXPECT_EQ(fprec_compare(h->apll_input_freq_s, fprec_s{10000000, 1, 1}), 0);
+  EXPECT_EQ(fprec_compare(h->apll_input_freq_s, fp(10000000)), 0);
 }
 
 TEST(CalcExpert, DcoModesRunTheDcoBelowTheMasterClock) {
@@ -164,12 +141,10 @@ TEST(CalcExpert, DcoModesRunTheDcoBelowTheMasterClock) {
     set_fprec_s(&h->oc1_freq_s, 100000000, 1, 1);
     EXPECT_TRUE(errors(run(h.get())).empty());
     // XO 100 MHz: the DCO runs 3.5 MHz below it and feeds the APLL; DSP clock 50 MHz.
-    EXPECT_EQ(fprec_compare(h->dco_freq_s, fprec_s{96500000, 1, 1}), 0);
+    EXPECT_EQ(fprec_compare(h->dco_freq_s, fp(96500000)), 0);
     EXPECT_EQ(fprec_compare(h->apll_input_freq_s, h->dco_freq_s), 0);
-    EXPECT_EQ(fprec_compare(h->dsp_clk_freq_s, fprec_s{50000000, 1, 1}), 0);
-    if (mode == kova_mode_ss_e) {
-      EXPECT_EQ(h->ss_cnt_u16, 417u);  // 50 MHz over 30 kHz / 4
-    }
+    EXPECT_EQ(fprec_compare(h->dsp_clk_freq_s, fp(50000000)), 0);
+    EXPECT_EQ(h->ss_cnt_u16, mode == kova_mode_ss_e ? 417u : 0u);  // 50 MHz over 30 kHz / 4
   }
 }
 
@@ -204,22 +179,17 @@ TEST(CalcExpert, JaMasterClockBandsAndClamps) {
 TEST(CalcExpert, JaTwoInputsThreeOutputs) {
   Hal h;
   init(h.get(), kova_device_40000_e, kova_mode_ja_e, xa_mode_xo_e, sysclk_mode_xa_e);
-  set_fprec_s(&h->ic1_freq_s, 19440000, 1, 1);
-  set_fprec_s(&h->ic2_freq_s, 25000000, 1, 1);
-  set_fprec_s(&h->oc1_freq_s, 156250000, 1, 1);
-  set_fprec_s(&h->oc2_freq_s, 125000000, 1, 1);
-  set_fprec_s(&h->oc3_freq_s, 10000000, 1, 1);
-  h->dpll_bw_hz = 100;
+  set_fields(h.get(), "ic1_freq_s=19440000 ic2_freq_s=25000000 oc1_freq_s=156250000 oc2_freq_s=125000000 "
+                      "oc3_freq_s=10000000 dpll_bw_hz=100");
   EXPECT_TRUE(errors(run(h.get())).empty());
-  EXPECT_EQ(h->mcr2_mclk_u3, 3u);  // XO 114.285 MHz
-  EXPECT_EQ(fprec_compare(h->pfd_freq_s, fprec_s{40000, 1, 1}), 0);
-  expect_fields(h.get(), "ic1_div_u32=486 ic2_div_u32=625 ic3_hsdiv_u8=8 ic3_div_u32=1048576");
-  // DCO feedback: floor((114.285 - 3.5) / 0.04) = 2769; the DCO (110.76 MHz) feeds the APLL.
-  EXPECT_EQ(h->dcofb_div_u32, 2769u);
-  EXPECT_EQ(fprec_compare(h->dco_freq_s, fprec_s{110760000, 1, 1}), 0);
+  // XO 114.285 MHz: code 3. DCO feedback: floor((114.285 - 3.5) / 0.04) = 2769; the DCO
+  // (110.76 MHz) feeds the APLL. DSP rate: 40 kHz / (40 x 100 Hz) = 10 is below 99, so
+  // 40 kHz / (20 x 100 Hz) = 20.
+  expect_fields(h.get(), "mcr2_mclk_u3=3 ic1_div_u32=486 ic2_div_u32=625 ic3_hsdiv_u8=8 ic3_div_u32=1048576 "
+                         "dcofb_div_u32=2769 pfd_div_u16=20 dsp_rate_hz_u32=2000");
+  EXPECT_EQ(fprec_compare(h->pfd_freq_s, fp(40000)), 0);
+  EXPECT_EQ(fprec_compare(h->dco_freq_s, fp(110760000)), 0);
   EXPECT_EQ(fprec_compare(h->apll_input_freq_s, h->dco_freq_s), 0);
-  // DSP rate: 40 kHz / (40 x 100 Hz) = 10 is below 99, so 40 kHz / (20 x 100 Hz) = 20.
-  expect_fields(h.get(), "pfd_div_u16=20 dsp_rate_hz_u32=2000");
   // An input whose denominator overflows with its HSDIV: any other code is shown in hex.
   h->ic1_freq_s = {0, 1, 1};
   set_fprec_s(&h->ic2_freq_s, 4000000000u, 150000000, 536870913);
@@ -254,10 +224,7 @@ TEST(CalcExpert, DspRateAndPfdDivider) {
 TEST(CalcExpert, SolverErrorsDoNotStopTheCalculationAndUserDividersStay) {
   Hal h;
   init(h.get(), kova_device_40000_e, kova_mode_ja_e, xa_mode_xo_e, sysclk_mode_xa_e);
-  set_fprec_s(&h->oc1_freq_s, 100000000, 1, 1);
-  set_fprec_s(&h->oc2_freq_s, 100000001, 1, 1);
-  set_fprec_s(&h->oc3_freq_s, 99999999, 1, 1);
-  h->pfd_div_u16 = 0;
+  set_fields(h.get(), "oc1_freq_s=100000000 oc2_freq_s=100000001 oc3_freq_s=99999999 pfd_div_u16=0");
   const auto errs = errors(run(h.get()));
   ASSERT_EQ(errs.size(), 2u);
   EXPECT_EQ(errs[1].rfind("ERROR: No VCO and divider solution", 0), 0u);
@@ -265,9 +232,7 @@ TEST(CalcExpert, SolverErrorsDoNotStopTheCalculationAndUserDividersStay) {
   // Manual solver mode: the dividers are the user's.
   Hal m;
   init(m.get(), kova_device_40000_e, kova_mode_syn_e, xa_mode_xo_e, sysclk_mode_ro_e);
-  m->oc_solver_mode_e = oc_solver_mode_manual_e;
-  set_fprec_s(&m->oc1_freq_s, 156250000, 1, 1);
-  set_fields(m.get(), "vco_hsdiv1x2_u8=9 oc1_neg_lsdiv_u32=0");
+  set_fields(m.get(), "oc_solver_mode_e=1 oc1_freq_s=156250000 vco_hsdiv1x2_u8=9 oc1_neg_lsdiv_u32=0");
   EXPECT_TRUE(errors(run(m.get())).empty());
   // oc1_neg_lsdiv_u32: 0 means no OCN divider
   expect_fields(m.get(), "vco_hsdiv1x2_u8=9 oc1_neg_lsdiv_u32=1");
@@ -342,22 +307,12 @@ TEST(CalcExpert, ArbitraryFieldValuesNeverCrash) {
       h->oc_msdiv_max_u8 = pick({128, 0, 4294967295u});
       h->oc_lsdiv_max_u32 = pick({33554432, 0, 4294967295u});
     }
-    h->vco_clk_min_mhz_r = real(3715);
-    h->vco_clk_max_mhz_r = real(4180);
-    h->oc_msdiv_max_freq_mhz_r = real(850);
-    h->oc_lsdiv_max_freq_mhz_r = real(425);
-    h->pfd_max_freq_mhz_r = real(1.0);
-    h->pfd_min_freq_mhz_r = real(0.001);
-    h->pfd_jtrtol_scale_r = real(1.2);
-    h->ic_hsdiv_max_freq_mhz_r = real(250);
-    h->dsp_bw_mpy_trgt_r = real(40);
-    h->dsp_bw_mpy_min_r = real(20);
-    h->dsp_max_rate_khz_r = real(12);
-    h->dsp_min_rate_khz_r = real(0.05);
-    h->dco_clk_offset_min_mhz_r = real(3.5);
-    h->ss_mod_khz_min = real(25);
-    h->apll_input_min_freq_mhz_r = real(9.72);
-    h->apll_input_max_freq_mhz_r = real(156.25);
+    for (double *lim : {&h->vco_clk_min_mhz_r, &h->vco_clk_max_mhz_r, &h->oc_msdiv_max_freq_mhz_r,
+                        &h->oc_lsdiv_max_freq_mhz_r, &h->pfd_max_freq_mhz_r, &h->pfd_min_freq_mhz_r,
+                        &h->pfd_jtrtol_scale_r, &h->ic_hsdiv_max_freq_mhz_r, &h->dsp_bw_mpy_trgt_r, &h->dsp_bw_mpy_min_r,
+                        &h->dsp_max_rate_khz_r, &h->dsp_min_rate_khz_r, &h->dco_clk_offset_min_mhz_r,
+                        &h->ss_mod_khz_min, &h->apll_input_min_freq_mhz_r, &h->apll_input_max_freq_mhz_r})
+      *lim = real(*lim);
     if (scramble && rng() % 2 == 0) {  // everything range-checked passes
       for (double *lim : {&h->xa_min_freq_mhz_r, &h->up_monclk_min_freq_mhz_r, &h->ic_min_freq_mhz_r,
                           &h->oc_min_freq_mhz_r, &h->xa_ja100_min_freq_mhz_r})

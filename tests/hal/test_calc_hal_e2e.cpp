@@ -17,7 +17,7 @@
 //       IC2 pre-divider 16 (0x330) and PCN 1984 (0x336).
 #include "hal/hal_fields.h"
 #include "regs/build_regs.h"
-#include "test_calc_hal_configs.h"
+#include "test_calc_hal_util.h"
 
 namespace {
 using namespace calc_test;
@@ -105,22 +105,44 @@ INSTANTIATE_TEST_SUITE_P(Modes, EndToEnd,
                                            KOVA_CASE("Ss", cfg_ss, kSsImage), KOVA_CASE("Ja", cfg_ja, kJaImage)),
                          [](const auto &i) { return std::string(i.param.name); });
 
-// The times and widths the JA and SYN plans report back in user units.
+// The times and widths the JA and SYN plans report back in user units. Lock timeouts on a
+// 0.4993 ms tick; 2 samples at 2003 Hz are 998.5 us, and 998 us would program one sample, so
+// the loss-of-lock time is rounded up.
 TEST(EndToEndTimes, ProgrammedTimesComeBackInUserUnits) {
   Hal h;
   cfg_ja(h.get());
   recalc(h.get());
-  // Lock timeouts on a 0.4993 ms tick; 2 samples at 2003 Hz are 998.5 us, and 998 us would
-  // program one sample, so the loss-of-lock time is rounded up.
-  EXPECT_EQ(h->phlkto_ms, 103u);
-  EXPECT_EQ(h->lkato_ms, 1022u);
-  EXPECT_EQ(h->hoavgto_us, 1997u);
-  EXPECT_EQ(h->lolset_us, 999u);
-  EXPECT_DOUBLE_EQ(h->ic1_mon_invalid_lat_ms_r, 140.0);
+  expect_fields(h.get(), "phlkto_ms=103 lkato_ms=1022 hoavgto_us=1997 lolset_us=999 ic1_mon_invalid_lat_ms_r=140");
   Hal s;
   cfg_syn(s.get());
   recalc(s.get());
   EXPECT_NEAR(s->oc3_pw_ns_r, 4 * 1000.0 / 375.0, 1e-9);
+}
+
+// An output whose divider chain no longer fits 32-bit frequency words: OC1 = 3.85 MHz x
+// 1000 / 4651569 through an LSDIV of 2^25 - 1 gives an MSDIV input whose numerator needs 35
+// bits. Rebuilt with the overflow replaced, the tree would hold another frequency than the
+// chip runs at; the calculation stops with an error instead. An ordinary plan rebuilds the
+// same VCO the plan chose.
+TEST(CalcHalExactness, TheClockTreeIsRebuiltExactlyOrNotAtAll) {
+  Hal h;
+  init_full(h.get(), 40089, kova_mode_syn_e);
+  set_fields(h.get(), "oc1_freq_s=3850000,1000,4651569");
+  calc_expert(h.get());
+  drain(h.get());
+  set_fields(h.get(), "oc1cr3_lssel_u1=1 oc1_lsdiv_u32=33554431");
+  calc_hal(h.get());
+  EXPECT_TRUE(has_msg(drain(h.get()), "ERROR: fprec_scale oc1_msdiv_freq_s overflow"));
+
+  Hal o;
+  init_full(o.get(), 40089, kova_mode_syn_e);
+  set_fields(o.get(), "oc1_freq_s=156250000 oc2_freq_s=100000000,1,3");
+  calc_expert(o.get());
+  drain(o.get());
+  const fprec_s planned = o->vco_freq_s;
+  calc_hal(o.get());
+  EXPECT_FALSE(any_error(drain(o.get())));
+  EXPECT_EQ(fprec_compare(planned, o->vco_freq_s), 0);
 }
 
 }  // namespace
