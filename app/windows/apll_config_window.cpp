@@ -71,12 +71,12 @@ ApllConfigForm::ApllConfigForm(KovaSession *session, QWidget *parent) : QWidget(
   top->addWidget(phase);
   top->addLayout(buttons);
 
-  connect(incSource_, &QComboBox::activated, this, [this]() {
-    const uint32_t v = static_cast<uint32_t>(choice_combo_value(incSource_, 0));
+  connect(incSource_, &QComboBox::activated, this, [this](int i) {
+    const uint32_t v = incSource_->itemData(i).toUInt();
     apply([v](hal_api_s *h) { h->apllcr4_piss_u3 = v; });
   });
-  connect(decSource_, &QComboBox::activated, this, [this]() {
-    const uint32_t v = static_cast<uint32_t>(choice_combo_value(decSource_, 0));
+  connect(decSource_, &QComboBox::activated, this, [this](int i) {
+    const uint32_t v = decSource_->itemData(i).toUInt();
     apply([v](hal_api_s *h) { h->apllcr4_pdss_u3 = v; });
   });
   connect(increment_, &QPushButton::clicked, this, [this]() { apply([](hal_api_s *h) { apll_phase_click(h, true); }); });

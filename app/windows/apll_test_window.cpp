@@ -72,10 +72,12 @@ ApllTestRegistersForm::ApllTestRegistersForm(KovaSession *session, QWidget *pare
 
 void ApllTestRegistersForm::edited(int index, const QString &text) {
   uint32_t v = 0;
-  if (apll_test_parse(text.toStdString(), &v) && !session_->refreshing)
+  const uint32_t address = APLL_TEST_REGS[index].address;
+  // Enter on the value already held is no edit: the calculation keeps choosing the tuning.
+  if (apll_test_parse(text.toStdString(), &v) && v != get_reg(session_->hal(), address) && !session_->refreshing)
     session_->change([index, v](hal_api_s *h) { apll_test_store(h, index, v); });
   // Accepted or not, the field shows the register as the image holds it now.
-  values_[index]->showValue(hex_byte(get_reg(session_->hal(), APLL_TEST_REGS[index].address)));
+  values_[index]->showValue(hex_byte(get_reg(session_->hal(), address)));
 }
 
 void ApllTestRegistersForm::refresh() {
