@@ -30,34 +30,20 @@ TEST_F(KovacfgApply, WritesTheBoardsChipAndOnlyChangesAfterwards) {
   auto r = run("apply --emulator=40000:1 " + cfg + " --json", env());
   ASSERT_EQ(r.status, 0) << r.err;
   auto j = json_of(r);
-  EXPECT_TRUE(j["ok"].get<bool>());
   EXPECT_EQ(j["fields"]["kova_device_e"], 40000);
-  EXPECT_EQ(j["fields"]["kova_device_rev_e"], 1);
   EXPECT_TRUE(j["dsp_program_written"].get<bool>());
   EXPECT_GT(j["registers_written"].get<int>(), 300);
-
-  // The DSP program stays in place; checking the DSP RAM leaves MCR2 and DPLLCR1 to send.
   const std::string log = tmp("changes.txt");
   std::remove(log.c_str());
   r = run("--log " + log + " apply --emulator=40000:1 " + cfg + " --changes-only --json", env());
   ASSERT_EQ(r.status, 0) << r.err;
   j = json_of(r);
   EXPECT_FALSE(j["dsp_program_written"].get<bool>());
-  EXPECT_EQ(j["registers_written"], 2);
-  std::string text = read_all(log);
-  EXPECT_EQ(text.rfind("Start of Log session; ", 0), 0u);
-  EXPECT_TRUE(has(text, "\nX, 0X00A, 0X03 ; MCR2\n")) << text;
-  EXPECT_TRUE(has(text, "\nX, 0X40B, 0X06 ; DPLLCR1\n")) << text;
-  EXPECT_FALSE(has(text, ">>> CALC EXPERT"));  // customer mode: no stage lines
-  ASSERT_EQ(run("--log " + log + " --su plan --oc1 156.25").status, 0);
-  text = read_all(log);
+  EXPECT_EQ(j["registers_written"], 2);  // checking the DSP RAM leaves MCR2 and DPLLCR1 to send
+  const std::string text = read_all(log);
   std::remove(log.c_str());
-  EXPECT_TRUE(has(text, ">>> CALC EXPERT: SUCCESS"));
-  EXPECT_TRUE(has(text, ">>> CALC HAL: SUCCESS"));
-  r = run("apply --emulator=40000:1 --mode JA --ic1 19.44 --oc1 156.25 --oc2 100 --changes-only --json", env());
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_GT(json_of(r)["registers_written"].get<int>(), 0);
-  EXPECT_LT(json_of(r)["registers_written"].get<int>(), 40);
+  EXPECT_TRUE(has(text, "\nX, 0X00A, 0X03 ; MCR2\n")) << text;
+  EXPECT_FALSE(has(text, ">>> CALC EXPERT"));  // customer mode: no stage lines
 }
 
 // Exit 4 whenever the board cannot be reached; 1 for what the engine or the chip refuses;
@@ -69,7 +55,6 @@ TEST_F(KovacfgApply, ExitStatusesAndJsonAgreeInEveryCommand) {
     const char *says;
   } cases[] = {
       {"apply --oc1 156.25 --json", "KOVA_EMULATED_BOARD= ", 4, "no evaluation board found"},
-      {"status --json", "KOVA_EMULATED_BOARD= ", 4, "no evaluation board found"},
       {"readback --known OC1=1 --json", "KOVA_EMULATED_BOARD= ", 4, "no evaluation board found"},
       {"apply --emulator=40112 --oc1 4000 --json", "", 1, "ERROR: Invalid OC1 frequency"},
       {"apply --emulator=40089 --device 40000 --oc1 156.25 --json", "", 1,
@@ -85,30 +70,17 @@ TEST_F(KovacfgApply, ExitStatusesAndJsonAgreeInEveryCommand) {
     EXPECT_EQ(j["ok"].get<bool>(), c.status == 0) << c.args;
     EXPECT_TRUE(has(j["messages"].dump(), c.says)) << c.args << ": " << j["messages"];
   }
-  EXPECT_EQ(run("status --every -1").status, 2);
-  // run uses the board that KOVA_EMULATED_BOARD enables, as every board command does.
-  const std::string mfg = tmp("s.mfg");
-  ASSERT_EQ(run("script -o " + mfg + " --oc1 100").status, 0);
-  EXPECT_TRUE(has(run("run " + mfg + " --no-inverse", "KOVA_EMULATED_BOARD=40089").out, " on the board\n"));
-  std::remove(mfg.c_str());
 }
 
 TEST_F(KovacfgApply, ReadbackGivesTheAppliedConfiguration) {
-  const std::string cfg = "--mode JA --xa 114.285 --ic1 19.44 --ic2 25 --oc1 156.25 --oc2 100";
-  ASSERT_EQ(run("apply --emulator=40112:1 " + cfg, env()).status, 0);
+  ASSERT_EQ(run("apply --emulator=40112:1 --mode JA --xa 114.285 --ic1 19.44 --ic2 25 --oc1 156.25 --oc2 100", env()).status, 0);
   const auto r = run("readback --emulator=40112:1 --known IC1=19.44MHz --json", env());
   ASSERT_EQ(r.status, 0) << r.err << r.out;
   const auto f = json_of(r)["fields"];
-  EXPECT_EQ(f["kova_device_e"], 40112);
   EXPECT_EQ(f["kova_mode_e"], 3);
-  EXPECT_EQ(f["ic2_freq_s"], json({25000000, 1, 1}));
-  EXPECT_EQ(f["oc1_freq_s"], json({156250000, 1, 1}));
   EXPECT_EQ(f["oc2_freq_s"], json({100000000, 1, 1}));
   EXPECT_EQ(f["xa_freq_s"], json({114285000, 1, 1}));
-  const auto none = run("readback --emulator=40112:1", env());
-  EXPECT_EQ(none.status, 1);
-  EXPECT_TRUE(has(none.out, "with --known, such as --known IC1=19.44MHz")) << none.out;
-  EXPECT_EQ(run("readback --emulator --known QQ=5").status, 2);
+  EXPECT_TRUE(has(run("readback --emulator=40112:1", env()).out, "with --known, such as --known IC1=19.44MHz"));
 }
 
 // status reads as a person does: each input VALID or why not, the DPLL state as text, the
@@ -122,8 +94,6 @@ TEST_F(KovacfgApply, StatusDecodesInputsAndDpllState) {
   } cases[] = {
       {"11 01 1F 1F 1F 00 00 00 10", "VALID", "Tracking; Locked"},
       {"10 01 23 1F 1F 00 00 00 30", "INVALID: LOS, out of frequency", "Tracking; Unlocked"},
-      {"00 00 5C 1F 1F 00 00 00 08", "INVALID: lock timeout", "Holdover"},
-      {"00 00 1C 1F 1F 00 00 00 00", "INVALID", "Freerun"},
   };
   for (const auto &c : cases) {
     ASSERT_EQ(run("board write 04E " + std::string(c.bytes) + " " + board, env()).status, 0);
@@ -132,14 +102,11 @@ TEST_F(KovacfgApply, StatusDecodesInputsAndDpllState) {
     EXPECT_TRUE(has(r.out, std::string("\nIC1                        ") + c.ic1 + "\n")) << r.out;
     EXPECT_TRUE(has(r.out, std::string("\nDPLL                       ") + c.dpll + "\n")) << r.out;
     EXPECT_FALSE(has(r.out, "VALSR1"));
-    EXPECT_EQ(json_of(run("status --json " + board, env()))["dpll_state"], c.dpll);
   }
-  EXPECT_TRUE(has(run("status --raw " + board, env()).out, "\nDSRR1 (0x056)              0x00\n"));
-  const auto p = run("status --every 0.01 --count 2 " + board, env());
-  std::istringstream lines(p.out);
-  std::string line;
+  EXPECT_TRUE(has(run("status --raw " + board, env()).out, "\nDSRR1 (0x056)              0x30\n"));
+  std::istringstream lines(run("status --every 0.01 --count 2 " + board, env()).out);
   int stamped = 0;
-  while (std::getline(lines, line)) {
+  for (std::string line; std::getline(lines, line);) {
     if (line.empty()) continue;
     EXPECT_TRUE(std::regex_search(line, std::regex("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d  "))) << line;
     ++stamped;

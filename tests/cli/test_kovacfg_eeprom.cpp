@@ -4,13 +4,9 @@
 
 #include "tests/cli/kovacfg_run.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -19,78 +15,57 @@ using namespace kovacfg_test;
 bool contains(const std::string &s, const std::string &what) { return s.find(what) != std::string::npos; }
 
 struct KovacfgEeprom : ::testing::Test {
-  std::string dir = ::testing::TempDir() + "/kovacfg_ee_" + std::to_string(getpid()) + "_";
   std::vector<std::string> made;
-
   std::string path(const std::string &name) {
-    made.push_back(dir + name);
+    made.push_back(tmp("ee_" + name));
     return made.back();
   }
   std::string write(const std::string &name, const std::string &text) {
-    const std::string p = path(name);
-    std::ofstream(p) << text;
-    return p;
+    path(name);
+    return write_tmp("ee_" + name, text);
   }
   void TearDown() override {
     for (const auto &f : made) std::remove(f.c_str());
   }
-
   // A synthesis-like script and one with a short DSP section.
   std::string syn() {
     return write("syn.mfg",
-                 "; Device Type : 40000\n; Device Rev : 1\n; MFG Mode : Synthesis (0)\n"
-                 "; OC1 Output Frequency Hz =    156250000 * (1) / (1)\n"
-                 "; Register Sequences\n"
+                 "; Device Type : 40000\n; OC1 Output Frequency Hz =    156250000 * (1) / (1)\n; Register Sequences\n"
                  "X , 0X0009 , 0X85 ; MCR1\nX , 0X0100 , 0X01 ; APLLCR1\nX , 0X0101 , 0X02\nX , 0X0102 , 0X03\n"
                  "W , 10000\nX , 0X000B , 0X01 ; PLLEN\n");
   }
   std::string ja() {
-    std::string s = "; Device Type : 40000\n; DSP Code segment start\nX , 0X040B , 0X0C ; Set DSP RAM write address mode\n"
-                    "X , 0X040E , 0X00 ; Set DSP RAM write address LSB\nX , 0X040E , 0X00 ; Set DSP RAM write address MSB\n"
-                    "X , 0X040B , 0X0D ; Set DSP RAM write data mode\n"
-                    "X , 0X040E , 0X01 ; Write DSPID LSB\nX , 0X040E , 0X00 ; Write DSPID MSB\n";
+    std::string s = "; Device Type : 40000\n; DSP Code segment start\nX , 0X040B , 0X0C\nX , 0X040E , 0X00\n"
+                    "X , 0X040E , 0X00\nX , 0X040B , 0X0D\nX , 0X040E , 0X01 ; Write DSPID LSB\n"
+                    "X , 0X040E , 0X00 ; Write DSPID MSB\n";
     for (int b = 0; b < 6; ++b)
       s += "X , 0X040E , 0X1" + std::to_string(b) + (b < 5 ? " ; DSP Addr 0X000 Byte" + std::to_string(b % 3) : " ; DSP Addr 0X13F Byte2") + "\n";
-    s += "X , 0X040B , 0X00 ; Set DSP RAM reset mode\n; DSP Code segment stop\n\n; Register Sequences\n"
-         "X , 0X0400 , 0X11\nX , 0X0401 , 0X22\nW , 1000\nX , 0X000C , 0X07\n";
+    s += "X , 0X040B , 0X00\n; DSP Code segment stop\n\n; Register Sequences\nX , 0X0400 , 0X11\nW , 1000\nX , 0X000C , 0X07\n";
     return write("ja.mfg", s);
   }
 };
 
 }  // namespace
 
-TEST_F(KovacfgEeprom, BuildRefusesBadOptionsAndWritesNothingOnAnError) {
+// Whatever the error, the output keeps what it held, and every bad line is named.
+TEST_F(KovacfgEeprom, BuildRefusesBadInputsAndWritesNothingOnAnError) {
   const std::string s = syn(), out = path("img.hex");
-  for (const std::string &bad : {"--format hex -o " + path("img.rec"), "--size 1000 -o " + out, "--spi-clock 3 -o " + out,
-                                "-o " + out + " " + s + " " + s + " " + s + " " + s})
-    EXPECT_EQ(run("eeprom build " + bad + " " + s).status, 2) << bad;
-  auto r = run("eeprom build -o " + out + " " + dir + "missing.mfg");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(contains(r.err, "Could not open")) << r.err;
-
-  // Whatever the error, the output keeps what it held, and every bad line is named.
-  std::string big;
-  for (int k = 0; k < 800; ++k) {
-    char l[48];
-    std::snprintf(l, sizeof l, "X , 0X%04X , 0X01\n", 0x100 + 2 * k);
-    big += l;
-  }
+  EXPECT_EQ(run("eeprom build --format hex -o " + path("img.rec") + " " + s).status, 2);
+  EXPECT_EQ(run("eeprom build --size 1000 -o " + out + " " + s).status, 2);
+  const std::string bad = write("bad.mfg", "X , 0X100 , 0X01\nX , 0X4000 , 0X01\nW , -5\nX , 0X1\n");
   const struct {
     std::string script;
     std::vector<std::string> said;
   } cases[] = {
       {write("gui.txt", "kova_hal_api_version 0x09111400\n"), {"appear to be GUI configuration files"}},
-      {write("big.mfg", big), {"Error: EEPROM image does not fit in 2036 bytes of EEPROM memory."}},
-      {write("bad.mfg", "X , 0X100 , 0X01\nX , 0X4000 , 0X01\nW , -5\nX , 0X1\n"),
-       {dir + "bad.mfg:2: register address above 0x3FFF", dir + "bad.mfg:3: negative wait",
-        dir + "bad.mfg:4: malformed register write command"}},
+      {bad, {bad + ":2: register address above 0x3FFF", bad + ":3: negative wait", bad + ":4: malformed register write"}},
+      {path("missing.mfg"), {"Could not open"}},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.script);
     std::ofstream(out) << "the previous image\n";
-    r = run("eeprom build -o " + out + " " + c.script + " " + s);
+    const auto r = run("eeprom build -o " + out + " " + c.script + " " + s);
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(contains(r.err, "EEPROM image file not written.")) << r.err;
     for (const auto &line : c.said) EXPECT_TRUE(contains(r.err, line)) << r.err;
     EXPECT_EQ(read_all(out), "the previous image\n");
   }
@@ -106,9 +81,6 @@ TEST_F(KovacfgEeprom, DamagedFilesAreRefusedWithTheirFault) {
   auto r = run("eeprom show " + write("bad.hex", text));
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.err, "checksum")) << r.err;
-  EXPECT_TRUE(contains(r.err, "at line")) << r.err;
-  EXPECT_EQ(run("eeprom show " + dir + "none.hex").status, 1);
-
   // A byte list changed by hand: the image's own checksum is wrong. It is not programmed
   // unless the user insists.
   text = read_all(bytes);
@@ -123,9 +95,7 @@ TEST_F(KovacfgEeprom, DamagedFilesAreRefusedWithTheirFault) {
   r = run("eeprom write " + changed + " --emulator=40000");
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.err, changed + " is not a sound boot image: checksum")) << r.err;
-  EXPECT_TRUE(contains(r.err, "--force")) << r.err;
-  r = run("eeprom write " + changed + " --emulator=40000 --force");
-  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(run("eeprom write " + changed + " --emulator=40000 --force").status, 0);
 }
 
 TEST_F(KovacfgEeprom, WriteReadAndVerifyOnAnEmulatedBoard) {
@@ -136,27 +106,17 @@ TEST_F(KovacfgEeprom, WriteReadAndVerifyOnAnEmulatedBoard) {
   // The emulated board keeps its EEPROM from one run to the next in the state file.
   const std::string env = "KOVA_EMULATED_BOARD_STATE=" + path("board.state");
   path("board.state.lock");
-
   auto r = run("eeprom write " + img + board, env);
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(contains(r.out, "2036 bytes written to EEPROM. Read back and compared.")) << r.out;
   EXPECT_TRUE(contains(r.out, "chip EEPROM, 2048 bytes, last 12 reserved")) << r.out;
-  r = run("eeprom verify " + img + board, env);
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(contains(r.out, "Verified 128 data lines of " + img)) << r.out;
-  r = run("eeprom read " + dump + board, env);
-  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(run("eeprom verify " + img + board, env).status, 0);
+  ASSERT_EQ(run("eeprom read " + dump + board, env).status, 0);
   EXPECT_EQ(run("eeprom verify " + dump + board, env).status, 0);
-
   r = run("eeprom verify " + other + board, env);
   EXPECT_EQ(r.status, 3);
   EXPECT_TRUE(contains(r.err, "First difference at address 0x")) << r.err;
-  r = run("eeprom verify " + img + board + " --board 3", env);
-  EXPECT_EQ(r.status, 4);
-  EXPECT_TRUE(contains(r.err, "no evaluation board '3' (1 listed)")) << r.err;
+  EXPECT_EQ(run("eeprom verify " + img + board + " --board 3", env).status, 4);
   EXPECT_EQ(run("eeprom write " + img + board + " --page 48", env).status, 2);
-  EXPECT_EQ(run("eeprom write " + img + board + " --target nowhere", env).status, 2);
-
   // Without --yes and without a terminal, the reserved-area question is answered no.
   const std::string full = path("full.hex");
   ASSERT_EQ(run("eeprom build --no-reserve -o " + full + " " + syn()).status, 0);
@@ -164,7 +124,6 @@ TEST_F(KovacfgEeprom, WriteReadAndVerifyOnAnEmulatedBoard) {
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.err, "File extends into reserved area")) << r.err;
   EXPECT_EQ(run("eeprom write " + full + board + " --yes", env).status, 0);
-  EXPECT_EQ(run("eeprom verify " + full + board, env).status, 0);  // what was written of it
 }
 
 // Built, written and verified with the default options, on a product that boots from the
@@ -174,11 +133,10 @@ TEST_F(KovacfgEeprom, BuildWriteVerifyAndBootAgreeByDefault) {
   const std::string env = "KOVA_EMULATED_BOARD=40112 KOVA_EMULATED_BOARD_STATE=" + path("boot.state");
   path("boot.state.lock");
   ASSERT_EQ(run("eeprom build -o " + img + " " + syn()).status, 0);
-  auto r = run("eeprom write " + img, env);
+  const auto r = run("eeprom write " + img, env);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(contains(r.out, "board EEPROM, 2048 bytes\n")) << r.out;
-  r = run("eeprom verify " + img, env);
-  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(run("eeprom verify " + img, env).status, 0);
   EXPECT_NE(run("board read 100 3", env).out, "0x100: 01 02 03\n");
   ASSERT_EQ(run("board reset", env).status, 0);
   EXPECT_EQ(run("board read 100 3", env).out, "0x100: 01 02 03\n");
@@ -195,14 +153,13 @@ TEST_F(KovacfgEeprom, TheEmulatedBoardIsHeldByOneProcess) {
   ASSERT_NE(holder, nullptr);
   char line[512];
   ASSERT_NE(fgets(line, sizeof line, holder), nullptr);  // it holds the board now
-  auto r = run("board write 210 01", env);
+  const auto r = run("board write 210 01", env);
   EXPECT_EQ(r.status, 4);
   EXPECT_TRUE(contains(r.err, "board busy")) << r.err;
   while (fgets(line, sizeof line, holder)) {
   }
   pclose(holder);
-  // Once it has ended, the board is free.
-  ASSERT_EQ(run("board write 210 01", env).status, 0);
+  ASSERT_EQ(run("board write 210 01", env).status, 0);  // free once it has ended
   EXPECT_EQ(run("board read 210 1", env).out, "0x210: 01\n");
 }
 
@@ -222,8 +179,6 @@ TEST_F(KovacfgEeprom, FailuresHalfwayAreNeverReportedAsSuccess) {
     EXPECT_NE(r.status, 0);
     EXPECT_TRUE(contains(r.err, f.said)) << r.err;
   }
-  EXPECT_EQ(run("eeprom write " + img + " --emulator=40000", "KOVA_EMULATED_BOARD_FAULT=melt@1").status, 2);
-
   const std::string state = path("full.state");
   path("full.state.lock");
   const auto r = run_on_a_full_disk("eeprom write " + img + " --emulator=40000", "KOVA_EMULATED_BOARD_STATE=" + state);
@@ -236,35 +191,21 @@ TEST_F(KovacfgEeprom, RunScriptsOfflineAndOnABoard) {
   auto r = run("run --no-inverse " + syn());
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(contains(r.out, "WRITING: Address 0x009 with Value 0x85")) << r.out;
-  EXPECT_TRUE(contains(r.out, "(WAIT 10000 usec) PASSED")) << r.out;
-  EXPECT_TRUE(contains(r.out, "Ran " + dir + "syn.mfg offline")) << r.out;
+  EXPECT_TRUE(contains(r.out, "Ran " + syn() + " offline")) << r.out;
   const std::string regs = path("regs.cfg");
   ASSERT_EQ(run("run -q --no-inverse --save-regs " + regs + " " + syn()).status, 0);
-  std::ifstream in(regs);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  EXPECT_TRUE(contains(ss.str(), "0x100    0x01    ")) << ss.str();
+  EXPECT_TRUE(contains(read_all(regs), "0x100    0x01    "));
   // Deriving a configuration from them fails, with the reason.
   r = run("run -q " + syn());
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.err, "the configuration could not be derived from the registers")) << r.err;
-  const std::string plain = write("plain.mfg", "X , 0X100 , 0X01\n");
-  r = run("run -q " + plain);
-  EXPECT_TRUE(contains(r.err, "the script names no clock frequency; give one with --known CLOCK=HZ")) << r.err;
-  EXPECT_EQ(run("run --known OC4=1 " + plain).status, 2);
-
   const std::string bad = write("bad.mfg", "X , 0X031 , 0X05\nW , 100000\n; fine\nX , 0X1\n");
-  EXPECT_EQ(run("run --no-inverse " + syn() + " --emulator=40000", "KOVA_USB_TRACE=/dev/full").status, 1);
   r = run("run " + bad);
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.err, bad + ":2: wait 100000 is beyond 65535 microseconds")) << r.err;
   EXPECT_TRUE(contains(r.err, bad + ":4: ")) << r.err;
-  EXPECT_TRUE(contains(r.err, "Command Validation FAILED (line: 2)")) << r.err;
-  EXPECT_EQ(run("run " + dir + "none.mfg").status, 1);
-
   r = run("run --no-inverse " + ja() + " --emulator=40000");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(contains(r.out, "BATCH WRITING: DSP code PASSED")) << r.out;
   EXPECT_TRUE(contains(r.err, "Found 2 codewords, expected 320!")) << r.err;
-  EXPECT_EQ(run("run " + ja() + " --emulator=40000 --board 1").status, 4);
 }

@@ -1,6 +1,6 @@
 // Writing and reading files as a hardware engineer relies on them: a write that cannot be
 // completed says why and leaves the old file as it was; a reader refuses what is not a text
-// file of this tool instead of hanging; a line that cannot be used is named, never skipped.
+// file of this tool instead of hanging.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -8,8 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -18,13 +16,10 @@
 
 #include "files/atomic_file.h"
 #include "files/bitfield_file.h"
-#include "files/eeprom_decode.h"
 #include "files/hal_config_file.h"
 #include "files/image_files.h"
 #include "files/mfg_script.h"
 #include "files/register_dump.h"
-#include "files/script_runner.h"
-#include "hal/hal_fields.h"
 #include "tests/files/eeprom_test_util.h"
 #include "hal_object.h"
 
@@ -182,37 +177,6 @@ TEST(FileReads, WhatIsNoTextFileOfThisToolIsRefused) {
     }
   std::remove(fifo.c_str());
   std::remove(wide.c_str());
-}
-
-TEST(FileReads, AConfigurationLineThatDoesNotConvertIsNamedAndNothingIsSet) {
-  Hal src;
-  const std::string path = temp("cfg.txt");
-  file_message_s msg;
-  ASSERT_TRUE(hal_config_save_file(src.get(), path.c_str(), 8, &msg));
-  std::string text = read_all(path);
-  auto replace_line = [&](const std::string &start, const std::string &with) {
-    const size_t at = text.find(start);
-    ASSERT_NE(at, std::string::npos) << start;
-    text.replace(at, text.find('\n', at) - at, with);
-  };
-  replace_line("fprec_s                     oc1_freq_s", "fprec_s oc1_freq_s = 156.25 f=abc n=1 m=1");
-  replace_line("uint16x                     dpll_bw_hz", "uint16x dpll_bw_hz = zzz");
-  replace_line("0x10B ", "0x1G0 0x03 AFBDIV6");
-  std::ofstream(path) << text;
-  auto line_of = [&](const std::string &what) {
-    return std::to_string(std::count(text.begin(), text.begin() + static_cast<long>(text.find(what)), '\n') + 1);
-  };
-  Hal dst;
-  dst.get()->dpll_bw_hz = 77;
-  std::string detail;
-  EXPECT_FALSE(hal_config_load_file(dst.get(), path.c_str(), &msg, &detail));
-  EXPECT_NE(detail.find(path + ":" + line_of("f=abc") + ": oc1_freq_s: the value \"156.25 f=abc n=1 m=1\""),
-            std::string::npos)
-      << detail;
-  EXPECT_NE(detail.find(path + ":" + line_of("= zzz") + ": dpll_bw_hz: the value \"zzz\""), std::string::npos) << detail;
-  EXPECT_NE(detail.find(path + ":" + line_of("0x1G0") + ": not a register line"), std::string::npos) << detail;
-  EXPECT_EQ(dst.get()->dpll_bw_hz, 77u);  // nothing of the file was set
-  std::remove(path.c_str());
 }
 
 TEST(EepromFiles, ABuildWithBadLinesNamesEachAndWritesNothing) {

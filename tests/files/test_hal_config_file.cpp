@@ -13,6 +13,9 @@
 #include <vector>
 
 #include "files/hal_config_file.h"
+#include "hal/calc_expert.h"
+#include "hal/calc_hal.h"
+#include "regs/build_regs.h"
 #include "hal/hal_fields.h"
 #include "hal/hal_obj.h"
 #include "regs/regmap.h"
@@ -23,13 +26,6 @@ namespace {
 
 std::string temp_path(const std::string &name) {
   return ::testing::TempDir() + "/kova_cfg_" + std::to_string(getpid()) + "_" + name;
-}
-
-std::string read_all(const std::string &path) {
-  std::ifstream in(path);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
 }
 
 std::vector<std::string> lines_of(const std::string &text) {
@@ -145,47 +141,83 @@ TEST(ConfigFile, ReadingRules) {
   EXPECT_EQ(h->dco_clk_frac_min_r, 0.75);
 }
 
-TEST(ConfigFile, SaveAndLoadRoundTrip) {
-  Hal h;
-  set_fprec_s(&h->oc1_freq_s, 156250000, 1, 1);
-  set_fprec_s(&h->oc2_freq_s, 100000000, 1, 3);
-  h->oc3ph_phadj_i8 = -100;
-  h->lfint_rw_i64_22 = -123456789012345;
-  h->dfreqz1_freqz_u40 = 0xFFFFFFFFFFull;
-  h->oc1_jitter_weight = 1.0 / 3.0;
-  h->output_freq_offset_ppm_r = -2.5e-7;
-  h->freqoff_rw_i32_0 = INT32_MIN;
-  for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a) put_reg(h.get(), a, (a * 7 + 3) & 0xFF);
-  const std::string path = temp_path("roundtrip.txt");
+// A computed configuration of each mode, with values at the edges of their types, saved and
+// loaded into a fresh object of another device and mode: every field of the file and every
+// named register come back, ID2 carrying the product index in its upper nibble.
+struct mode_case_s {
+  const char *name;
+  int32_t mode, product_index;
+  void (*outputs)(hal_api_s *);
+};
+
+class ConfigFileModes : public ::testing::TestWithParam<mode_case_s> {};
+
+TEST_P(ConfigFileModes, SaveAndLoadRoundTrip) {
+  const mode_case_s &mc = GetParam();
+  Hal src;
+  src->kova_device_rev_e = 1;
+  src->kova_mode_e = mc.mode;
+  src->sysclk_mode_e = mc.mode == kova_mode_syn_e ? sysclk_mode_ro_e : sysclk_mode_xa_e;
+  src->init_api_mode_e = init_api_full_e;
+  init_api(src.get());
+  mc.outputs(src.get());
+  calc_expert(src.get());
+  calc_hal(src.get());
+  build_regs(src.get());
+  while (const char *m = get_msg(src.get())) ASSERT_EQ(std::strstr(m, "ERROR"), nullptr) << m;
+  src->oc3ph_phadj_i8 = -100;
+  src->lfint_rw_i64_22 = -123456789012345;
+  src->dfreqz1_freqz_u40 = 0xFFFFFFFFFFull;
+  src->oc1_jitter_weight = 1.0 / 3.0;
+  src->output_freq_offset_ppm_r = -2.5e-7;
+  src->freqoff_rw_i32_0 = INT32_MIN;
+  src->dpll_bw_warp_C_r = 0.1 + 0.2;
+  size_t computed = 0;  // registers the calculation set; the others get a pattern of all values
+  for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a)
+    if (get_reg(src.get(), a) != kova_regs_defaults(a)) ++computed;
+    else put_reg(src.get(), a, (a * 7 + 3) & 0xFF);
+  EXPECT_GT(computed, 10u);  // a computed image, not the reset defaults
+  const std::string path = temp_path(std::string(mc.name) + ".txt");
   file_message_s msg;
-  ASSERT_TRUE(hal_config_save_file(h.get(), path.c_str(), 8, &msg));
+  ASSERT_TRUE(hal_config_save_file(src.get(), path.c_str(), mc.product_index, &msg)) << msg.text;
   EXPECT_EQ(msg.text, "GUI Config file successfully saved!");
-  EXPECT_EQ(msg.title, "Configuration Save");
-
-  const std::string text = read_all(path);
-  EXPECT_NE(text.find("\n/// @section KOVA REGISTER DATA FORMAT: ADDR DATA REG_NAME\n//\n0x000 "), std::string::npos);
-  EXPECT_NE(text.find("\n0x031 0x8"), std::string::npos);  // ID2 carries the product index
-
-  Hal g;
-  hal_api_s *dst = g.get();
+  Hal dst;
+  dst->kova_device_e = kova_device_40110_e;
+  dst->kova_mode_e = mc.mode == kova_mode_syn_e ? kova_mode_ja_e : kova_mode_syn_e;
+  init_api(dst.get());
   std::string detail;
-  ASSERT_TRUE(hal_config_load_file(dst, path.c_str(), &msg, &detail)) << detail;
+  ASSERT_TRUE(hal_config_load_file(dst.get(), path.c_str(), &msg, &detail)) << detail;
+  std::remove(path.c_str());
   for (size_t i = 0; i < hal_api_field_count; ++i) {
     const hal_field_s *f = &hal_api_fields[i];
     if (!*f->keyword) continue;
-    EXPECT_EQ(std::memcmp(hal_field_ptr(h.get(), f), hal_field_ptr(dst, f), f->size), 0) << f->name;
+    EXPECT_EQ(std::memcmp(hal_field_ptr(src.get(), f), hal_field_ptr(dst.get(), f), f->size), 0) << f->name;
   }
-  // Every named register comes back; ID2 carries the product index in its upper nibble.
-  int named = 0;
+  size_t named = 0;
   for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a) {
     if (!kova_reg_name(a)) continue;
     ++named;
-    const uint32_t expect = a == 0x031 ? 0x80u | (get_reg(h.get(), a) & 0x0F) : get_reg(h.get(), a);
-    EXPECT_EQ(get_reg(dst, a), expect) << a;
+    const uint32_t v = get_reg(src.get(), a);
+    const uint32_t expect = a == 0x031 ? static_cast<uint32_t>(mc.product_index) << 4 | (v & 0x0F) : v;
+    EXPECT_EQ(get_reg(dst.get(), a), expect) << "register 0x" << std::hex << a;
   }
-  EXPECT_EQ(named, 586);
-  std::remove(path.c_str());
+  EXPECT_EQ(named, 586u);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    AllModes, ConfigFileModes,
+    ::testing::Values(mode_case_s{"SYN", kova_mode_syn_e, 5, [](hal_api_s *h) {
+                        set_fprec_s(&h->oc1_freq_s, 156250000, 1, 1);
+                        set_fprec_s(&h->oc2_freq_s, 100000000, 1, 3);
+                      }},
+                      mode_case_s{"NCO", kova_mode_nco_e, 0, [](hal_api_s *h) { set_fprec_s(&h->oc1_freq_s, 100000000, 1, 1); }},
+                      mode_case_s{"SS", kova_mode_ss_e, 9, [](hal_api_s *h) { set_fprec_s(&h->oc1_freq_s, 100000000, 1, 1); }},
+                      mode_case_s{"JA", kova_mode_ja_e, 15, [](hal_api_s *h) {
+                        set_fprec_s(&h->ic1_freq_s, 10000000, 1, 1);
+                        h->icen_ic1en_u1 = 1;
+                        set_fprec_s(&h->oc1_freq_s, 156250000, 1, 1);
+                      }}),
+    [](const ::testing::TestParamInfo<mode_case_s> &info) { return info.param.name; });
 
 // A file that cannot be loaded whole is not loaded at all: every bad line is named and the
 // object keeps what it held.
@@ -234,17 +266,15 @@ TEST(ConfigFile, ABadLineFailsTheWholeLoad) {
 
 TEST(ConfigFile, DoublesSurviveTheFile) {
   Hal h;
-  // %g alone would write 128 for this limit.
-  EXPECT_EQ(h->appl_fbdiv_max_r, 127.9999);
-  h->dpll_bw_warp_C_r = 0.1 + 0.2;
   h->ic1_mon_hyst_ppm_r = NAN;
   const std::string text = write_text(h.get());
+  // %g alone would write 128 for this limit.
   EXPECT_NE(text.find("doublex               appl_fbdiv_max_r = 127.9999\n"), std::string::npos);
   EXPECT_NE(text.find("doublex              vco_clk_max_mhz_r = 4180\n"), std::string::npos);
   Hal g;
+  g->appl_fbdiv_max_r = 0;
   read_text(g.get(), text);
   EXPECT_EQ(g->appl_fbdiv_max_r, 127.9999);
-  EXPECT_EQ(g->dpll_bw_warp_C_r, 0.1 + 0.2);
   EXPECT_TRUE(std::isnan(g->ic1_mon_hyst_ppm_r));
 }
 
