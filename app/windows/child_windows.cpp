@@ -6,6 +6,8 @@
 #include "app/windows/eeprom_window.h"
 #include "app/windows/input_config_window.h"
 #include "app/windows/input_monitor_window.h"
+#include "app/windows/oc_solver_window.h"
+#include "app/windows/output_config_window.h"
 #include "app/windows/register_window.h"
 #include "app/windows/script_window.h"
 
@@ -18,5 +20,7 @@ QWidget *make_child_window(const QString &name, KovaSession *session, QWidget *p
   if (name == "ApllTestRegistersForm") return new ApllTestRegistersForm(session, parent);
   if (name == "InputRefMonitorForm") return new InputRefMonitorForm(session, parent);
   if (name == "InputConfigForm") return new InputConfigForm(session, parent);
+  if (name == "OCSolverForm") return new OCSolverForm(session, parent);
+  if (name == "OutputConfigForm") return new OutputConfigForm(session, parent);
   return nullptr;
 }
