@@ -42,7 +42,7 @@ std::vector<uint8_t> planned(int32_t device, int32_t mode, int32_t xa, const std
                              Hal *keep = nullptr) {
   Hal local;
   Hal &h = keep ? *keep : local;
-  regs_test::init_full(h.get(), device, mode, 1, xa);
+  regs_test::init_full(h.get(), device, mode, xa, 1);
   setup(h.get());
   calc_expert(h.get());
   for (const auto &m : regs_test::drain(h.get())) EXPECT_EQ(m.find("ERROR"), std::string::npos) << m;

@@ -191,7 +191,7 @@ int generate(rng_s &r, int32_t mode, hal_api_s *h) {
       break;
     }
   }
-  regs_test::init_full(h, device, mode, static_cast<int32_t>(r.u(0, 1)), xa);
+  regs_test::init_full(h, device, mode, xa, static_cast<int32_t>(r.u(0, 1)));
   regs_test::drain(h);
   set_fprec_s(&h->xa_freq_s, xa == xa_mode_disabled_e ? 0 : static_cast<uint32_t>(xa_hz), 1, 1);
   gen_outputs(r, h);
