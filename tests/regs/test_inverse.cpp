@@ -12,29 +12,19 @@
 
 #include "hal/calc_expert.h"
 #include "hal/calc_hal.h"
-#include "hal/calc_hal_views.h"
 #include "regs/build_regs.h"
 #include "regs/inverse_cfg.h"
 #include "regs/regmap_data.h"
 #include "regs_test_util.h"
 
 namespace {
+using namespace regs_test;
 
-using kova_test::expect_fields;
-using kova_test::set_fields;
-
-using regs_test::Hal;
-
-// A blank object (init_api mode 1): register defaults, nothing known.
-void blank(Hal &h) {
+// A blank object (init_api mode 1): register defaults, nothing known; then the registers.
+void blank(Hal &h, const std::vector<std::pair<uint32_t, uint32_t>> &regs = {}) {
   h->init_api_mode_e = init_api_blank_e;
   init_api(h.get());
-}
-
-bool has(const std::vector<std::string> &msgs, const std::string &text) {
-  for (const auto &m : msgs)
-    if (m == text) return true;
-  return false;
+  for (const auto &[a, v] : regs) put_reg(h.get(), a, v);
 }
 
 // A planned configuration's image, for the worked examples that need a whole chip.
@@ -42,13 +32,12 @@ std::vector<uint8_t> planned(int32_t device, int32_t mode, int32_t xa, const std
                              Hal *keep = nullptr) {
   Hal local;
   Hal &h = keep ? *keep : local;
-  regs_test::init_full(h.get(), device, mode, xa, 1);
+  init_full(h.get(), device, mode, xa, 1);
   setup(h.get());
-  calc_expert(h.get());
-  for (const auto &m : regs_test::drain(h.get())) EXPECT_EQ(m.find("ERROR"), std::string::npos) << m;
-  calc_hal(h.get());
-  for (const auto &m : regs_test::drain(h.get())) EXPECT_EQ(m.find("ERROR"), std::string::npos) << m;
-  build_regs(h.get());
+  for (auto stage : {calc_expert, calc_hal, build_regs}) {
+    stage(h.get());
+    for (const auto &m : drain(h.get())) EXPECT_EQ(m.find("ERROR"), std::string::npos) << m;
+  }
   std::vector<uint8_t> img(h.img(), h.img() + KOVA_REG_COUNT);
   img[0x031] = static_cast<uint8_t>((img[0x031] & 0xF0) | 1);  // a revision-1 chip
   return img;
@@ -72,7 +61,7 @@ TEST(InverseFields, EveryPackedBitComesBack) {
   for (int round = 0; round < 60; ++round) {
     const int32_t mode = round % 2 ? kova_mode_ja_e : kova_mode_ss_e;
     Hal src;
-    regs_test::init_full(src.get(), kova_device_40112_e, mode);
+    init_full(src.get(), kova_device_40112_e, mode);
     for (size_t i = 0; i < kova_build_row_count; ++i)
       for (uint32_t k = 0; k < kova_build_rows[i].slot_count; ++k) {
         const kova_build_slot_s &s = kova_build_rows[i].slot[k];
@@ -104,17 +93,12 @@ TEST(InverseFields, EveryPackedBitComesBack) {
   }
 }
 
+// OC1PH, DPHOFF, SCO, APLLCR1 (AIDIV reads bit 7 only).
 TEST(InverseFields, ReadBackIsZeroExtended) {
   Hal h;
-  blank(h);
-  put_reg(h.get(), 0x207, 0xFD);  // OC1PH
-  for (uint32_t a = 0x428; a <= 0x42B; ++a) put_reg(h.get(), a, a == 0x428 ? 0x00 : 0xFF);
-  put_reg(h.get(), 0x01A, 0x80);  // SCO
-  put_reg(h.get(), 0x100, 0xC0);  // APLLCR1: AIDIV reads bit 7 only
+  blank(h, {{0x207, 0xFD}, {0x428, 0}, {0x429, 0xFF}, {0x42A, 0xFF}, {0x42B, 0xFF}, {0x01A, 0x80}, {0x100, 0xC0}});
   inverse_regs_to_fields(h.get());
-  EXPECT_EQ(h->oc1ph_phadj_i8, 253);
-  EXPECT_EQ(static_cast<uint32_t>(h->dphoff1_phoff_ns_i32_10), 0xFFFFFF00u);
-  expect_fields(h.get(), "sco_sco_i8=128 apllcr1_aidiv_u2=2");
+  expect_fields(h.get(), "oc1ph_phadj_i8=253 dphoff1_phoff_ns_i32_10=-256 sco_sco_i8=128 apllcr1_aidiv_u2=2");
   put_reg(h.get(), 0x100, 0x40);
   inverse_regs_to_fields(h.get());
   EXPECT_EQ(h->apllcr1_aidiv_u2, 0u);
@@ -122,12 +106,7 @@ TEST(InverseFields, ReadBackIsZeroExtended) {
 
 TEST(InverseFields, DpllParameterBytesFollowTheModeRead) {
   Hal h;
-  blank(h);
-  put_reg(h.get(), 0x42C, 0x34);
-  put_reg(h.get(), 0x42D, 0x01);
-  put_reg(h.get(), 0x430, 0x11);
-  put_reg(h.get(), 0x431, 0x22);
-  put_reg(h.get(), 0x432, 0x33);
+  blank(h, {{0x42C, 0x34}, {0x42D, 0x01}, {0x430, 0x11}, {0x431, 0x22}, {0x432, 0x33}});
   h->dsscnt1_sscnt_u12 = h->hoavgto_ro_u8_0 = 99;
   put_reg(h.get(), 0x40B, 0x01);  // NCO: neither
   inverse_regs_to_fields(h.get());
@@ -163,24 +142,14 @@ TEST(InverseDetect, DeviceAndRevisionFromTheIdRegisters) {
       {0xF3, 40000, 0, 40000, 0, "ERROR: Invalid device rev 0x19F3"},
   };
   for (const auto &c : cases) {
+    SCOPED_TRACE(c.id2);
     Hal h;
-    blank(h);
-    put_reg(h.get(), 0x031, c.id2);
-    put_reg(h.get(), 0x00B, 0x01);
+    blank(h, {{0x031, c.id2}, {0x00B, 0x01}});
     h->kova_device_e = c.preset_device;
     h->kova_device_rev_e = c.preset_rev;
     inverse_regs_to_fields(h.get());
-    const int32_t rc = inverse_detect_modes(h.get());
-    const auto msgs = regs_test::drain(h.get());
-    SCOPED_TRACE(c.id2);
-    if (c.error) {
-      EXPECT_EQ(rc, 1);
-      EXPECT_TRUE(has(msgs, c.error));
-    } else {
-      EXPECT_EQ(rc, 0);
-      EXPECT_EQ(h->kova_device_e, c.device);
-      EXPECT_EQ(h->kova_device_rev_e, c.rev);
-    }
+    EXPECT_EQ(inverse_detect_modes(h.get()), c.error ? 1 : 0);
+    EXPECT_TRUE(c.error ? has_msg(drain(h.get()), c.error) : h->kova_device_e == c.device && h->kova_device_rev_e == c.rev);
   }
 }
 
@@ -197,21 +166,12 @@ TEST(InverseDetect, ModeFromPllenAndDpllMode) {
       {0x00, 0x00, -1, "ERROR: Can not determine kova_mode_e - PLLEN 0"},
   };
   for (const auto &c : cases) {
+    SCOPED_TRACE(testing::Message() << int(c.pllen) << " " << int(c.dpllcr1));
     Hal h;
-    blank(h);
-    put_reg(h.get(), 0x031, 0x20);
-    put_reg(h.get(), 0x00B, c.pllen);
-    put_reg(h.get(), 0x40B, c.dpllcr1);
+    blank(h, {{0x031, 0x20}, {0x00B, c.pllen}, {0x40B, c.dpllcr1}});
     inverse_regs_to_fields(h.get());
-    const int32_t rc = inverse_detect_modes(h.get());
-    const auto msgs = regs_test::drain(h.get());
-    if (c.error) {
-      EXPECT_EQ(rc, 1) << c.error;
-      EXPECT_TRUE(has(msgs, c.error)) << c.error;
-    } else {
-      EXPECT_EQ(rc, 0);
-      EXPECT_EQ(h->kova_mode_e, c.mode) << int(c.pllen) << " " << int(c.dpllcr1);
-    }
+    EXPECT_EQ(inverse_detect_modes(h.get()), c.error ? 1 : 0);
+    EXPECT_TRUE(c.error ? has_msg(drain(h.get()), c.error) : h->kova_mode_e == c.mode);
   }
 }
 
@@ -228,42 +188,27 @@ TEST(InverseDetect, XaModeAndSystemClockFromMcr1) {
   };
   for (const auto &c : cases) {
     Hal h;
-    blank(h);
-    put_reg(h.get(), 0x031, 0x20);
-    put_reg(h.get(), 0x00B, 0x01);
-    put_reg(h.get(), 0x009, c.mcr1);
+    blank(h, {{0x031, 0x20}, {0x00B, 0x01}, {0x009, c.mcr1}});
     set_fields(h.get(), "xa_mode_e=6 xa_disable=7 jitter_mode_e=2");
     inverse_regs_to_fields(h.get());
     ASSERT_EQ(inverse_detect_modes(h.get()), 0);
-    EXPECT_EQ(h->xa_mode_e, c.xa_mode) << int(c.mcr1);
-    EXPECT_EQ(h->xa_disable, c.xa_disable) << int(c.mcr1);
-    EXPECT_EQ(h->sysclk_mode_e, c.sysclk) << int(c.mcr1);
-    EXPECT_EQ(h->jitter_mode_e, 0);
+    EXPECT_TRUE(h->xa_mode_e == c.xa_mode && h->xa_disable == c.xa_disable && h->sysclk_mode_e == c.sysclk &&
+                h->jitter_mode_e == 0) << int(c.mcr1);
   }
 }
 
 TEST(InverseDividers, PlanFromTheRegisterCodes) {
+  // ENHS2; HSDIV2 code 9, HSDIV1 code 15; AFBBP 33: no fraction bits; OC1 MSDIV 6; NEGLSD,
+  // LSDIV bit 24 and 3; IC1 HSDIV 4 and DIV 100; MON1 pre-divider 16; PFD count 999; DCO
+  // feedback 10.
   Hal h;
-  blank(h);
-  put_reg(h.get(), 0x100, 0x04);  // ENHS2
-  put_reg(h.get(), 0x101, 0x9F);  // HSDIV2 code 9, HSDIV1 code 15
-  put_reg(h.get(), 0x114, 0x21);  // AFBBP 33: no fraction bits
-  put_reg(h.get(), 0x200, 0x05);  // OC1 MSDIV 6
-  put_reg(h.get(), 0x202, 0x21);  // NEGLSD, LSDIV bit 24
-  put_reg(h.get(), 0x203, 0x03);
-  put_reg(h.get(), 0x300, 0x02);  // IC1 HSDIV 4
-  put_reg(h.get(), 0x301, 0x63);  // IC1 DIV 100
-  put_reg(h.get(), 0x310, 0xF0);  // MON1 pre-divider 16
-  put_reg(h.get(), 0x410, 0xE7);  // PFD count 999
-  put_reg(h.get(), 0x411, 0x03);
-  put_reg(h.get(), 0x408, 0x09);  // DCO feedback 10
+  blank(h, {{0x100, 0x04}, {0x101, 0x9F}, {0x114, 0x21}, {0x200, 0x05}, {0x202, 0x21}, {0x203, 0x03}, {0x300, 0x02},
+            {0x301, 0x63}, {0x310, 0xF0}, {0x410, 0xE7}, {0x411, 0x03}, {0x408, 0x09}});
   inverse_regs_to_fields(h.get());
   h->kova_mode_e = kova_mode_ja_e;
   inverse_divider_plan(h.get());
-  expect_fields(h.get(), "vco_hsdiv1x2_u8=30 vco_hsdiv2x2_u8=18 apll_afbdiv_fbits_u8=0 oc1_msdiv_u8=6");
-  EXPECT_EQ(h->oc1_lsdiv_u32, (1u << 24) + 4u);
-  EXPECT_EQ(h->oc1_neg_lsdiv_u32, h->oc1_lsdiv_u32);
-  expect_fields(h.get(), "oc2_neg_lsdiv_u32=1 ic1_hsdiv_u8=4 ic1_div_u32=100 ic1_mondiv_u8=16 pfd_div_u16=1000 "
+  expect_fields(h.get(), "vco_hsdiv1x2_u8=30 vco_hsdiv2x2_u8=18 apll_afbdiv_fbits_u8=0 oc1_msdiv_u8=6 "
+                         "oc1_lsdiv_u32=16777220 oc1_neg_lsdiv_u32=16777220 oc2_neg_lsdiv_u32=1 ic1_hsdiv_u8=4 ic1_div_u32=100 ic1_mondiv_u8=16 pfd_div_u16=1000 "
       "dcofb_div_u32=10");
   // Outside JA the input DIVs are not part of the plan; a disabled HSDIV2 has no divider.
   h->kova_mode_e = kova_mode_syn_e;
@@ -298,7 +243,7 @@ TEST(InverseAnchors, WithoutAKnownFrequencyEachModeSaysSo) {
     load(h, img);
     set_fprec_s(&h->vco_freq_s, 12345, 1, 1);
     EXPECT_EQ(inverse_cfg(h.get()), 1);
-    EXPECT_TRUE(has(regs_test::drain(h.get()), c.msg)) << c.mode;
+    EXPECT_TRUE(has_msg(drain(h.get()), c.msg)) << c.mode;
     EXPECT_EQ(h->kova_mode_e, c.mode);            // the steps before ran
     EXPECT_EQ(h->vco_freq_s.f, 12345u);           // the frequencies did not
   }
@@ -314,7 +259,7 @@ TEST(InverseAnchors, XaRouteRefusesExternalFeedback) {
     load(h, img);
     set_fprec_s(&h->xa_freq_s, 100000000, 1, 1);
     EXPECT_EQ(inverse_cfg(h.get()), 1) << mode;
-    EXPECT_TRUE(has(regs_test::drain(h.get()), "ERROR: Can not inverse from XA frequency when in external feedback mode."));
+    EXPECT_TRUE(has_msg(drain(h.get()), "ERROR: Can not inverse from XA frequency when in external feedback mode."));
   }
 }
 
@@ -387,10 +332,10 @@ class InverseDpll : public ::testing::Test {
 TEST_F(InverseDpll, ModeWordsOutsideTheirTablesFail) {
   h->dpllcr1_homode_u2 = 3;
   EXPECT_EQ(inverse_dpll_settings(h.get()), 1);
-  EXPECT_TRUE(has(regs_test::drain(h.get()), "ERROR: Can not determine ho_mode_e - dpllcr1_homode = 3"));
+  EXPECT_TRUE(has_msg(drain(h.get()), "ERROR: Can not determine ho_mode_e - dpllcr1_homode = 3"));
   set_fields(h.get(), "dpllcr1_homode_u2=1 dpllcr1_mode_u4=0xB");
   EXPECT_EQ(inverse_dpll_settings(h.get()), 1);
-  EXPECT_TRUE(has(regs_test::drain(h.get()), "ERROR: Can not determine dpll_mode_e - dpllcr1_mode = B"));
+  EXPECT_TRUE(has_msg(drain(h.get()), "ERROR: Can not determine dpll_mode_e - dpllcr1_mode = B"));
 }
 
 TEST_F(InverseDpll, WithoutAFrequencyWordOrRateNothingIsDividedByZero) {
@@ -490,7 +435,7 @@ TEST(InverseChecks, ApllTestMarkAndSolverCheck) {
   load(c, img);
   set_fprec_s(&c->oc1_freq_s, 1562500000, 1, 1);  // ten times the output: an XA far out of range
   EXPECT_EQ(inverse_cfg(c.get()), 1);
-  const auto msgs = regs_test::drain(c.get());
+  const auto msgs = drain(c.get());
   ASSERT_FALSE(msgs.empty());
   EXPECT_NE(msgs.back().find("ERROR"), std::string::npos);
 }
@@ -517,7 +462,7 @@ TEST(InverseRobustness, RandomImagesEndWithAResult) {
     fprec_s *known[] = {&h->oc1_freq_s, &h->ic1_freq_s, &h->xa_freq_s};
     set_fprec_s(known[rng() % 3], 1000000 + rng() % 200000000, 1 + rng() % 7, 1 + rng() % 5);
     const int32_t rc = inverse_cfg(h.get());
-    const auto msgs = regs_test::drain(h.get());
+    const auto msgs = drain(h.get());
     EXPECT_TRUE(rc == 0 || rc == 1) << round;
     if (rc != 0) {
       EXPECT_FALSE(msgs.empty()) << round;
