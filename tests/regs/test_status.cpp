@@ -10,10 +10,7 @@
 #include "regs_test_util.h"
 
 namespace {
-
-using kova_test::expect_fields;
-
-using regs_test::Hal;
+using namespace regs_test;
 
 // Runs the naming half: every address named, with the image left as it is.
 std::vector<uint32_t> named(hal_api_s *h) {
@@ -29,8 +26,8 @@ void put_le(hal_api_s *h, uint32_t address, uint64_t value, int bytes) {
 struct StatusDecode : ::testing::Test {
   Hal h;
   void SetUp() override {
-    regs_test::init_full(h.get(), kova_device_40112_e, kova_mode_ja_e);
-    regs_test::drain(h.get());
+    init_full(h.get(), kova_device_40112_e, kova_mode_ja_e);
+    drain(h.get());
     h->dfreqz1_freqz_u40 = uint64_t{1} << 40;
     h->get_statuses_mode_e = get_statuses_all_e;
   }
@@ -39,7 +36,7 @@ struct StatusDecode : ::testing::Test {
 TEST_F(StatusDecode, OnlyJaNamesRegistersAndEachModeItsOwn) {
   for (int32_t mode : {kova_mode_syn_e, kova_mode_nco_e, kova_mode_ss_e}) {
     Hal s;
-    regs_test::init_full(s.get(), kova_device_40112_e, mode);
+    init_full(s.get(), kova_device_40112_e, mode);
     s->get_statuses_mode_e = get_statuses_all_e;
     s->freqoff_rw_i32_0 = 77;
     put_le(s.get(), 0x065, 0x12345678, 4);
@@ -71,27 +68,18 @@ TEST_F(StatusDecode, OnlyJaNamesRegistersAndEachModeItsOwn) {
 }
 
 TEST_F(StatusDecode, RawWordsAreLittleEndianAndSignedAsTheirFields) {
-  put_le(h.get(), 0x065, 0x80000000u, 4);  // FREQ = -2^31
-  put_le(h.get(), 0x07D, 1024, 4);         // PHASE = 1 ns
-  put_le(h.get(), 0x05D, 0xFEDCBA9876543210ull, 8);
-  put_le(h.get(), 0x069, 0xBEEF, 2);
-  put_le(h.get(), 0x06B, 0x1234, 2);
-  put_le(h.get(), 0x06D, 0x800000000001ull, 6);
-  put_reg(h.get(), 0x073, 0xF0);
-  put_le(h.get(), 0x075, 0xFF0000000002ull, 6);  // top byte 0xFF: still positive
-  put_le(h.get(), 0x095, 0xFFFFFC00u, 4);
-  put_le(h.get(), 0x081, 0xFFFFF800u, 4);
-  put_le(h.get(), 0x08D, 0x00000C00u, 4);
-  put_le(h.get(), 0x091, 0xFFFFFFFFu, 4);
+  // FREQ = -2^31, PHASE = 1 ns; a 48-bit accumulator whose top byte is 0xFF is still positive.
+  const struct { uint32_t a; uint64_t v; int bytes; } words[] = {
+      {0x065, 0x80000000u, 4},     {0x07D, 1024, 4},      {0x05D, 0xFEDCBA9876543210ull, 8}, {0x069, 0xBEEF, 2},
+      {0x06B, 0x1234, 2},          {0x06D, 0x800000000001ull, 6}, {0x073, 0xF0, 1}, {0x075, 0xFF0000000002ull, 6},
+      {0x095, 0xFFFFFC00u, 4},     {0x081, 0xFFFFF800u, 4}, {0x08D, 0x00000C00u, 4}, {0x091, 0xFFFFFFFFu, 4}};
+  for (const auto &w : words) put_le(h.get(), w.a, w.v, w.bytes);
   named(h.get());
-  EXPECT_EQ(h->freqoff_rw_i32_0, INT32_MIN);
-  EXPECT_EQ(h->input_phase_offset_ns_r, 1.0);
   EXPECT_EQ(static_cast<uint64_t>(h->lfint_rw_i64_22), 0xFEDCBA9876543210ull);
-  expect_fields(h.get(), "hotimer_rw_u16_0=0xBEEF pfixtimer_rw_u16_0=0x1234 pfixavgacc_rw_s48_x=0x800000000001 "
-      "loltimer_rw_s8_0=0xF0 hoavgacc_rw_s48_x=0xFF0000000002 hooffset_rw_s32_0=-1024");
-  EXPECT_EQ(h->pfix_phase_offset_ns_r, -2.0);
-  EXPECT_EQ(h->pslim_input_phase_ns_r, 3.0);
-  EXPECT_EQ(h->prop_rw_32_0, -1);
+  expect_fields(h.get(), "freqoff_rw_i32_0=-2147483648 input_phase_offset_ns_r=1 hotimer_rw_u16_0=0xBEEF "
+                         "pfixtimer_rw_u16_0=0x1234 pfixavgacc_rw_s48_x=0x800000000001 loltimer_rw_s8_0=0xF0 "
+                         "hoavgacc_rw_s48_x=0xFF0000000002 hooffset_rw_s32_0=-1024 pfix_phase_offset_ns_r=-2 "
+                         "pslim_input_phase_ns_r=3 prop_rw_32_0=-1");
 }
 
 TEST_F(StatusDecode, OffsetsInPpmFollowTheNominalWord) {
