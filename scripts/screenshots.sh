@@ -26,6 +26,9 @@ shot() {  # shot NAME [kova options...]
 "$kovacfg" save "$work/SS.txt" --device 40112 --rev 1 --mode SS --xa 100 --oc1 100 > /dev/null
 "$kovacfg" save "$work/JA.txt" --device 40112 --rev 1 --mode JA --xa 114.285 --ic1 19.44 --ic2 25 \
   --oc1 156.25 --oc2 100 --oc3 100:1:3 > /dev/null
+# A device with holdover, hitless switching and limits (the DPLL window shows more groups).
+"$kovacfg" save "$work/JA40089.txt" --device 40089 --rev 1 --mode JA --xa 114.285 --ic1 19.44 --ic2 25 \
+  --oc1 156.25 --oc2 100 --oc3 100:1:3 > /dev/null
 
 shot main_startup
 for mode in SYN NCO SS JA; do
@@ -42,12 +45,18 @@ windows=(
   EEPROMForm
   RunScriptForm
   BlockXA
+  DpllConfigForm
+  ApllConfigForm
+  ApllTestRegistersForm
 )
 for w in "${windows[@]}"; do
   shot "$w" -su --config "$work/JA.txt" --connect --screenshot-window "$w"
 done
 # Windows that differ offline or per mode: "NAME MODE offline|connected", one per line.
 variants=(
+  "DpllConfigForm SYN connected"
+  "DpllConfigForm JA40089 offline"
+  "ApllTestRegistersForm JA offline"
 )
 for v in "${variants[@]}"; do
   read -r w mode how <<< "$v"
