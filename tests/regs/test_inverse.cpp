@@ -217,129 +217,76 @@ TEST(InverseDividers, PlanFromTheRegisterCodes) {
   expect_fields(h.get(), "ic1_div_u32=0 vco_hsdiv2x2_u8=0");
 }
 
-// A synthesis chip: XA 50 MHz, outputs 156.25 and 100 MHz.
-std::vector<uint8_t> syn_chip(Hal *keep = nullptr) {
-  return planned(kova_device_40112_e, kova_mode_syn_e, xa_mode_xo_e, [](hal_api_s *h) {
-    set_fprec_s(&h->xa_freq_s, 50000000, 1, 1);
-    set_fprec_s(&h->oc1_freq_s, 625000000, 1, 4);
-    set_fprec_s(&h->oc2_freq_s, 100000000, 1, 1);
-  }, keep);
-}
-
-TEST(InverseAnchors, WithoutAKnownFrequencyEachModeSaysSo) {
-  const struct {
-    int32_t mode;
-    const char *msg;
-  } cases[] = {
-      {kova_mode_syn_e, "ERROR: There is no input or output frequency available for inverse configuration function"},
-      {kova_mode_nco_e, "ERROR: There is no input or output frequency available"},
-      {kova_mode_ss_e, "ERROR: There is no input or output frequency available"},
-      {kova_mode_ja_e, "ERROR: There is no input or output frequency available"},
-  };
-  for (const auto &c : cases) {
-    const auto img = planned(kova_device_40112_e, c.mode, xa_mode_xo_e,
-                             [](hal_api_s *h) { set_fprec_s(&h->oc1_freq_s, 100000000, 1, 1); });
+// Without a known frequency each mode says so, after the steps before ran and before the
+// frequencies; the XA route refuses external feedback.
+TEST(InverseAnchors, MissingOrUnusableAnchorsFail) {
+  for (int32_t mode : {kova_mode_syn_e, kova_mode_nco_e, kova_mode_ss_e, kova_mode_ja_e}) {
+    SCOPED_TRACE(mode);
     Hal h;
-    load(h, img);
-    set_fprec_s(&h->vco_freq_s, 12345, 1, 1);
+    load(h, planned(kova_device_40112_e, mode, xa_mode_xo_e, [](hal_api_s *x) { set_fields(x, "oc1_freq_s=100000000"); }));
+    set_fields(h.get(), "vco_freq_s=12345");
     EXPECT_EQ(inverse_cfg(h.get()), 1);
-    EXPECT_TRUE(has_msg(drain(h.get()), c.msg)) << c.mode;
-    EXPECT_EQ(h->kova_mode_e, c.mode);            // the steps before ran
-    EXPECT_EQ(h->vco_freq_s.f, 12345u);           // the frequencies did not
-  }
-}
-
-TEST(InverseAnchors, XaRouteRefusesExternalFeedback) {
-  for (int32_t mode : {kova_mode_nco_e, kova_mode_ss_e, kova_mode_ja_e}) {
-    const auto img = planned(kova_device_40112_e, mode, xa_mode_xo_e, [](hal_api_s *h) {
-      set_fprec_s(&h->oc1_freq_s, 100000000, 1, 1);
-      h->icscr1_fbsel_u2 = 1;
-    });
-    Hal h;
-    load(h, img);
-    set_fprec_s(&h->xa_freq_s, 100000000, 1, 1);
-    EXPECT_EQ(inverse_cfg(h.get()), 1) << mode;
-    EXPECT_TRUE(has_msg(drain(h.get()), "ERROR: Can not inverse from XA frequency when in external feedback mode."));
+    EXPECT_TRUE(has_msg(drain(h.get()), mode == kova_mode_syn_e
+        ? "ERROR: There is no input or output frequency available for inverse configuration function"
+        : "ERROR: There is no input or output frequency available"));
+    EXPECT_TRUE(h->kova_mode_e == mode && h->vco_freq_s.f == 12345u);
+    if (mode == kova_mode_syn_e) continue;
+    Hal x;
+    load(x, planned(kova_device_40112_e, mode, xa_mode_xo_e,
+                    [](hal_api_s *y) { set_fields(y, "oc1_freq_s=100000000 icscr1_fbsel_u2=1"); }));
+    set_fields(x.get(), "xa_freq_s=100000000");
+    EXPECT_EQ(inverse_cfg(x.get()), 1);
+    EXPECT_TRUE(has_msg(drain(x.get()), "ERROR: Can not inverse from XA frequency when in external feedback mode."));
   }
 }
 
 // Spread spectrum: a down spread of P and a centre spread of P/2 program the same step; the
-// output frequency tells them apart, the XA frequency cannot.
+// output frequency tells them apart, the XA frequency cannot (it reads the low end of the
+// spread as the output). SS count: 50 MHz DSP clock / 31.25 kHz / 4.
 TEST(InverseAnchors, SpreadSpectrumDownSpreadNeedsAnOutput) {
   const auto img = planned(kova_device_40112_e, kova_mode_ss_e, xa_mode_xo_e, [](hal_api_s *h) {
-    set_fprec_s(&h->xa_freq_s, 100000000, 1, 1);
-    set_fprec_s(&h->oc1_freq_s, 100000000, 1, 1);
-    h->ss_mode_e = ss_mode_down_e;
-    set_fields(h, "ss_pctx10=8 ss_mod_hz=31250");
+    set_fields(h, "xa_freq_s=100000000 oc1_freq_s=100000000 ss_mode_e=1 ss_pctx10=8 ss_mod_hz=31250");
   });
-  Hal a;
+  Hal a, b;
   load(a, img);
-  set_fprec_s(&a->oc1_freq_s, 100000000, 1, 1);
+  set_fields(a.get(), "oc1_freq_s=100000000");
   ASSERT_EQ(inverse_cfg(a.get()), 0);
-  EXPECT_EQ(a->ss_mode_e, ss_mode_down_e);
-  EXPECT_EQ(a->ss_pctx10, 8u);
-  EXPECT_EQ(fprec_compare(a->xa_freq_s, {100000000, 1, 1}), 0);
-  // ss_cnt_u16: 50 MHz DSP clock / 31.25 kHz / 4
-  expect_fields(a.get(), "ss_cnt_u16=400 ss_mod_hz=31250");
-  Hal b;
+  expect_fields(a.get(), "ss_mode_e=1 ss_pctx10=8 xa_freq_s=100000000 ss_cnt_u16=400 ss_mod_hz=31250");
   load(b, img);
-  set_fprec_s(&b->xa_freq_s, 100000000, 1, 1);
+  set_fields(b.get(), "xa_freq_s=100000000");
   ASSERT_EQ(inverse_cfg(b.get()), 0);
-  EXPECT_EQ(b->ss_mode_e, ss_mode_centre_e);
-  EXPECT_EQ(b->ss_pctx10, 4u);
-  EXPECT_EQ(fprec_compare(b->oc1_freq_s, {99600000, 1, 1}), 0);  // the low end of the spread
+  EXPECT_TRUE(b->ss_mode_e == ss_mode_centre_e && b->ss_pctx10 == 4u);
+  EXPECT_EQ(fprec_compare(b->oc1_freq_s, {99600000, 1, 1}), 0);
 }
 
-// A jitter-attenuation chip: IC1 19.44 MHz, IC2 25 MHz, OC1 156.25 MHz.
-std::vector<uint8_t> ja_chip(const std::function<void(hal_api_s *)> &more = [](hal_api_s *) {}) {
-  return planned(kova_device_40112_e, kova_mode_ja_e, xa_mode_xo_e, [&](hal_api_s *h) {
-    set_fprec_s(&h->xa_freq_s, 114285000, 1, 1);
-    set_fprec_s(&h->ic1_freq_s, 19440000, 1, 1);
-    set_fprec_s(&h->ic2_freq_s, 25000000, 1, 1);
-    set_fprec_s(&h->oc1_freq_s, 156250000, 1, 1);
-    h->dpll_bw_hz = 100;
-    more(h);
-  });
-}
-
+// A jitter-attenuation chip read from its XA: the frequencies are snapped to references
+// (156.25 MHz as 625 MHz / 4).
 TEST(InverseJa, FromXaTheFrequenciesAreSnappedToReferences) {
-  const auto img = ja_chip();
   Hal h;
-  load(h, img);
-  set_fprec_s(&h->xa_freq_s, 114285000, 1, 1);
+  load(h, planned(kova_device_40112_e, kova_mode_ja_e, xa_mode_xo_e, [](hal_api_s *x) {
+    set_fields(x, "xa_freq_s=114285000 ic1_freq_s=19440000 ic2_freq_s=25000000 oc1_freq_s=156250000 dpll_bw_hz=100");
+  }));
+  set_fields(h.get(), "xa_freq_s=114285000");
   ASSERT_EQ(inverse_cfg(h.get()), 0);
   EXPECT_EQ(fprec_compare(h->ic1_freq_s, {19440000, 1, 1}), 0);
-  EXPECT_EQ(fprec_compare(h->oc1_freq_s, {156250000, 1, 1}), 0);
-  EXPECT_EQ(h->oc1_freq_s.f, 625000000u);  // expressed against the reference
+  expect_fields(h.get(), "oc1_freq_s=625000000,1,4");
 }
 
-// Settings from the DPLL words, on hand-set fields.
-class InverseDpll : public ::testing::Test {
- protected:
+// Settings from the DPLL words on hand-set fields (DSP rate 1000 Hz: one sample is 1000 us):
+// mode words outside their tables fail; without a frequency word or rate nothing is divided
+// by zero.
+TEST(InverseDpll, ModeWordsAndMissingWords) {
   Hal h;
-  void SetUp() override {
-    blank(h);
-    h->kova_mode_e = kova_mode_ja_e;
-    h->dpllcr1_mode_u4 = 6;
-    set_fprec_s(&h->pfd_freq_s, 1000000, 1, 1);
-    // pfd_div_u16: DSP rate 1000 Hz: one sample is 1000 us
-    set_fields(h.get(), "pfd_div_u16=1000 dfreqz1_freqz_u40=300000000000 phlolset_ro_u8_0=0 "
-        "hofdthr_ro_u32_0=0xFFFFFFFF fchlimthr_ro_u32_0=0x7FFFFFFF pslimthr_ro_u32_10=0x7FFFFFFF "
-        "fqhlimthr_ro_u32_0=0x80000000");
-  }
-};
-
-TEST_F(InverseDpll, ModeWordsOutsideTheirTablesFail) {
-  h->dpllcr1_homode_u2 = 3;
+  blank(h);
+  set_fields(h.get(), "kova_mode_e=3 dpllcr1_mode_u4=6 pfd_freq_s=1000000 pfd_div_u16=1000 dfreqz1_freqz_u40=300000000000 "
+                      "phlolset_ro_u8_0=0 hofdthr_ro_u32_0=0xFFFFFFFF fchlimthr_ro_u32_0=0x7FFFFFFF "
+                      "pslimthr_ro_u32_10=0x7FFFFFFF fqhlimthr_ro_u32_0=0x80000000 dpllcr1_homode_u2=3");
   EXPECT_EQ(inverse_dpll_settings(h.get()), 1);
   EXPECT_TRUE(has_msg(drain(h.get()), "ERROR: Can not determine ho_mode_e - dpllcr1_homode = 3"));
   set_fields(h.get(), "dpllcr1_homode_u2=1 dpllcr1_mode_u4=0xB");
   EXPECT_EQ(inverse_dpll_settings(h.get()), 1);
   EXPECT_TRUE(has_msg(drain(h.get()), "ERROR: Can not determine dpll_mode_e - dpllcr1_mode = B"));
-}
-
-TEST_F(InverseDpll, WithoutAFrequencyWordOrRateNothingIsDividedByZero) {
-  set_fields(h.get(), "prop_ro_u32_10=1000 int_ro_u32_12=0 hofdthr_ro_u32_0=5 dfreqz1_freqz_u40=0");
+  set_fields(h.get(), "dpllcr1_mode_u4=6 prop_ro_u32_10=1000 int_ro_u32_12=0 hofdthr_ro_u32_0=5 dfreqz1_freqz_u40=0");
   ASSERT_EQ(inverse_dpll_settings(h.get()), 0);
   expect_fields(h.get(), "hofd_ppb_sec=0 dpll_bw_hz=0 dpll_df=0");
   set_fields(h.get(), "dfreqz1_freqz_u40=300000000000 pfd_div_u16=0");
@@ -348,21 +295,14 @@ TEST_F(InverseDpll, WithoutAFrequencyWordOrRateNothingIsDividedByZero) {
 }
 
 TEST(InverseMonitor, WorkedExamples) {
+  // Input 1: SCEN 0. Input 2: a PPM monitor whose PPHT equals PPLT; PCD 250 and PPD 400:
+  // 10^5 input cycles of 10 MHz per 10^6 reference cycles.
   Hal h;
   blank(h);
-  set_fprec_s(&h->up_monclk_freq_s, 100000000, 1, 1);
-  // Input 1: SCEN 0. Input 2: a PPM monitor whose PPHT equals PPLT.
-  h->mon1cr2_scen_u1 = 0;
-  h->ic1_mon_divclk_freq_mhz_r = 10.0;
-  h->ic1_mon_valtim_rate_hz_r = 12.5;
-  // mon2cr6_pcd_u8: 250
-  // mon2cr11_ppd_u10: 400: 10^5 input cycles of 10 MHz per 10^6 reference cycles
-  set_fields(h.get(), "mon2cr2_scen_u1=1 mon2cr2_ppen_u1=1 mon2cr2_losss_u3=3 mon2cr6_pcd_u8=249 "
-      "mon2cr11_ppd_u10=399 mon2cr7_ppn_u25=0");
-  h->mon2cr12_ppht_u9 = h->mon2cr13_pplt_u9 = 101;
-  h->mon2cr4_scc_u18 = 14;
-  h->ic2_mon_divclk_freq_mhz_r = 10.0;
-  h->ic2_mon_valtim_rate_hz_r = 12.5;
+  set_fields(h.get(), "up_monclk_freq_s=100000000 mon1cr2_scen_u1=0 ic1_mon_divclk_freq_mhz_r=10 "
+                      "ic1_mon_valtim_rate_hz_r=12.5 mon2cr2_scen_u1=1 mon2cr2_ppen_u1=1 mon2cr2_losss_u3=3 "
+                      "mon2cr6_pcd_u8=249 mon2cr11_ppd_u10=399 mon2cr7_ppn_u25=0 mon2cr12_ppht_u9=101 mon2cr13_pplt_u9=101 "
+                      "mon2cr4_scc_u18=14 ic2_mon_divclk_freq_mhz_r=10 ic2_mon_valtim_rate_hz_r=12.5");
   inverse_monitor_settings(h.get(), 1);
   inverse_monitor_settings(h.get(), 2);
   // ic2_mon_thr_ppm: 101 counts of 10^6 (the smaller side)
@@ -374,28 +314,24 @@ TEST(InverseReconcile, KeptIntegerAndReferenceForms) {
   Hal h;
   blank(h);
   const fprec_s kept[7] = {{0, 1, 1}, {0, 1, 1}, {0, 1, 1}, {0, 1, 1}, {625000000, 1, 4}, {0, 1, 1}, {0, 1, 1}};
-  set_fprec_s(&h->oc1_freq_s, 156250000, 1, 1);              // equal to the kept one
-  set_fprec_s(&h->oc2_freq_s, 200000000, 1, 2);              // an integer
-  set_fprec_s(&h->oc3_freq_s, 622080000, 255, 237 * 4);      // OTN rate
-  set_fprec_s(&h->ic1_freq_s, 1, 1, 4294967291u);            // no reference holds it in 32 bits
+  // OC1 equal to the kept one, OC2 an integer, OC3 an OTN rate (on the first reference that
+  // holds it exactly), IC1 held by no reference in 32 bits.
+  set_fields(h.get(), "oc1_freq_s=156250000 oc2_freq_s=200000000,1,2 oc3_freq_s=622080000,255,948 ic1_freq_s=1,1,4294967291");
   inverse_reconcile(h.get(), kept, false);
-  EXPECT_EQ(h->oc1_freq_s.f, 625000000u);
-  EXPECT_EQ(h->oc1_freq_s.m, 4u);
-  EXPECT_EQ(h->oc2_freq_s.f, 100000000u);
-  EXPECT_EQ(h->oc2_freq_s.m, 1u);
-  EXPECT_EQ(h->oc3_freq_s.f, 625000000u);  // the first reference that holds it exactly
+  EXPECT_TRUE(h->oc1_freq_s.f == 625000000u && h->oc1_freq_s.m == 4u && h->oc2_freq_s.f == 100000000u &&
+              h->oc2_freq_s.m == 1u && h->oc3_freq_s.f == 625000000u);
   EXPECT_EQ(fprec_compare(h->oc3_freq_s, {622080000, 255, 948}), 0);
   EXPECT_EQ(fprec_compare(h->ic1_freq_s, {1, 1, 4294967291u}), 0);
   // Through rounded words: the nearest reference multiple, unless that moves a low frequency.
-  set_fprec_s(&h->oc1_freq_s, 156250001, 1, 1);
-  set_fprec_s(&h->oc2_freq_s, 6271, 1, 1);
+  set_fields(h.get(), "oc1_freq_s=156250001 oc2_freq_s=6271");
   inverse_reconcile(h.get(), kept, true);
-  EXPECT_EQ(fprec_compare(h->oc1_freq_s, {156250000, 1, 1}), 0);
-  EXPECT_EQ(fprec_compare(h->oc2_freq_s, {6271, 1, 1}), 0);
+  expect_fields(h.get(), "oc1_freq_s=625000000,1,4 oc2_freq_s=6271");
 }
 
 TEST(InverseChecks, ApllTestMarkAndSolverCheck) {
-  const auto img = syn_chip();
+  // A synthesis chip: XA 50 MHz, outputs 156.25 and 100 MHz; its APLL test mark.
+  const auto img = planned(kova_device_40112_e, kova_mode_syn_e, xa_mode_xo_e,
+                           [](hal_api_s *h) { set_fields(h, "xa_freq_s=50000000 oc1_freq_s=625000000,1,4 oc2_freq_s=100000000"); });
   Hal a;
   load(a, img);
   put_reg(a.get(), 0x125, get_reg(a.get(), 0x125) ^ 0x01);
@@ -405,21 +341,14 @@ TEST(InverseChecks, ApllTestMarkAndSolverCheck) {
 
   // 100 MHz from a 4 GHz VCO: the dividers the automatic solver chooses read back as its
   // choice; another split of the same total divider stays as read.
-  auto setup = [](hal_api_s *h) {
-    set_fprec_s(&h->xa_freq_s, 50000000, 1, 1);
-    set_fprec_s(&h->oc1_freq_s, 100000000, 1, 1);
-  };
+  auto setup = [](hal_api_s *h) { set_fields(h, "xa_freq_s=50000000 oc1_freq_s=100000000"); };
   Hal automatic;
   const auto auto_img = planned(kova_device_40112_e, kova_mode_syn_e, xa_mode_xo_e, setup, &automatic);
   const bool sixteen = automatic->vco_hsdiv1x2_u8 == 16;
   const auto manual_img = planned(kova_device_40112_e, kova_mode_syn_e, xa_mode_xo_e, [&](hal_api_s *h) {
     setup(h);
-    h->oc_solver_mode_e = oc_solver_mode_manual_e;
-    h->vco_hsdiv1x2_u8 = sixteen ? 20 : 16;
-    h->oc1_msdiv_u8 = sixteen ? 4 : 5;
-    h->oc1_lsdiv_u32 = 1;
-    h->oc2_msdiv_u8 = h->oc3_msdiv_u8 = 1;
-    h->oc2_lsdiv_u32 = h->oc3_lsdiv_u32 = 1;
+    set_fields(h, std::string("oc_solver_mode_e=1 oc1_lsdiv_u32=1 oc2_msdiv_u8=1 oc3_msdiv_u8=1 oc2_lsdiv_u32=1 ") +
+                      "oc3_lsdiv_u32=1 " + (sixteen ? "vco_hsdiv1x2_u8=20 oc1_msdiv_u8=4" : "vco_hsdiv1x2_u8=16 oc1_msdiv_u8=5"));
   });
   for (const auto *image : {&auto_img, &manual_img}) {
     Hal b;
@@ -440,10 +369,6 @@ TEST(InverseChecks, ApllTestMarkAndSolverCheck) {
   EXPECT_NE(msgs.back().find("ERROR"), std::string::npos);
 }
 
-}  // namespace
-
-namespace {
-
 // Whatever a chip (or a damaged dump) holds, the read-back ends with a result and a message,
 // never with a crash, an endless search or a frequency that is not a number.
 TEST(InverseRobustness, RandomImagesEndWithAResult) {
@@ -455,10 +380,9 @@ TEST(InverseRobustness, RandomImagesEndWithAResult) {
     blank(h);
     for (uint32_t a = 0; a < 0x700; ++a)
       if (rng() % 3 == 0) put_reg(h.get(), a, rng() & 0xFF);
-    put_reg(h.get(), 0x030, 0x19);
-    put_reg(h.get(), 0x031, 0x20);
-    put_reg(h.get(), 0x00B, pllen[rng() % 5]);
-    put_reg(h.get(), 0x40B, dpllcr1[rng() % 7]);
+    for (auto [a, v] : {std::pair<uint32_t, uint32_t>{0x030, 0x19}, {0x031, 0x20}, {0x00B, pllen[rng() % 5]},
+                        {0x40B, dpllcr1[rng() % 7]}})
+      put_reg(h.get(), a, v);
     fprec_s *known[] = {&h->oc1_freq_s, &h->ic1_freq_s, &h->xa_freq_s};
     set_fprec_s(known[rng() % 3], 1000000 + rng() % 200000000, 1 + rng() % 7, 1 + rng() % 5);
     const int32_t rc = inverse_cfg(h.get());
