@@ -1,0 +1,199 @@
+// Phase measurement and phase adjustment windows on the emulated board, asserted on the
+// chip's phase meter and phase adjustment registers and on the object's alignment fields.
+#include <QCheckBox>
+#include <QLabel>
+
+#include "app/windows/phase_windows.h"
+#include "board_session_fixture.h"
+
+namespace {
+
+struct phase_measure_test : board_session_fixture {
+  void SetUp() override {
+    board_session_fixture::SetUp();
+    start("40112", kova_mode_syn_e, true);
+    hal()->oc1_msdiv_freq_s = {100000000, 1, 1};  // a 10 ns time base
+  }
+  std::string result() { return find<QLabel>("resultLabel")->text().toStdString(); }
+};
+
+TEST_F(phase_measure_test, OpensOnTheChipsSourcesAndResetsTheMeter) {
+  chip()[0x01E] = 0x81;  // A: IC2, inverted
+  chip()[0x01F] = 0x12;  // B: OC3
+  chip()[0x01D] = 0x01;  // OC1 MSDIV
+  open<PhaseMeasureForm>();
+  EXPECT_EQ(find<QComboBox>("sourceA")->currentText().toStdString(), "IC2");
+  EXPECT_TRUE(find<QCheckBox>("invertA")->isChecked());
+  EXPECT_EQ(find<QComboBox>("sourceB")->currentText().toStdString(), "OC3");
+  EXPECT_EQ(find<QLabel>("periodLabel")->text().toStdString(), "= 10.000 ns");
+  EXPECT_EQ(chip()[0x01D], 0x81);
+  EXPECT_EQ(chip()[0x04B] & 0x10, 0x10);
+  EXPECT_EQ(result(), "Ready");
+  choose("sourceA", 8);  // OC2, code 17
+  EXPECT_EQ(chip()[0x01E], 0x91);
+  find<QCheckBox>("invertA")->setChecked(false);
+  EXPECT_EQ(chip()[0x01E], 0x11);
+  // Outside JA the crystal is no time base: the list starts at OC1 MSDIV.
+  QComboBox *tb = find<QComboBox>("timeBase");
+  EXPECT_EQ(tb->itemText(0).toStdString(), "OC1 MSDIV");
+  choose("timeBase", 2);
+  EXPECT_EQ(chip()[0x01D] & 0x07, 3);
+  EXPECT_TRUE(dialog.messages.empty()) << last();
+}
+
+TEST_F(phase_measure_test, MeasurementFromTheStatusRegisters) {
+  struct meas_case {
+    uint8_t sr1, sr2;
+    const char *shown;
+  } cases[] = {{0x07, 0xFF, "-10.000"}, {0x03, 0xFF, "10230.000"}, {0x10, 0x05, "50.000"},
+               {0x04, 0x00, "-10240.000"}, {0x41, 0x00, "Overflow"}};
+  chip()[0x01D] = 0x01;
+  open<PhaseMeasureForm>();
+  for (const meas_case &c : cases) {
+    SCOPED_TRACE(c.shown);
+    click("resetButton");
+    chip()[0x01D] = 0x01;
+    chip()[0x04B] = c.sr1;
+    chip()[0x04C] = c.sr2;
+    click("startButton");
+    EXPECT_EQ(chip()[0x01D], 0x41);  // START set, time base kept
+    EXPECT_EQ(result(), c.shown);
+    EXPECT_FALSE(find<QPushButton>("startButton")->isEnabled());
+  }
+  EXPECT_TRUE(dialog.messages.empty()) << last();
+}
+
+TEST_F(phase_measure_test, BusyThatNeverClearsStopsAfterOneHundredReads) {
+  open<PhaseMeasureForm>();
+  chip()[0x04B] = 0x08;
+  // USB reads of one register read and of one register write on this board.
+  kxKovaIo_HandleS *io = &session->gui()->ioHandle;
+  uint8_t v = 0;
+  uint64_t before = kxemu_stats(0).reads;
+  ASSERT_EQ(kxKovaIo_DutRegRead(io, 0x04B, 1, &v), 0u);
+  const uint64_t per_read = kxemu_stats(0).reads - before;
+  before = kxemu_stats(0).reads;
+  ASSERT_EQ(kxKovaIo_DutRegWrite(io, 0x01A, 1, &v), 0u);
+  const uint64_t per_write = kxemu_stats(0).reads - before;
+  before = kxemu_stats(0).reads;
+  click("startButton");
+  // MABCR1 read and written to set START, then 100 reads of MABSR1.
+  EXPECT_EQ(kxemu_stats(0).reads - before, 101 * per_read + per_write);
+  EXPECT_EQ(chip()[0x01D] & 0x40, 0x40);
+  EXPECT_EQ(result(), "Timeout");
+  EXPECT_EQ(last(), "Timeout: the phase meter was still busy after 100 reads; the measurement was stopped.");
+}
+
+TEST_F(phase_measure_test, ChipThatDoesNotAnswerIsReported) {
+  open<PhaseMeasureForm>();
+  kxemu_unplug(0);
+  click("startButton");
+  EXPECT_EQ(result(), "No answer");
+  EXPECT_EQ(last(), "No answer from the chip: the phase registers could not be read or written.");
+}
+
+struct phase_adjust_test : board_session_fixture {
+  void SetUp() override {
+    board_session_fixture::SetUp();
+    start("40112", kova_mode_ja_e, true);
+    hal()->hsdiv1_freq_s = {1000000000, 1, 1};  // steps of 0.5 ns
+    hal()->hsdiv2_freq_s = {500000000, 1, 1};   // steps of 1 ns
+    chip()[0x01B] = 0x00;
+    chip()[0x01C] = 0x10;
+    open<PhaseAdjustForm>();
+  }
+};
+
+TEST_F(phase_adjust_test, AdjustmentStepsWithinTheDividersBounds) {
+  struct step_case {
+    uint8_t cr1, cr3;
+    const char *ns;
+    uint8_t ph;
+    const char *shown;
+  } cases[] = {
+      {0x04, 0x00, "-100", 0xFE, "-1.000"},  // even MSDIV code 4: -2 to 124 steps
+      {0x04, 0x00, "100", 124, "62.000"},
+      {0x05, 0x00, "-100", 0xFC, "-2.000"},  // odd code 5: -4 to 122
+      {0x05, 0x00, "100", 122, "61.000"},
+      {0x04, 0x00, "3.2", 6, "3.000"},       // 6.4 steps, rounded
+      {0x04, 0x40, "3.2", 3, "3.000"},       // DIVSEL: HSDIV2 clocks the output
+      {0x00, 0x00, "-5", 0, "0.000"},        // code 0 allows no step down
+      {0x00, 0x00, "500", 127, "63.500"},    // nor more than a signed byte up
+  };
+  for (const step_case &c : cases) {
+    SCOPED_TRACE(std::string(c.ns) + " code " + std::to_string(c.cr1));
+    chip()[0x210] = c.cr1;
+    chip()[0x212] = c.cr3;
+    enter("adjust1", c.ns);
+    EXPECT_EQ(chip()[0x217], c.ph);
+    EXPECT_EQ(get_reg(hal(), 0x217), c.ph);
+    EXPECT_EQ(find<QLabel>("adjusted1")->text().toStdString(), c.shown);
+  }
+}
+
+TEST_F(phase_adjust_test, EnableSwitchesOffEveryAlignment) {
+  hal()->oc1_align_en = hal()->oc2_align_en = hal()->oc3_align_en = 1;
+  chip()[0x220] = 0x05;
+  find<QCheckBox>("enable2")->setChecked(true);
+  EXPECT_EQ(chip()[0x220], 0x85);
+  EXPECT_EQ(get_reg(hal(), 0x220), 0x85u);
+  EXPECT_EQ(hal()->oc3cr1_phen_u1, 1u);
+  EXPECT_EQ(hal()->oc1_align_en + hal()->oc2_align_en + hal()->oc3_align_en, 0u);
+  find<QCheckBox>("enable2")->setChecked(false);
+  EXPECT_EQ(chip()[0x220], 0x05);
+  EXPECT_EQ(hal()->oc3cr1_phen_u1, 0u);
+}
+
+TEST_F(phase_adjust_test, SourcesAndCommands) {
+  choose("armSource", 2);      // DPLL locks: arm source 3
+  choose("triggerSource", 5);  // GPIO1 transition: trigger source 5
+  EXPECT_EQ(chip()[0x01C], 0x35);
+  EXPECT_FALSE(find<QPushButton>("armButton")->isEnabled());
+  EXPECT_FALSE(find<QPushButton>("triggerButton")->isEnabled());
+  find<QCheckBox>("triggerInvert")->setChecked(true);
+  choose("armSource", 0);
+  choose("triggerSource", 0);
+  EXPECT_EQ(chip()[0x01C], 0x10);
+  EXPECT_TRUE(find<QPushButton>("armButton")->isEnabled());
+  EXPECT_TRUE(find<QPushButton>("triggerButton")->isEnabled());
+  EXPECT_FALSE(find<QCheckBox>("triggerInvert")->isChecked());
+  struct cmd_case {
+    const char *button;
+    bool tinv, relative;
+    uint8_t pacr1;
+  } cases[] = {{"resetButton", false, false, 0x80}, {"armButton", false, true, 0x21}, {"triggerButton", true, true, 0x43}};
+  for (const cmd_case &c : cases) {
+    find<QCheckBox>("triggerInvert")->setChecked(c.tinv);
+    find<QCheckBox>("relativeMode")->setChecked(c.relative);
+    click(c.button);
+    EXPECT_EQ(chip()[0x01B], c.pacr1) << c.button;
+  }
+}
+
+TEST_F(phase_adjust_test, ClosingDerivesTheAlignment) {
+  struct close_case {
+    uint8_t pacr1;
+    uint32_t en[3];
+    double ns[3];
+  } cases[] = {{0x00, {1, 1, 0}, {3.0, 0.0, 0.0}}, {0x01, {0, 0, 0}, {0.0, 0.0, 0.0}}};
+  for (const close_case &c : cases) {
+    SCOPED_TRACE(c.pacr1);
+    open<PhaseAdjustForm>();
+    chip()[0x01B] = c.pacr1;
+    chip()[0x200] = 0x84, chip()[0x202] = 0x00, chip()[0x207] = 0x06;  // 6 steps of 0.5 ns
+    chip()[0x210] = 0x84, chip()[0x212] = 0x00, chip()[0x217] = 0xFE;  // a step back: no alignment
+    chip()[0x220] = 0x04, chip()[0x227] = 0x06;                        // not enabled
+    form->close();
+    EXPECT_EQ(get_reg(hal(), 0x207), 0x06u);
+    EXPECT_EQ(get_reg(hal(), 0x01B), c.pacr1);
+    const uint32_t en[3] = {hal()->oc1_align_en, hal()->oc2_align_en, hal()->oc3_align_en};
+    const double ns[3] = {hal()->oc1_align_ns_r, hal()->oc2_align_ns_r, hal()->oc3_align_ns_r};
+    for (int n = 0; n < 3; ++n) {
+      EXPECT_EQ(en[n], c.en[n]) << "OC" << n + 1;
+      EXPECT_DOUBLE_EQ(ns[n], c.ns[n]) << "OC" << n + 1;
+    }
+    EXPECT_EQ(hal()->oc1_align_nsx10_u16, c.en[0] ? 30u : 0u);
+  }
+}
+
+}  // namespace
