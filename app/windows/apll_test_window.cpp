@@ -37,6 +37,7 @@ ApllTestRegistersForm::ApllTestRegistersForm(KovaSession *session, QWidget *pare
   grid->addWidget(new QLabel("<b>Address</b>", this), 0, 0);
   grid->addWidget(new QLabel("<b>Register</b>", this), 0, 1);
   grid->addWidget(new QLabel("<b>Value (hex)</b>", this), 0, 2);
+  grid->addWidget(new QLabel("<b>Chip</b>", this), 0, 3);
   for (int i = 0; i < APLL_TEST_REG_COUNT; ++i) {
     const apll_test_reg_s &r = APLL_TEST_REGS[i];
     auto *e = new FieldEdit(this);
@@ -49,6 +50,9 @@ ApllTestRegistersForm::ApllTestRegistersForm(KovaSession *session, QWidget *pare
     grid->addWidget(new QLabel("0x" + QString::number(r.address, 16).toUpper(), this), i + 1, 0);
     grid->addWidget(new QLabel(r.name, this), i + 1, 1);
     grid->addWidget(e, i + 1, 2);
+    chip_[i] = new QLabel(this);
+    chip_[i]->setObjectName(QString("chip%1Label").arg(QString::number(r.address, 16).toUpper()));
+    grid->addWidget(chip_[i], i + 1, 3);
   }
 
   auto *refreshButton = new QPushButton("Refresh", this);
@@ -88,4 +92,10 @@ void ApllTestRegistersForm::refresh() {
   }
   buildOff_->setVisible(h->apll_test_build_disable != 0);
   for (int i = 0; i < APLL_TEST_REG_COUNT; ++i) values_[i]->showValue(hex_byte(get_reg(h, APLL_TEST_REGS[i].address)));
+  // What the chip holds, read back when a board is connected ("-" offline or when the read
+  // fails), so that a value that did not arrive is seen.
+  uint8_t held[APLL_TEST_REG_COUNT];
+  const bool read = session_->connected() &&
+                    kxKovaIo_DutRegRead(&session_->gui()->ioHandle, APLL_TEST_REGS[0].address, APLL_TEST_REG_COUNT, held) == 0;
+  for (int i = 0; i < APLL_TEST_REG_COUNT; ++i) chip_[i]->setText(read ? hex_byte(held[i]) : QString("-"));
 }

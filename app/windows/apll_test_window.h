@@ -27,4 +27,5 @@ class ApllTestRegistersForm : public QWidget {
   QCheckBox *automatic_;
   QLabel *buildOff_;
   FieldEdit *values_[APLL_TEST_REG_COUNT] = {};
+  QLabel *chip_[APLL_TEST_REG_COUNT] = {};
 };

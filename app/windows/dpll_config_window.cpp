@@ -190,10 +190,10 @@ DpllConfigForm::DpllConfigForm(KovaSession *session, QWidget *parent) : QWidget(
   holdoverGroups_ = {holdover, hitless, special};
 
   auto *left = new QVBoxLayout;
-  for (QGroupBox *g : {inputs, table, user, jitter}) left->addWidget(g);
+  for (QGroupBox *g : {inputs, table, user, holdover, hitless}) left->addWidget(g);
   left->addStretch();
   auto *right = new QVBoxLayout;
-  for (QGroupBox *g : {holdover, hitless, phase, special}) right->addWidget(g);
+  for (QGroupBox *g : {phase, jitter, special}) right->addWidget(g);
   right->addStretch();
   auto *columns = new QHBoxLayout;
   columns->addLayout(left);

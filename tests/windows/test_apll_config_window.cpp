@@ -144,6 +144,7 @@ TEST_F(apll_window_test, an_edited_test_register_survives_recalculation_until_tu
   EXPECT_EQ(session->hal()->plltcr5_u8, 0x5Au);
   EXPECT_EQ(chip(0x125), 0x5A);
   EXPECT_EQ(e->text(), "5A");
+  EXPECT_EQ(find<QLabel>("chip125Label")->text(), "5A");
   EXPECT_FALSE(find<QCheckBox>("automaticCheck")->isChecked());
   // Another change recalculates: the edited value stays on the chip.
   ASSERT_TRUE(session->change([](hal_api_s *h) { h->apllcr4_incph_u1 ^= 1; }));
