@@ -164,13 +164,12 @@ RegisterForm::RegisterForm(KovaSession *session, QWidget *parent) : QWidget(pare
 
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName("pageTabs");
-  auto *delegate = new RegisterValueDelegate(this);
   for (int p = 0; p < REG_VIEW_PAGE_COUNT; ++p) {
     auto *model = new RegisterPageModel(this, p, this);
     auto *view = new QTableView(tabs_);
     view->setObjectName(QString("pageView_") + reg_view_pages[p].title);
     view->setModel(model);
-    view->setItemDelegate(delegate);
+    view->setItemDelegate(new RegisterValueDelegate(view));  // a delegate serves one view
     view->setFont(mono);
     view->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
