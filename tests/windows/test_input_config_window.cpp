@@ -1,0 +1,76 @@
+// The input configuration window on an emulated board: the linked threshold rules driven
+// through the widgets, asserted on the configuration object and the chip's monitor
+// registers; the ranges each product's monitor offers.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QSpinBox>
+
+#include "app/windows/input_config_window.h"
+#include "input_window_support.h"
+
+namespace {
+
+struct input_config_window_test : input_window_fixture {
+  void open(int channel) {
+    auto *w = new InputConfigForm(session.get());
+    form.reset(w);
+    w->selectChannel(channel);
+    w->show();
+  }
+  void range(int32_t value) {
+    QComboBox *c = find<QComboBox>("monitorRangeCombo");
+    c->activated(c->findData(value));
+  }
+};
+
+using T = input_config_window_test;
+
+TEST_F(input_config_window_test, thresholds_reach_the_object_and_the_chip) {
+  const struct {
+    const char *what, *device;
+    int channel;
+    void (*act)(T *);
+    uint32_t thr, thr2;
+    bool reject_shown;
+  } cases[] = {
+      {"coarse: 20000 ppm shows 2 %, 5 stores 50000", "40112", 0, [](T *t) {
+         t->session->change([](hal_api_s *h) { h->ic1_mon_thr_ppm = 20000; });
+         t->range(2);
+         EXPECT_EQ(t->find<QSpinBox>("acceptSpin")->value(), 2);
+         t->type("acceptSpin", "5");
+       }, 50000, 0, false},
+      {"fine: accept 150 raises reject 120", "40089", 1, [](T *t) {
+         t->range(1);
+         t->type("acceptSpin", "100");
+         t->type("rejectSpin", "120");
+         t->type("acceptSpin", "150");
+       }, 150, 150, true},
+      {"fine: the hysteresis box clears reject", "40089", 0, [](T *t) {
+         t->range(1);
+         t->type("acceptSpin", "100");
+         t->type("rejectSpin", "200");
+         t->find<QCheckBox>("hysteresisCheck")->click();
+       }, 100, 0, false},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    start(c.device, true);
+    open(c.channel);
+    c.act(this);
+    const hal_api_s *h = session->hal();
+    EXPECT_EQ(c.channel ? h->ic2_mon_thr_ppm : h->ic1_mon_thr_ppm, c.thr);
+    EXPECT_EQ(c.channel ? h->ic2_mon_thr2_ppm : h->ic1_mon_thr2_ppm, c.thr2);
+    EXPECT_EQ(find<QSpinBox>("rejectSpin")->isVisible(), c.reject_shown);
+    expect_chip_holds_the_monitors();
+  }
+}
+
+TEST_F(input_config_window_test, ranges_follow_the_products_monitor) {
+  for (const auto &[device, entries] : {std::pair{"40112", 2}, std::pair{"40089", 3}}) {
+    start(device, false);
+    open(2);
+    EXPECT_EQ(find<QComboBox>("monitorRangeCombo")->count(), entries) << device;
+  }
+}
+
+}  // namespace

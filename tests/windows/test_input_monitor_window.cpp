@@ -1,0 +1,109 @@
+// The input status and monitoring window on an emulated board: its choices land in the
+// object and on the chip, "Clear Lock Timeout" writes the input's status register, and the
+// status the window fetches is charted.
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineSeries>
+#include <QPushButton>
+#include <cmath>
+
+#include "app/windows/input_monitor_window.h"
+#include "input_window_support.h"
+
+namespace {
+
+struct input_monitor_window_test : input_window_fixture {
+  InputRefMonitorForm *open(int channel) {
+    auto *w = new InputRefMonitorForm(session.get());
+    form.reset(w);
+    w->selectChannel(channel);
+    return w;
+  }
+  void choose(const char *combo, int index) { find<QComboBox>(combo)->activated(index); }
+  void click(const char *name) { QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton); }
+  bool good(const char *indicator) { return find<QLabel>(indicator)->property("good").toBool(); }
+};
+
+using T = input_monitor_window_test;
+
+TEST_F(input_monitor_window_test, choices_reach_the_object_and_the_chip) {
+  const struct {
+    int channel;
+    void (*act)(T *);
+    int64_t (*field)(const hal_api_s *);
+    int64_t expected;  // -1: 17 base periods of the input's validation timer rate
+  } cases[] = {
+      {0, [](T *t) { t->choose("losSourceCombo", 2); }, [](const hal_api_s *h) { return int64_t{h->ic1_mon_extlos_e}; }, 2},
+      {1, [](T *t) { t->type("latencySpin", "3000"); }, [](const hal_api_s *h) { return int64_t{h->ic2_mon_loslt_us}; }, 3000},
+      {0, [](T *t) { t->choose("valwaitCombo", 4); }, [](const hal_api_s *h) { return int64_t{h->ic1_mon_valwait_ms}; }, -1},
+      {1, [](T *t) { t->choose("valwaitCombo", 4); }, [](const hal_api_s *h) { return int64_t{h->ic2_mon_valwait_ms}; }, -1},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(testing::Message() << "IC" << c.channel + 1 << " " << c.expected);
+    start("40112", true);
+    open(c.channel);
+    const double rate = session->gui()->inputClock[c.channel].validationTimerRate;
+    c.act(this);
+    const int64_t expected = c.expected >= 0 ? c.expected : static_cast<int64_t>(std::floor(17000.0 / rate));
+    EXPECT_EQ(c.field(session->hal()), expected);
+    EXPECT_TRUE(c.expected >= 0 || find<QComboBox>("valwaitCombo")->currentText().toLongLong() == expected);
+    expect_chip_holds_the_monitors();
+  }
+}
+
+TEST_F(input_monitor_window_test, clear_lock_timeout_writes_the_inputs_status_register) {
+  start("40112", true);
+  for (uint32_t a = 0x050; a <= 0x052; ++a) kxemu_chip_regs(0)[a] = 0x5F;  // lock timed out
+  open(2);
+  choose("refreshRateCombo", 1);
+  click("refreshButton");
+  EXPECT_FALSE(good("lktoIndicator"));
+  click("clearLockTimeoutButton");
+  EXPECT_EQ(kxemu_chip_regs(0)[0x052], 0x80);
+  EXPECT_EQ(kxemu_chip_regs(0)[0x051], 0x5F);
+  EXPECT_EQ(get_reg(session->hal(), 0x052), 0x80u);  // fetched again at once
+  EXPECT_TRUE(good("lktoIndicator"));
+  start("40112", false);  // offline nothing is written, not even to the image
+  open(2);
+  put_reg(session->hal(), 0x052, 0x5F);
+  EXPECT_FALSE(find<QPushButton>("clearLockTimeoutButton")->isEnabled());
+  EXPECT_TRUE(input_monitor_clear_lock_timeout(session->gui(), session->hal(), 2));
+  EXPECT_EQ(get_reg(session->hal(), 0x052), 0x5Fu);
+}
+
+TEST_F(input_monitor_window_test, each_status_refresh_is_charted) {
+  start("40112", true);
+  uint8_t *chip = kxemu_chip_regs(0);
+  chip[0x049] = 0x12;  // IC2 selected
+  chip[0x056] = 0x10;  // tracking
+  chip[0x066] = 0x10;  // a frequency offset
+  chip[0x07E] = 0x04;  // 1 ns
+  InputRefMonitorForm *w = open(0);
+  ASSERT_TRUE(main_status_refresh(&session->state));
+  session->notifyStatusRefreshed();  // the main window's refresh
+  for (int choice : {0, 5, 4, 3, 2, 1}) {
+    choose("refreshRateCombo", choice);
+    EXPECT_EQ(find<QPushButton>("refreshButton")->isEnabled(), choice == 1) << choice;
+  }
+  click("refreshButton");
+  chip[0x07E] = 0x08;  // 2 ns
+  chip[0x056] = 0x08;  // holdover: the offset is no input's
+  click("refreshButton");
+  const auto &s = w->history().samples;
+  ASSERT_EQ(s.size(), 3u);
+  EXPECT_EQ(std::make_pair(s[0].tracked, s[2].tracked), std::make_pair(1, -1));  // IC2, then none
+  EXPECT_EQ(std::make_pair(s[1].phase_ns, s[2].phase_ns), std::make_pair(1.0, 2.0));
+  EXPECT_NE(s[0].freq_ppm, 0.0);
+  EXPECT_EQ(s[0].freq_ppm, session->hal()->output_freq_offset_ppm_r);
+  int ic2 = 0, phase = 0;
+  for (QAbstractSeries *series : find<QChartView>("offsetChartView")->chart()->series()) {
+    const auto *line = static_cast<QLineSeries *>(series);
+    ic2 += line->name() == "IC2 (ppm)" ? line->count() : 0;
+    phase += line->name() == "DPLL phase (ns)" ? line->count() : 0;
+  }
+  EXPECT_EQ(std::make_pair(ic2, phase), std::make_pair(2, 3));
+}
+
+}  // namespace
