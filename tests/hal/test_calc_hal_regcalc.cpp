@@ -7,77 +7,36 @@
 namespace {
 using namespace calc_test;
 
-struct RegCalc : ::testing::Test {
+// Reals round half away from zero; a value that does not fit saturates (unsigned: all ones;
+// signed: the limit of the side that overflowed, NaN the negative side) with an overflow
+// error naming the field. Integers take the same rule; any is_signed other than 1 is
+// unsigned. Even a field of 63 bits cannot hold 2^63.
+TEST(RegCalc, RoundingRangeAndOverflow) {
+  const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+  const struct { double v; uint32_t width; int32_t is_signed; int64_t want; bool ovf; } reals[] = {
+      {127.5, 8, 0, 128, false}, {-0.4, 8, 0, 0, false}, {254.49, 8, 0, 254, false}, {255.5, 8, 0, 255, true},
+      {-0.6, 8, 0, 255, true}, {-128.4, 8, 1, -128, false}, {127.49, 8, 1, 127, false}, {127.5, 8, 1, 127, true},
+      {-128.5, 8, 1, -128, true}, {2147483647.0, 32, 1, 2147483647, false}, {2147483648.0, 32, 1, 2147483647, true},
+      {nan, 16, 0, 65535, true}, {inf, 16, 0, 65535, true}, {-inf, 16, 0, 65535, true}, {1e300, 16, 0, 65535, true},
+      {nan, 8, 1, -128, true}, {inf, 8, 1, 127, true}, {-1e300, 32, 1, -2147483648LL, true},
+      {9223372036854775808.0, 63, 0, std::numeric_limits<int64_t>::max(), true},
+      {static_cast<double>(reg_minus1(0)), 7, 0, 127, true}, {static_cast<double>(reg_minus1(4294967295u)), 32, 0, 4294967294LL, false}};
   Hal h;
-  void SetUp() override { init_full(h.get(), 40000, kova_mode_syn_e); drain(h.get()); }
-  std::vector<std::string> msgs() { return drain(h.get()); }
-};
-
-TEST_F(RegCalc, UnsignedRealRoundsHalfAwayAndSaturatesOnOverflow) {
-  EXPECT_EQ(real2reg(h.get(), "f", 127.5, 8, 0), 128);
-  EXPECT_EQ(real2reg(h.get(), "f", -0.4, 8, 0), 0);  // rounds to zero: accepted
-  EXPECT_EQ(real2reg(h.get(), "f", 254.49, 8, 0), 254);
-  EXPECT_TRUE(msgs().empty());
-
-  EXPECT_EQ(real2reg(h.get(), "oc1cr1_msdiv_u7", 255.5, 8, 0), 255);
-  EXPECT_EQ(msgs(), std::vector<std::string>{"ERROR: real2reg oc1cr1_msdiv_u7 overflow"});
-  EXPECT_EQ(real2reg(h.get(), "f", -0.6, 8, 0), 255);
-  EXPECT_EQ(msgs(), std::vector<std::string>{"ERROR: real2reg f overflow"});
-}
-
-TEST_F(RegCalc, SignedIntegerRangeBothSides) {
-  EXPECT_EQ(int2reg(h.get(), "s", -128, 8, 1), -128);
-  EXPECT_EQ(int2reg(h.get(), "s", 127, 8, 1), 127);
-  EXPECT_TRUE(msgs().empty());
-  // After an overflow a signed field holds the limit of the side that overflowed.
-  EXPECT_EQ(int2reg(h.get(), "s", 128, 8, 1), 127);
-  EXPECT_EQ(int2reg(h.get(), "s", -129, 8, 1), -128);
-  EXPECT_EQ(msgs(), (std::vector<std::string>{"ERROR: int2reg s overflow", "ERROR: int2reg s overflow"}));
-  EXPECT_EQ(int2reg(h.get(), "u", -1, 8, 0), 255);
-  EXPECT_EQ(msgs(), std::vector<std::string>{"ERROR: int2reg u overflow"});
-  // Any is_signed other than 1 is unsigned.
-  EXPECT_EQ(int2reg(h.get(), "u", 200, 8, 2), 200);
-  EXPECT_TRUE(msgs().empty());
-}
-
-TEST_F(RegCalc, SignedRealSideFollowsTheDouble) {
-  EXPECT_EQ(real2reg(h.get(), "s", -128.4, 8, 1), -128);
-  EXPECT_EQ(real2reg(h.get(), "s", 127.49, 8, 1), 127);
-  EXPECT_TRUE(msgs().empty());
-  EXPECT_EQ(real2reg(h.get(), "s", 127.5, 8, 1), 127);
-  EXPECT_EQ(real2reg(h.get(), "s", -128.5, 8, 1), -128);
-  EXPECT_EQ(msgs().size(), 2u);
-  // A 32-bit signed word: 2^31 - 1 is the largest.
-  EXPECT_EQ(real2reg(h.get(), "w", 2147483647.0, 32, 1), 2147483647);
-  EXPECT_EQ(real2reg(h.get(), "w", 2147483648.0, 32, 1), 2147483647);
-  EXPECT_EQ(msgs().size(), 1u);
-}
-
-TEST_F(RegCalc, NonFiniteAndHugeValuesAlwaysOverflow) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  const double inf = std::numeric_limits<double>::infinity();
-  EXPECT_EQ(real2reg(h.get(), "a", nan, 16, 0), 65535);
-  EXPECT_EQ(real2reg(h.get(), "b", inf, 16, 0), 65535);
-  EXPECT_EQ(real2reg(h.get(), "c", -inf, 16, 0), 65535);
-  EXPECT_EQ(real2reg(h.get(), "d", 1e300, 16, 0), 65535);
-  // Signed: NaN takes the negative side, infinity the positive one.
-  EXPECT_EQ(real2reg(h.get(), "e", nan, 8, 1), -128);
-  EXPECT_EQ(real2reg(h.get(), "f", inf, 8, 1), 127);
-  EXPECT_EQ(real2reg(h.get(), "g", -1e300, 32, 1), -2147483648LL);
-  // Even a field of 63 bits cannot hold 2^63.
-  EXPECT_EQ(real2reg(h.get(), "h", 9223372036854775808.0, 63, 0), std::numeric_limits<int64_t>::max());
-  const auto m = msgs();
-  ASSERT_EQ(m.size(), 8u);
-  EXPECT_EQ(m[0], "ERROR: real2reg a overflow");
-  EXPECT_EQ(m[7], "ERROR: real2reg h overflow");
-}
-
-TEST_F(RegCalc, DividerMinusOneOfZeroOverflows) {
+  init_full(h.get(), 40000, kova_mode_syn_e);
+  drain(h.get());
+  for (const auto &c : reals) {
+    EXPECT_EQ(real2reg(h.get(), "oc1cr1_msdiv_u7", c.v, c.width, c.is_signed), c.want) << c.v << " " << c.width;
+    EXPECT_EQ(drain(h.get()), c.ovf ? std::vector<std::string>{"ERROR: real2reg oc1cr1_msdiv_u7 overflow"}
+                                   : std::vector<std::string>{}) << c.v;
+  }
+  const struct { int64_t v; int32_t is_signed; int64_t want; bool ovf; } ints[] = {
+      {-128, 1, -128, false}, {127, 1, 127, false}, {128, 1, 127, true}, {-129, 1, -128, true}, {-1, 0, 255, true},
+      {200, 2, 200, false}};
+  for (const auto &c : ints) {
+    EXPECT_EQ(int2reg(h.get(), "s", c.v, 8, c.is_signed), c.want) << c.v;
+    EXPECT_EQ(drain(h.get()), c.ovf ? std::vector<std::string>{"ERROR: int2reg s overflow"} : std::vector<std::string>{});
+  }
   EXPECT_EQ(reg_minus1(0), 4294967295u);
-  EXPECT_EQ(real2reg(h.get(), "oc1cr1_msdiv_u7", reg_minus1(0), 7, 0), 127);
-  EXPECT_EQ(msgs(), std::vector<std::string>{"ERROR: real2reg oc1cr1_msdiv_u7 overflow"});
-  EXPECT_EQ(real2reg(h.get(), "x", reg_minus1(4294967295u), 32, 0), 4294967294LL);
-  EXPECT_TRUE(msgs().empty());
 }
 
 TEST(RegCalcHelpers, SaturatingTruncations) {
