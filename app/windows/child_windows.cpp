@@ -4,8 +4,11 @@
 #include "app/windows/apll_test_window.h"
 #include "app/windows/dpll_config_window.h"
 #include "app/windows/eeprom_window.h"
+#include "app/windows/gpio_window.h"
 #include "app/windows/input_config_window.h"
 #include "app/windows/input_monitor_window.h"
+#include "app/windows/phase_windows.h"
+#include "app/windows/power_window.h"
 #include "app/windows/oc_solver_window.h"
 #include "app/windows/output_config_window.h"
 #include "app/windows/register_window.h"
@@ -22,5 +25,9 @@ QWidget *make_child_window(const QString &name, KovaSession *session, QWidget *p
   if (name == "InputConfigForm") return new InputConfigForm(session, parent);
   if (name == "OCSolverForm") return new OCSolverForm(session, parent);
   if (name == "OutputConfigForm") return new OutputConfigForm(session, parent);
+  if (name == "GpioConfigForm") return new GpioConfigForm(session, parent);
+  if (name == "PhaseAdjustForm") return new PhaseAdjustForm(session, parent);
+  if (name == "PhaseMeasureForm") return new PhaseMeasureForm(session, parent);
+  if (name == "PowerEstimateForm") return new PowerEstimateForm(session, parent);
   return nullptr;
 }
