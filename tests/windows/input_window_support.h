@@ -16,13 +16,10 @@ struct input_window_fixture : gui_fixture {
   std::unique_ptr<KovaSession> session;
   std::unique_ptr<QWidget> form;
 
-  void TearDown() override {
-    form.reset();
-    session.reset();
-    gui_fixture::TearDown();
-  }
   // A fresh board and session (for each case of a table).
   void start(const char *device, bool connected) {
+    form.reset();
+    session.reset();
     TearDown();
     SetUp();
     install_board(device);
