@@ -48,6 +48,8 @@ windows=(
   DpllConfigForm
   ApllConfigForm
   ApllTestRegistersForm
+  InputRefMonitorForm
+  InputConfigForm
 )
 for w in "${windows[@]}"; do
   shot "$w" -su --config "$work/JA.txt" --connect --screenshot-window "$w"
@@ -57,6 +59,9 @@ variants=(
   "DpllConfigForm SYN connected"
   "DpllConfigForm JA40089 offline"
   "ApllTestRegistersForm JA offline"
+  "InputRefMonitorForm JA offline"
+  "InputRefMonitorForm SYN connected"
+  "InputConfigForm JA offline"
 )
 for v in "${variants[@]}"; do
   read -r w mode how <<< "$v"
