@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,14 @@
 #include "board/kxkovaio.h"
 
 using bytes_t = std::vector<uint8_t>;
+
+// n bytes of a pseudo-random pattern.
+inline bytes_t pattern(size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  bytes_t b(n);
+  for (auto &x : b) x = static_cast<uint8_t>(rng());
+  return b;
+}
 
 struct board_fixture : ::testing::Test {
   std::vector<uint32_t> sleeps;

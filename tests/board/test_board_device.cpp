@@ -1,6 +1,5 @@
 // Chip access over SPI: the frames on the wire, and the chip's registers, EEPROM and DSP
 // RAM as the emulated chip keeps them.
-#include <random>
 #include <regex>
 #include <string>
 
@@ -32,13 +31,6 @@ std::string frames(const kxKovaIo_ChannelS &c, uint32_t board = 0) {
     }
   }
   return out;
-}
-
-bytes_t pattern(size_t n, uint32_t seed) {
-  std::mt19937 rng(seed);
-  bytes_t b(n);
-  for (auto &x : b) x = static_cast<uint8_t>(rng());
-  return b;
 }
 
 struct BoardDevice : board_fixture {
@@ -91,7 +83,12 @@ TEST_F(BoardDevice, RegistersAreWrittenInOneFrameAndReadBack) {
   EXPECT_EQ(frames(h.chA), "S E W0000/1 S E W0000/2048");
   EXPECT_EQ(wire(0, 0).back().size(), 13u + 2048u);
   bytes_t back(2048);
+  // The emulated clock runs at the SPI rate the board set, 1 MHz: eight microseconds per
+  // byte, plus a USB turnaround per transfer and the frames' few bytes.
+  const uint64_t before = kxemu_clock_us();
   ASSERT_EQ(kxKovaIo_DutRegRead(&h, 0, 2048, back.data()), 0u);
+  EXPECT_GE(kxemu_clock_us() - before, 2048u * 8);
+  EXPECT_LT(kxemu_clock_us() - before, 2048u * 8 + 2000);
   for (uint32_t a = 0; a < 2048; ++a) {
     if (a >= 0x030 && a <= 0x033) continue;  // identity and DSP identifier are read-only
     ASSERT_EQ(back[a], image[a]) << "register 0x" << std::hex << a;

@@ -14,11 +14,10 @@ struct BoardEeprom : board_fixture {
   std::vector<std::pair<uint32_t, uint32_t>> data_frames() {
     std::vector<std::pair<uint32_t, uint32_t>> out;
     for (const auto &f : wire(0, 0))
-      if (f.size() >= 13 && f[3] == 0x11 && f[6] == 0x02)
-        out.emplace_back(f[7] << 8 | f[8], (f[4] | f[5] << 8) + 1 - 3);
+      if (f.size() >= 13 && f[3] == 0x11 && f[6] == 0x02) out.emplace_back(f[7] << 8 | f[8], (f[4] | f[5] << 8) + 1 - 3);
     return out;
   }
-  bytes_t data(size_t n, uint8_t first) {
+  static bytes_t data(size_t n, uint8_t first) {
     bytes_t b(n);
     for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(first + i * 7);
     return b;
@@ -32,54 +31,70 @@ TEST_F(BoardEeprom, WritesGoInPagesAndTheBusReturnsToTheChip) {
   EXPECT_EQ(data_frames(), (std::vector<std::pair<uint32_t, uint32_t>>{{0, 64}, {64, 36}}));
   EXPECT_TRUE(std::equal(d.begin(), d.end(), kxemu_board_eeprom(0)));
   EXPECT_TRUE(std::equal(chip_before.begin(), chip_before.end(), kxemu_chip_eeprom(0)));
-  // Routed to the EEPROM first, back to the chip last.
+  // Routed to the EEPROM first, back to the chip last; no access select (no EESEL there).
   const auto a = wire(0, 0), b = wire(0, 1);
   EXPECT_EQ(a.front(), (bytes_t{0x80, 0x9E, 0xFB}));
   EXPECT_EQ(a.back(), (bytes_t{0x80, 0x8E, 0xFB}));
   EXPECT_EQ(b, (std::vector<bytes_t>{{0x80, 0x0E, 0x7B}, {0x80, 0x0E, 0x7B}}));
-  // No access select: the board EEPROM has no EESEL.
   EXPECT_EQ(kxemu_chip_regs(0)[0x000], 0x00);
-
   bytes_t back(100);
   ASSERT_EQ(kxKovaIo_EvalBrdEepromRead(&h, 0, 100, back.data()), 0u);
   EXPECT_EQ(back, d);
   uint8_t status = 0xFF;
   ASSERT_EQ(kxKovaIo_EvalBrdEepromStatusGet(&h, &status), 0u);
   EXPECT_EQ(status, 0);
-  uint8_t id = 0;
-  ASSERT_EQ(kxKovaIo_DutRegRead(&h, 0x030, 1, &id), 0u);
-  EXPECT_EQ(id, 0x19);
-}
-
-TEST_F(BoardEeprom, PageSizesUpTo256AreAccepted) {
-  const bytes_t d = data(600, 9);
-  ASSERT_EQ(kxKovaIo_EvalBrdEepromWrite(&h, 0x1000, 600, d.data(), 256), 0u);
+  // Pages up to 256 bytes are taken.
+  kxemu_wire_clear(0);
+  const bytes_t big = data(600, 9);
+  ASSERT_EQ(kxKovaIo_EvalBrdEepromWrite(&h, 0x1000, 600, big.data(), 256), 0u);
   EXPECT_EQ(data_frames(), (std::vector<std::pair<uint32_t, uint32_t>>{{0x1000, 256}, {0x1100, 256}, {0x1200, 88}}));
-  EXPECT_TRUE(std::equal(d.begin(), d.end(), kxemu_board_eeprom(0) + 0x1000));
+  EXPECT_TRUE(std::equal(big.begin(), big.end(), kxemu_board_eeprom(0) + 0x1000));
+  // The page size choices.
+  const uint32_t pages[] = {32, 16, 32, 64, 256, 32};
+  for (int32_t c = -1; c <= 4; ++c) EXPECT_EQ(kxKovaIo_EepromPageSizeChoice(c), pages[c + 1]) << c;
+  EXPECT_EQ(EEPROMPageSize, 32u);
 }
 
-TEST_F(BoardEeprom, APageSizeAbove256IsRefusedAndNothingIsWritten) {
-  const bytes_t d = data(100, 1);
-  EXPECT_EQ(kxKovaIo_EvalBrdEepromWrite(&h, 0, 100, d.data(), 512), 1u);
-  EXPECT_EQ(FT_ERRNO, 6u);
-  const auto m = messages();
-  ASSERT_EQ(m.size(), 1u);
-  EXPECT_EQ(m[0].first, "EEPROM page size of 512 exceeds 256 bytes!");
-  EXPECT_EQ(m[0].second, "Write Error");
-  EXPECT_TRUE(data_frames().empty());
-  EXPECT_EQ(kxemu_board_eeprom(0)[0], 0xFF);
-  EXPECT_EQ(h.chA.gpio.lo.data & 0x10, 0);  // back on the chip
-}
-
-TEST_F(BoardEeprom, TheBoardEepromIsOffBoardBeforeAnyRouting) {
-  BoardMode = kxKovaIo_BoardModeNone;
-  uint8_t b[4];
-  EXPECT_EQ(kxKovaIo_EvalBrdEepromRead(&h, 0, 4, b), 1u);
-  const auto m = messages();
-  ASSERT_EQ(m.size(), 1u);
-  EXPECT_EQ(m[0].first, "Cannot access an external EEPROM that is off-board!");
-  EXPECT_EQ(m[0].second, "EEPROM Error");
-  EXPECT_EQ(kxemu_wire_count(0, 0), 0u);
+// Each way a write fails: its status, its message, nothing written that should not be, and
+// the bus back on the chip.
+TEST_F(BoardEeprom, FailedWritesSayWhy) {
+  const struct {
+    const char *name;
+    kxemu_faults_s faults;
+    uint32_t page, n, errno_;
+    const char *message, *title;
+  } cases[] = {
+      {"page above 256", {}, 512, 100, 6, "EEPROM page size of 512 exceeds 256 bytes!", "Write Error"},
+      {"stays busy", [] { kxemu_faults_s f; f.board_eeprom_stuck_busy = true; return f; }(), 16, 16, 4,
+       "EEPROM busy!", "Write Error"},
+      // Writes: routing A, routing B, status, write enable, then the data frame cut to its
+      // 9-byte head and 10 data bytes.
+      {"short data frame", [] { kxemu_faults_s f; f.short_write_after = 4; f.short_write_keep = 19; return f; }(), 64, 64,
+       4, "Could only write 10 of 64 bytes", "Write Error!"},
+      {"write enable lost", [] { kxemu_faults_s f; f.unplug_after = 4; return f; }(), 32, 8, 4, "Write Enable failed!",
+       "Write Error"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    kxKovaIo_EvalBoardClose(&h);
+    install();
+    open_board();
+    kxemu_faults_set(0, &c.faults);
+    const bytes_t d = data(c.n, 1);
+    EXPECT_EQ(kxKovaIo_EvalBrdEepromWrite(&h, 0, c.n, d.data(), c.page), 1u);
+    EXPECT_EQ(FT_ERRNO, c.errno_);
+    const auto m = messages();
+    ASSERT_GE(m.size(), 1u);
+    EXPECT_EQ(m[0], std::make_pair(std::string(c.message), std::string(c.title)));
+    if (c.page > 256 || c.faults.board_eeprom_stuck_busy) {
+      EXPECT_TRUE(data_frames().empty());
+      EXPECT_EQ(kxemu_board_eeprom(0)[0], 0xFF);
+      EXPECT_EQ(h.chA.gpio.lo.data & 0x10, 0);  // back on the chip
+    }
+    if (c.faults.board_eeprom_stuck_busy) {
+      EXPECT_EQ(kxemu_stats(0).reads, 101u);
+    }
+  }
 }
 
 TEST_F(BoardEeprom, ChecksComeBeforeTheBoardMode) {
@@ -92,67 +107,16 @@ TEST_F(BoardEeprom, ChecksComeBeforeTheBoardMode) {
   EXPECT_EQ(kxKovaIo_EvalBrdEepromStatusGet(nullptr, b), 1u);
   EXPECT_EQ(FT_ERRNO, 1u);
   EXPECT_TRUE(messages().empty());
-}
-
-TEST_F(BoardEeprom, AnEepromThatStaysBusyFailsAfter101StatusReads) {
-  kxemu_faults_s f;
-  f.board_eeprom_stuck_busy = true;
-  kxemu_faults_set(0, &f);
-  const bytes_t d = data(16, 0);
-  EXPECT_EQ(kxKovaIo_EvalBrdEepromWrite(&h, 0, 16, d.data(), 16), 1u);
-  EXPECT_EQ(FT_ERRNO, 4u);
-  const auto m = messages();
-  ASSERT_EQ(m.size(), 1u);
-  EXPECT_EQ(m[0].first, "EEPROM busy!");
-  EXPECT_EQ(m[0].second, "Write Error");
-  EXPECT_EQ(kxemu_stats(0).reads, 101u);
-  EXPECT_TRUE(data_frames().empty());
-  // The bus went back to the chip even so.
-  EXPECT_EQ(wire(0, 0).back(), (bytes_t{0x80, 0x8E, 0xFB}));
-}
-
-TEST_F(BoardEeprom, AShortWriteNamesTheDataBytesThatWentOut) {
-  // Writes: routing A, routing B, status, write enable, then the data frame.
-  kxemu_faults_s f;
-  f.short_write_after = 4;
-  f.short_write_keep = 19;  // 9 bytes of frame head and 10 data bytes
-  kxemu_faults_set(0, &f);
-  const bytes_t d = data(64, 0);
-  EXPECT_EQ(kxKovaIo_EvalBrdEepromWrite(&h, 0, 64, d.data(), 64), 1u);
-  EXPECT_EQ(FT_ERRNO, 4u);
-  const auto m = messages();
-  ASSERT_GE(m.size(), 1u);
-  EXPECT_EQ(m[0].first, "Could only write 10 of 64 bytes");
-  EXPECT_EQ(m[0].second, "Write Error!");
-}
-
-TEST_F(BoardEeprom, AFailedWriteEnableIsReported) {
-  // Writes: routing A, routing B, status, then the write enable times out on the cable.
-  kxemu_faults_s f;
-  f.unplug_after = 4;  // routing A, routing B, status write, status read pass
-  kxemu_faults_set(0, &f);
-  const bytes_t d = data(8, 0);
-  EXPECT_EQ(kxKovaIo_EvalBrdEepromWrite(&h, 0, 8, d.data(), 32), 1u);
-  EXPECT_EQ(FT_ERRNO, 4u);
-  const auto m = messages();
-  ASSERT_GE(m.size(), 1u);
-  EXPECT_EQ(m[0].first, "Write Enable failed!");
-  EXPECT_EQ(m[0].second, "Write Error");
-}
-
-TEST(BoardEepromPageChoice, ChoicesGiveTheirPageSizes) {
-  EXPECT_EQ(kxKovaIo_EepromPageSizeChoice(0), 16u);
-  EXPECT_EQ(kxKovaIo_EepromPageSizeChoice(1), 32u);
-  EXPECT_EQ(kxKovaIo_EepromPageSizeChoice(2), 64u);
-  EXPECT_EQ(kxKovaIo_EepromPageSizeChoice(3), 256u);
-  EXPECT_EQ(kxKovaIo_EepromPageSizeChoice(-1), 32u);
-  EXPECT_EQ(kxKovaIo_EepromPageSizeChoice(4), 32u);
-  EXPECT_EQ(EEPROMPageSize, 32u);
+  // Before any routing the board EEPROM is off-board.
+  EXPECT_EQ(kxKovaIo_EvalBrdEepromRead(&h, 0, 4, b), 1u);
+  EXPECT_EQ(messages(), (std::vector<std::pair<std::string, std::string>>{
+                            {"Cannot access an external EEPROM that is off-board!", "EEPROM Error"}}));
+  EXPECT_EQ(kxemu_wire_count(0, 0), 0u);
 }
 
 using BoardGpio = BoardEeprom;
 
-TEST_F(BoardGpio, AMaskedWriteChangesOnlyTheMaskedPins) {
+TEST_F(BoardGpio, AMaskedWriteChangesOnlyTheMaskedPinsAndReadsTakeTheInputs) {
   ASSERT_EQ(kxKovaIo_GpioDirPins(&h, 0x000F, 0x000F), 0u);
   ASSERT_EQ(kxKovaIo_GpioWritePins(&h, 0x000F, 0x0005), 0u);
   kxemu_pins_s a, b;
@@ -162,50 +126,44 @@ TEST_F(BoardGpio, AMaskedWriteChangesOnlyTheMaskedPins) {
   EXPECT_EQ(a.hi_data & 0x0F, 0x05);
   // Pins 4 to 7 are inputs at their pulled-up level; the record holds what was read back.
   EXPECT_EQ(h.chA.gpio.hi.data, 0xF5);
-  EXPECT_EQ(h.chA.gpio.hi.dir, 0x0F);
   EXPECT_EQ(wire(0, 0), (std::vector<bytes_t>{{0x82, 0x00, 0x0F}, {0x83}, {0x82, 0xF5, 0x0F}, {0x83}}));
   EXPECT_TRUE(wire(0, 1).empty());  // channel B untouched
   EXPECT_EQ(b.hi_data, 0x30);
-
   ASSERT_EQ(kxKovaIo_GpioWritePins(&h, 0x0300, 0x0100), 0u);
   kxemu_pins(0, 1, &b);
   EXPECT_EQ(b.hi_data, 0x31);
-}
 
-TEST_F(BoardGpio, ReadsTakeTheInputLevels) {
+  // On a fresh board: reads take the input levels.
+  kxKovaIo_EvalBoardClose(&h);
+  install();
+  open_board();
   kxemu_gpio_inputs_set(0, 1, 0x00);
-  uint8_t a = 0, b = 0;
-  ASSERT_EQ(kxKovaIo_GpioRead(&h, &a, &b), 0u);
-  EXPECT_EQ(a, 0xFF);  // all inputs, pulled up
-  EXPECT_EQ(b, 0x30);  // pins 4 and 5 driven high, the rest low from outside
-  ASSERT_EQ(kxKovaIo_GpioRead(&h, nullptr, &b), 0u);
-  EXPECT_EQ(wire(0, 0).size(), 1u);
+  uint8_t ra = 0, rb = 0;
+  ASSERT_EQ(kxKovaIo_GpioRead(&h, &ra, &rb), 0u);
+  EXPECT_EQ(ra, 0xFF);  // all inputs, pulled up
+  EXPECT_EQ(rb, 0x30);  // pins 4 and 5 driven high, the rest low from outside
   const uint8_t va = 0x81;
   ASSERT_EQ(kxKovaIo_GpioDirPins(&h, 0x00FF, 0x00FF), 0u);
   ASSERT_EQ(kxKovaIo_GpioWrite(&h, &va, nullptr), 0u);
   EXPECT_EQ(h.chA.gpio.hi.data, 0x81);
 }
 
-TEST_F(BoardGpio, AClosedChannelGivesOneAndAMissingRecordSix) {
+TEST_F(BoardGpio, FailuresKeepTheRecord) {
   EXPECT_EQ(kxKovaIo_GpioRead(nullptr, nullptr, nullptr), 1u);
   EXPECT_EQ(FT_ERRNO, 6u);
   EXPECT_EQ(kxKovaIo_GpioChannelRead(nullptr), FT_INVALID_PARAMETER);
+  // A failed direction read-back keeps the old direction.
+  kxemu_faults_s f;
+  f.read_timeout_after = 0;
+  kxemu_faults_set(0, &f);
+  EXPECT_EQ(kxKovaIo_GpioChannelDir(&h.chA, 0xFF, 0xFF), FT_IO_ERROR);
+  EXPECT_EQ(h.chA.gpio.hi.dir, 0x00);
   kxKovaIo_EvalBoardClose(&h);
   uint8_t a;
   EXPECT_EQ(kxKovaIo_GpioRead(&h, &a, nullptr), 1u);
   EXPECT_EQ(FT_ERRNO, 1u);
   EXPECT_EQ(kxKovaIo_GpioWritePins(&h, 0xFFFF, 0), 1u);
   EXPECT_EQ(FT_ERRNO, 1u);
-  EXPECT_EQ(kxKovaIo_GpioDirPins(&h, 0xFF00, 0), 1u);
-  EXPECT_EQ(FT_ERRNO, 1u);
-}
-
-TEST_F(BoardGpio, AFailedDirectionReadBackKeepsTheOldDirection) {
-  kxemu_faults_s f;
-  f.read_timeout_after = 0;
-  kxemu_faults_set(0, &f);
-  EXPECT_EQ(kxKovaIo_GpioChannelDir(&h.chA, 0xFF, 0xFF), FT_IO_ERROR);
-  EXPECT_EQ(h.chA.gpio.hi.dir, 0x00);
 }
 
 }  // namespace

@@ -84,9 +84,7 @@ TEST_F(BoardList, AChannelsAndBChannelsPairByLocation) {
   EXPECT_EQ(texts(), (std::vector<std::string>{"Form opened", "Board query: 4 FTDI channels found",
                                                "Channel 0: FT2232 A Channel", "Channel 1: FT2232 B Channel",
                                                "Channel 2: FT2232 A Channel", "Channel 3: FT2232 B Channel"}));
-}
-
-TEST_F(BoardList, BChannelsWithoutLocationTakeTheNextEntryInOrder) {
+  // B channels without a location take the next entry in order.
   use_fake({{6, "X A", "", 0, FT_OK}, {6, "Y A", "", 0, FT_OK}, {6, "X B", "", 0, FT_OK}, {6, "Y B", "", 0, FT_OK}});
   ASSERT_EQ(kxKovaIo_BoardListRefresh(&list, nullptr, &log), 0u);
   ASSERT_EQ(list.count, 2u);
@@ -111,13 +109,16 @@ TEST_F(BoardList, OtherChannelsAreLoggedAndLeftOut) {
   EXPECT_EQ(t[6], "Channel 4: FT2232 B Channel");
 }
 
-TEST_F(BoardList, AFailedQueryGivesAnEmptyList) {
+TEST_F(BoardList, AnEmptyOrFailedQueryGivesAnEmptyListWithNothingSelected) {
   use_fake({});
+  ASSERT_EQ(kxKovaIo_BoardListRefresh(&list, nullptr, &log), 0u);
+  EXPECT_EQ(list.count, 0u);
+  EXPECT_EQ(list.selected, -1);
+  EXPECT_FALSE(list.connectEnabled);
   g_list_status = FT_OTHER_ERROR;
   EXPECT_EQ(kxKovaIo_BoardListRefresh(&list, nullptr, &log), 1u);
   EXPECT_EQ(list.count, 0u);
   EXPECT_EQ(list.selected, -1);
-  EXPECT_FALSE(list.connectEnabled);
   EXPECT_EQ(texts().back(), "Board query: ERROR(18)");
 }
 
@@ -186,7 +187,7 @@ TEST_F(BoardList, LogLinesCarryTheTimeAndAreSavedOnRequest) {
   for (std::string l; std::getline(in, l);) lines.push_back(l);
   std::remove(path.c_str());
   ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], log.lines[0]);
+  EXPECT_EQ(lines[1], log.lines[1]);
   EXPECT_FALSE(kxKovaIo_UsbLogSave(&log, "/nonexistent-dir/x.log"));
   // A full log drops its oldest lines.
   for (int i = 0; i < 600; ++i) kxKovaIo_UsbLogAdd(&log, ("line " + std::to_string(i)).c_str());

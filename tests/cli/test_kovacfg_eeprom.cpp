@@ -98,48 +98,37 @@ TEST_F(KovacfgEeprom, DamagedFilesAreRefusedWithTheirFault) {
   EXPECT_EQ(run("eeprom write " + changed + " --emulator=40000 --force").status, 0);
 }
 
-TEST_F(KovacfgEeprom, WriteReadAndVerifyOnAnEmulatedBoard) {
-  const std::string img = path("img.rec"), other = path("other.rec"), dump = path("dump.hex");
+// Built, written, read and verified with the default options on a product that boots from
+// the board EEPROM, whose state file keeps the EEPROM from one run to the next: the commands
+// agree on the same file, and the chip boots from it after a reset.
+TEST_F(KovacfgEeprom, WriteReadVerifyAndBootOnAnEmulatedBoard) {
+  const std::string img = path("img.rec"), other = path("other.rec"), dump = path("dump.hex"), full = path("full.hex");
   ASSERT_EQ(run("eeprom build -o " + img + " " + syn() + " " + ja()).status, 0);
   ASSERT_EQ(run("eeprom build -o " + other + " " + ja() + " " + syn()).status, 0);
-  const std::string board = " --emulator=40000";
-  // The emulated board keeps its EEPROM from one run to the next in the state file.
-  const std::string env = "KOVA_EMULATED_BOARD_STATE=" + path("board.state");
-  path("board.state.lock");
-  auto r = run("eeprom write " + img + board, env);
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(contains(r.out, "chip EEPROM, 2048 bytes, last 12 reserved")) << r.out;
-  EXPECT_EQ(run("eeprom verify " + img + board, env).status, 0);
-  ASSERT_EQ(run("eeprom read " + dump + board, env).status, 0);
-  EXPECT_EQ(run("eeprom verify " + dump + board, env).status, 0);
-  r = run("eeprom verify " + other + board, env);
-  EXPECT_EQ(r.status, 3);
-  EXPECT_TRUE(contains(r.err, "First difference at address 0x")) << r.err;
-  EXPECT_EQ(run("eeprom verify " + img + board + " --board 3", env).status, 4);
-  EXPECT_EQ(run("eeprom write " + img + board + " --page 48", env).status, 2);
-  // Without --yes and without a terminal, the reserved-area question is answered no.
-  const std::string full = path("full.hex");
   ASSERT_EQ(run("eeprom build --no-reserve -o " + full + " " + syn()).status, 0);
-  r = run("eeprom write " + full + board, env);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(contains(r.err, "File extends into reserved area")) << r.err;
-  EXPECT_EQ(run("eeprom write " + full + board + " --yes", env).status, 0);
-}
-
-// Built, written and verified with the default options, on a product that boots from the
-// board EEPROM: the three agree on the same file, and the chip boots from it after a reset.
-TEST_F(KovacfgEeprom, BuildWriteVerifyAndBootAgreeByDefault) {
-  const std::string img = path("ja.hex");
-  const std::string env = "KOVA_EMULATED_BOARD=40112 KOVA_EMULATED_BOARD_STATE=" + path("boot.state");
-  path("boot.state.lock");
-  ASSERT_EQ(run("eeprom build -o " + img + " " + syn()).status, 0);
-  const auto r = run("eeprom write " + img, env);
+  const std::string env = "KOVA_EMULATED_BOARD=40112 KOVA_EMULATED_BOARD_STATE=" + path("board.state");
+  path("board.state.lock");
+  auto r = run("eeprom write " + img, env);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(contains(r.out, "board EEPROM, 2048 bytes\n")) << r.out;
   EXPECT_EQ(run("eeprom verify " + img, env).status, 0);
+  ASSERT_EQ(run("eeprom read " + dump, env).status, 0);
+  EXPECT_EQ(run("eeprom verify " + dump, env).status, 0);
+  r = run("eeprom verify " + other, env);
+  EXPECT_EQ(r.status, 3);
+  EXPECT_TRUE(contains(r.err, "First difference at address 0x")) << r.err;
+  EXPECT_EQ(run("eeprom verify " + img + " --board 3", env).status, 4);
+  EXPECT_EQ(run("eeprom write " + img + " --page 48", env).status, 2);
   EXPECT_NE(run("board read 100 3", env).out, "0x100: 01 02 03\n");
   ASSERT_EQ(run("board reset", env).status, 0);
   EXPECT_EQ(run("board read 100 3", env).out, "0x100: 01 02 03\n");
+  // On a chip EEPROM with its last 12 bytes reserved, without --yes and without a terminal,
+  // the reserved-area question is answered no.
+  r = run("eeprom write " + full + " --emulator=40000");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, "File extends into reserved area")) << r.err;
+  r = run("eeprom write " + full + " --emulator=40000 --yes");
+  EXPECT_TRUE(contains(r.out, "chip EEPROM, 2048 bytes, last 12 reserved")) << r.out;
 }
 
 // A second process finds the emulated board busy, as it would a real one, instead of

@@ -6,11 +6,8 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,17 +21,6 @@
 #include "hal_object.h"
 
 namespace {
-
-std::string temp(const std::string &name) {
-  return ::testing::TempDir() + "/kova_io_" + std::to_string(getpid()) + "_" + name;
-}
-
-std::string read_all(const std::string &path) {
-  std::ifstream in(path);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 
 // Every writer of the files layer, on one path; the message text of its outcome.
@@ -55,7 +41,7 @@ std::vector<writer_s> writers(hal_api_s *hal) {
       {"EEPROM dump", [](auto &p, auto *m) { return eeprom_dump_file_write(p, ee, sizeof ee, true, "KX40000", m); }},
       {"EEPROM image", [](auto &p, auto *m) {
          kova_eeprom_create_s c;
-         const bool ok = kova_eeprom_create_file({temp("w.mfg")}, p, 200, 2048, 1, &c);
+         const bool ok = kova_eeprom_create_file({temp_path("w.mfg")}, p, 200, 2048, 1, &c);
          m->text = c.text;
          return ok;
        }},
@@ -83,8 +69,8 @@ struct file_size_limit_s {
 
 TEST(FileWrites, AFailedWriteSaysWhyAndKeepsTheOldFile) {
   Hal h;
-  std::ofstream(temp("w.mfg")) << eetest::config_script(kova_mode_syn_e);
-  const std::string dir = temp("dir");
+  std::ofstream(temp_path("w.mfg")) << eetest::config_script(kova_mode_syn_e);
+  const std::string dir = temp_path("dir");
   ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
   for (const writer_s &w : writers(h.get())) {
     SCOPED_TRACE(w.name);
@@ -112,7 +98,7 @@ TEST(FileWrites, AFailedWriteSaysWhyAndKeepsTheOldFile) {
     EXPECT_FALSE(w.write(::testing::TempDir(), &m));
     EXPECT_NE(text.find("Is a directory"), std::string::npos) << text;
     // And a write that succeeds replaces the file through a link, keeping the link.
-    const std::string link = temp("link.txt");
+    const std::string link = temp_path("link.txt");
     ASSERT_EQ(symlink(path.c_str(), link.c_str()), 0);
     EXPECT_TRUE(w.write(link, &m)) << text;
     EXPECT_NE(read_all(path), previous);
@@ -125,11 +111,11 @@ TEST(FileWrites, AFailedWriteSaysWhyAndKeepsTheOldFile) {
     mkdir(dir.c_str(), 0755);
   }
   rmdir(dir.c_str());
-  std::remove(temp("w.mfg").c_str());
+  std::remove(temp_path("w.mfg").c_str());
 }
 
 TEST(FileReads, WhatIsNoTextFileOfThisToolIsRefused) {
-  const std::string fifo = temp("fifo"), wide = temp("wide.txt");
+  const std::string fifo = temp_path("fifo"), wide = temp_path("wide.txt");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   std::ofstream(wide) << "0x000 0x01 EESEL\n" << std::string(KOVA_READ_MAX_LINE + 1, 'x') << "\n";
   struct reader_s {
@@ -180,7 +166,7 @@ TEST(FileReads, WhatIsNoTextFileOfThisToolIsRefused) {
 }
 
 TEST(EepromFiles, ABuildWithBadLinesNamesEachAndWritesNothing) {
-  const std::string script = temp("bad.mfg"), out = temp("img.hex");
+  const std::string script = temp_path("bad.mfg"), out = temp_path("img.hex");
   std::ofstream(script) << "X , 0X100 , 0X01\nX , 0X4000 , 0X01\nW , -5\nX , 0X101\nX , 0X102 , 0X03\n";
   std::ofstream(out) << "the previous image\n";
   kova_eeprom_create_s c;
@@ -193,7 +179,7 @@ TEST(EepromFiles, ABuildWithBadLinesNamesEachAndWritesNothing) {
 }
 
 TEST(EepromFiles, WriteRefusesAnImageWithAWrongChecksumAndVerifyTakesWhatWriteTakes) {
-  const std::string script = temp("syn.mfg"), img = temp("img.txt");
+  const std::string script = temp_path("syn.mfg"), img = temp_path("img.txt");
   std::ofstream(script) << eetest::config_script(kova_mode_syn_e);
   kova_eeprom_create_s c;
   ASSERT_TRUE(kova_eeprom_create_file({script}, img, 200, 2048, 1, &c)) << c.text;

@@ -1,14 +1,10 @@
 // The configuration text file: layout, field lines, reading rules and the save/load round trip.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,10 +19,6 @@
 
 namespace {
 
-
-std::string temp_path(const std::string &name) {
-  return ::testing::TempDir() + "/kova_cfg_" + std::to_string(getpid()) + "_" + name;
-}
 
 std::vector<std::string> lines_of(const std::string &text) {
   std::vector<std::string> out;

@@ -1,48 +1,19 @@
 // Register dumps, their loading and comment lines, and register configuration files.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "files/register_dump.h"
 #include "regs/regmap.h"
+#include "hal_object.h"
 
 namespace {
 
-struct Hal {
-  hal_api_s h{};
-  explicit Hal(int32_t mode = kova_mode_ja_e) {
-    h.kova_device_e = kova_device_40089_e;
-    h.kova_mode_e = mode;
-    h.xa_mode_e = xa_mode_xo_e;
-    h.sysclk_mode_e = mode == kova_mode_syn_e ? sysclk_mode_ro_e : sysclk_mode_xa_e;
-    init_api(&h);
-    while (get_msg(&h)) {
-    }
-  }
-  ~Hal() { delete_api(&h); }
-  hal_api_s *operator->() { return &h; }
-  hal_api_s *get() { return &h; }
-};
-
-std::string temp_path(const std::string &name) {
-  return ::testing::TempDir() + "/kova_dump_" + std::to_string(getpid()) + "_" + name;
-}
-
-std::string read_all(const std::string &path) {
-  std::ifstream in(path);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 TEST(RegisterDump, WriteAndLoadBack) {
-  Hal h;
+  Hal h(kova_device_40089_e);
   set_fprec_s(&h->ic1_freq_s, 19440000, 1, 1);
   set_fprec_s(&h->oc1_freq_s, 156250000, 1, 1);
   uint8_t regs[KOVA_REG_COUNT];
@@ -69,7 +40,7 @@ TEST(RegisterDump, WriteAndLoadBack) {
   EXPECT_NE(text.find("\n03B0:"), std::string::npos);
   EXPECT_EQ(text.find("\n03C0:"), std::string::npos);
   // Synthesis has no DSP section.
-  Hal syn(kova_mode_syn_e);
+  Hal syn(kova_device_40089_e, kova_mode_syn_e);
   const std::string syn_path = temp_path("syn.txt");
   ASSERT_TRUE(register_dump_write(syn.get(), syn_path.c_str(), regs, nullptr, 7, &msg));
   EXPECT_EQ(read_all(syn_path).find("DSP Code"), std::string::npos);
@@ -78,7 +49,7 @@ TEST(RegisterDump, WriteAndLoadBack) {
   EXPECT_TRUE(none.empty());
   std::remove(syn_path.c_str());
 
-  Hal g(kova_mode_syn_e);
+  Hal g(kova_device_40089_e, kova_mode_syn_e);
   std::vector<uint32_t> code;
   ASSERT_TRUE(register_dump_load(g.get(), path.c_str(), &code, &msg));
   EXPECT_EQ(g->ic1_freq_s.f, 19440000u);
@@ -95,7 +66,7 @@ TEST(RegisterDump, WriteAndLoadBack) {
 }
 
 TEST(RegisterDump, LoadingIsLenient) {
-  Hal h;
+  Hal h(kova_device_40089_e);
   const std::string path = temp_path("partial.txt");
   std::ofstream(path) << "0100:  AA  BB  CC\n"   // a short row stores only what it has
                          "0200:  11  zz  22\n"   // a non-hex value is skipped, not counted
@@ -123,7 +94,7 @@ TEST(RegisterDump, LoadingIsLenient) {
 // Comment lines set the device, revision, mode and frequencies they name; what does not fit
 // (an unknown device, a zero, missing or oversized frequency) is not taken.
 TEST(RegisterDump, CommentLines) {
-  Hal h;
+  Hal h(kova_device_40089_e);
   ScriptCommentLineParse(h.get(), "; Device Type : 40110");
   EXPECT_EQ(h->kova_device_e, 40110);
   h->kova_device_rev_e = 1;
