@@ -62,6 +62,7 @@ TEST(RegisterView, EveryNamedRegisterIsOnItsPageOnce) {
     total += regs.size();
   }
   EXPECT_EQ(total, kova_reg_row_count);
+  EXPECT_TRUE(reg_view_page_registers(REG_VIEW_PAGE_COUNT).empty());
   EXPECT_EQ(reg_view_panel_title(0x339), "MON2CR10, 0x339");
   EXPECT_EQ(reg_view_panel_title(0x00A), "MCR2, 0x0A");
 }
@@ -126,7 +127,7 @@ TEST(RegisterView, FilterRanksWholeNamesThenBeginningsThenTheRest) {
   } const cases[] = {
       {"mclk", 10, 0x00A, "MCLK in MCR2", 0},  {" mon2cr1 ", 10, 0x330, "MON2CR1", 5},
       {"div", 10, 0x301, "DIV in IC1CR2", 10}, {"b", 3, 0, nullptr, 3},
-      {"  ", 10, 0, nullptr, 0},               {"zzzz", 10, 0, nullptr, 0},
+      {"en", 1, 0x100, "ENHS2 in APLLCR1", 1}, {"  ", 10, 0, nullptr, 0},               {"zzzz", 10, 0, nullptr, 0}, {"-", 10, 0, nullptr, 0},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.text);
