@@ -50,6 +50,10 @@ windows=(
   ApllTestRegistersForm
   InputRefMonitorForm
   InputConfigForm
+  GpioConfigForm
+  PhaseAdjustForm
+  PhaseMeasureForm
+  PowerEstimateForm
 )
 for w in "${windows[@]}"; do
   shot "$w" -su --config "$work/JA.txt" --connect --screenshot-window "$w"
@@ -62,6 +66,8 @@ variants=(
   "InputRefMonitorForm JA offline"
   "InputRefMonitorForm SYN connected"
   "InputConfigForm JA offline"
+  "PhaseMeasureForm SYN connected"
+  "PowerEstimateForm SYN offline"
 )
 for v in "${variants[@]}"; do
   read -r w mode how <<< "$v"
