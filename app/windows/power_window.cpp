@@ -75,8 +75,9 @@ PowerEstimateForm::PowerEstimateForm(KovaSession *session, QWidget *parent) : QW
 
   auto *figures = new QVBoxLayout;
   figures->addLayout(grid);
-  figures->addStretch();
+  figures->addSpacing(12);
   figures->addLayout(bottom);
+  figures->addStretch();
 
   // The currents as bars: one set for the typical, one for the maximum figures.
   typSet_ = new QBarSet("Typical");
@@ -126,7 +127,10 @@ void PowerEstimateForm::refresh() {
   typSet_->replace(1, e.current_ma[power_typ_33_e]);
   maxSet_->replace(0, e.current_ma[power_max_18_e]);
   maxSet_->replace(1, e.current_ma[power_max_33_e]);
-  // The scale follows the largest current, in steps of 50 mA.
+  // The scale follows the largest current, with a tick every 50 mA (100 mA above 400 mA).
   const double top = *std::max_element(std::begin(e.current_ma), std::end(e.current_ma));
-  axisY_->setRange(0.0, std::max(50.0, std::ceil(top / 50.0) * 50.0));
+  const double step = top > 400.0 ? 100.0 : 50.0;
+  const double range = std::max(step, std::ceil(top / step) * step);
+  axisY_->setRange(0.0, range);
+  axisY_->setTickCount(static_cast<int>(range / step) + 1);
 }
