@@ -56,7 +56,8 @@ bool input_valwait_needs_rebuild(input_valwait_memo_s *memo, double rate_hz, int
   std::vector<int32_t> ks = input_valwait_multipliers(range, ppm_mode);
   // A disabled list forgets its rate, so that it is built again once enabled.
   const double rate = ks.empty() ? -1.0 : rate_hz;
-  if (memo->rate_hz == rate && memo->multipliers == ks) return false;
+  if (memo->built && memo->rate_hz == rate && memo->multipliers == ks) return false;
+  memo->built = true;
   memo->rate_hz = rate;
   memo->multipliers = std::move(ks);
   return true;

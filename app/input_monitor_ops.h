@@ -33,9 +33,10 @@ int32_t input_valwait_ms(double rate_hz, int32_t k);
 choice_list_s input_valwait_list(double rate_hz, int32_t range, int32_t ppm_mode, int32_t wait_ms);
 constexpr const char *INPUT_VALWAIT_NO_MATCH = "Select Value";
 
-// When the list must be rebuilt: the rate or the set of multipliers changed since it was
-// last built (the remembered rate starts at -1, so the first refresh builds it).
+// When the list must be rebuilt: it was never built, or the rate or the set of multipliers
+// changed since it was last built.
 struct input_valwait_memo_s {
+  bool built = false;
   double rate_hz = -1.0;
   std::vector<int32_t> multipliers;
 };

@@ -29,7 +29,7 @@ TEST(input_monitor_ops, ValidationTimerLists) {
   // Rebuilt when the rate or the multipliers change, and after the list was disabled.
   input_valwait_memo_s memo;
   const std::tuple<double, int32_t, int32_t, bool> steps[] = {
-      {1000, 2, 0, true}, {1000, 2, 0, false}, {500, 2, 0, true}, {500, 1, 0, false},
+      {1000, 0, 0, true}, {1000, 2, 0, true}, {1000, 2, 0, false}, {500, 2, 0, true}, {500, 1, 0, false},
       {500, 1, 2, true},  {500, 0, 2, true},   {500, 0, 0, false}, {500, 1, 2, true}};
   for (const auto &[rate, range, ppm_mode, rebuild] : steps)
     EXPECT_EQ(input_valwait_needs_rebuild(&memo, rate, range, ppm_mode), rebuild) << rate << range << ppm_mode;
@@ -72,7 +72,8 @@ TEST(input_monitor_ops, ThresholdRules) {
       {2, 300, 0, 0, [](R *r) { input_config_choose_state(r, 3); }, 10000, 0, 1, "Frequency Threshold %"},
   };
   for (const auto &c : cases) {
-    R r{.monitorMode = 2, .ppm = {0, c.thr, c.thr2}, .monitorRange = c.range, .hysteresisOff = c.hyst_off};
+    R r{};
+    r.monitorMode = 2, r.monitorRange = c.range, r.ppm = {0, c.thr, c.thr2}, r.hysteresisOff = c.hyst_off;
     c.act(&r);
     const input_config_layout_s l = input_config_layout(r);
     SCOPED_TRACE(c.thr_after);
