@@ -158,25 +158,6 @@ TEST_F(EepromProgram, BoardEepromProductsWriteInTheirPagesAndCompare) {
   EXPECT_EQ(w.msg.text.rfind("EEPROM write failed: the read-back differs at address 0x0123", 0), 0u) << w.msg.text;
 }
 
-TEST_F(EepromProgram, ReservedAreaQuestionAndWriteFailure) {
-  open("40000");
-  const eeprom_io_s o = io();
-  const std::string hex = image("full.hex", 2048, false);  // built without the reserve
-  int asked = 0;
-  const auto no = eeprom_program_file(o, hex, [&](const std::string &, const std::string &) { return ++asked, false; }, nullptr);
-  EXPECT_EQ(no.status, eeprom_declined_e);
-  EXPECT_EQ(asked, 1);
-  EXPECT_EQ(kxemu_chip_eeprom(0)[0], 0xFF);
-  const auto yes = eeprom_program_file(o, hex, [](const std::string &, const std::string &) { return true; }, nullptr);
-  EXPECT_EQ(yes.msg.text, "2036 bytes written to EEPROM. Read back and compared.");
-  kxemu_faults_s f;
-  f.chip_eeprom_stuck_busy = true;
-  kxemu_faults_set(0, &f);
-  const eeprom_result_s fail = eeprom_write_bytes(o, bytes(hex, 2048, false).data(), 64, nullptr);
-  EXPECT_EQ(fail.status, eeprom_failed_e);
-  EXPECT_EQ(fail.msg.text.rfind("Error writing image to EEPROM.", 0), 0u);
-}
-
 TEST_F(EepromProgram, ScriptRunsOnTheBoard) {
   open("40000");
   hal_api_s h{};

@@ -140,14 +140,6 @@ TEST(EepromImage, ConfigurationFileFlagIsSetOnceAndBadCommandsAreFlagged) {
   EXPECT_EQ(m->bad_line, KOVA_MFG_MAX_ENTRIES + 1);
 }
 
-TEST(EepromImage, LongNamesAndVersionsKeepTheirRecordSizes) {
-  mfg_ptr m;
-  kova_mfg_set_name(m.get(), ("/very/long/" + std::string(150, 'd') + "/config.mfg").c_str());
-  EXPECT_EQ(std::string(m->file_name), "..." + std::string(sizeof m->file_name - 15, 'd') + "/config.mfg");
-  mfg_ptr v = parsed("; GUI Version : " + std::string(300, 'v') + "\n");
-  EXPECT_EQ(std::string(v->gui_version).size(), sizeof v->gui_version - 1);
-}
-
 TEST(EepromImage, RunsOfConsecutiveWritesBecomeBursts) {
   // 300 writes: a burst of 256 data bytes (count byte 0xFF) and a burst of 44.
   mfg_ptr m = parsed(run_script(0x100, 300));
@@ -343,31 +335,4 @@ TEST(EepromImage, DecoderReportsDamagedImages) {
   // Cut short: the length no longer fits; nothing is read beyond the bytes given.
   EXPECT_FALSE(eeprom_image_decode(img.data(), img.size() - 3, &d));
   EXPECT_FALSE(eeprom_image_decode(img.data(), 5, &d));
-}
-
-TEST(EepromImage, BuilderOnOpenFiles) {
-  FILE *in0 = tmpfile();
-  FILE *in2 = tmpfile();
-  ASSERT_TRUE(in0 && in2);
-  std::fputs(write_line(0x100, 1).c_str(), in0);
-  std::fputs("kova_hal_api_version 1\n", in2);
-  std::rewind(in0);
-  std::rewind(in2);
-  char *buf = nullptr;
-  size_t len = 0;
-  FILE *out = open_memstream(&buf, &len);
-  const int32_t r = kova_mfg_to_eeprom(kova_ee_file_srec_e, out, 200, 2048, 1, "a.mfg", in0, nullptr, nullptr, "c.txt",
-                                       in2, nullptr, nullptr);
-  std::fclose(out);
-  const std::string text(buf, len);
-  std::free(buf);
-  EXPECT_EQ(r, 2 | 8 | kova_ee_no_dsp_e | kova_ee_gui_file_e);
-  EXPECT_NE(text.find("; File (2) : c.txt\n"), std::string::npos);
-  EXPECT_NE(text.find("\nS9030000FC\n"), std::string::npos);
-  std::rewind(in0);
-  EXPECT_EQ(kova_mfg_to_eeprom(0, nullptr, 200, 2048, 1, "a.mfg", in0, nullptr, nullptr, nullptr, nullptr, nullptr,
-                               nullptr) & kova_ee_no_output_e,
-            kova_ee_no_output_e);
-  std::fclose(in0);
-  std::fclose(in2);
 }

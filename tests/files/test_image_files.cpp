@@ -146,12 +146,9 @@ const std::string kJa = config_script(kova_mode_ja_e);
 }  // namespace
 
 TEST(ImageFiles, FileTypeComesFromTheName) {
-  EXPECT_EQ(eeprom_file_type_from_name("a.hex"), kova_ee_file_hex_e);
-  EXPECT_EQ(eeprom_file_type_from_name("a.HEX"), kova_ee_file_hex_e);
-  EXPECT_EQ(eeprom_file_type_from_name("a.rec"), kova_ee_file_srec_e);
-  EXPECT_EQ(eeprom_file_type_from_name("a.REC"), kova_ee_file_srec_e);
-  EXPECT_EQ(eeprom_file_type_from_name("a.txt"), kova_ee_file_bytes_e);
-  EXPECT_EQ(eeprom_file_type_from_name("hex"), kova_ee_file_bytes_e);
+  for (const auto &[name, type] : {std::pair{"a.hex", kova_ee_file_hex_e}, {"a.HEX", kova_ee_file_hex_e}, {"a.REC", kova_ee_file_srec_e},
+                                   {"a.txt", kova_ee_file_bytes_e}, {"hex", kova_ee_file_bytes_e}})
+    EXPECT_EQ(eeprom_file_type_from_name(name), type) << name;
 }
 
 TEST(ImageFiles, RecordsAreWellFormedAndCarryTheImage) {
