@@ -148,30 +148,17 @@ TEST(CalcExpert, DcoModesRunTheDcoBelowTheMasterClock) {
   }
 }
 
-TEST(CalcExpert, JaMasterClockBandsAndClamps) {
-  const struct { int32_t xa; uint32_t hz, code; } bands[] = {
-      {xa_mode_xo_e, 100000000, 0}, {xa_mode_xo_e, 114285000, 3}, {xa_mode_xo_e, 125000000, 4},
-      {xa_mode_xtal_dbl_e, 49152000, 0}};  // 98.304 MHz: the 100 MHz band
-  for (const auto &b : bands) {
-    Hal h;
-    init(h.get(), kova_device_40000_e, kova_mode_ja_e, b.xa, sysclk_mode_xa_e);
-    set_fprec_s(&h->xa_freq_s, b.hz, 1, 1);
-    h->mcr2_mclk_u3 = 7;
-    run(h.get());
-    EXPECT_EQ(h->mcr2_mclk_u3, b.code) << b.hz;
-    if (b.xa == xa_mode_xtal_dbl_e) {
-      EXPECT_EQ(fprec_compare(h->dll_psampclk_freq_s, fprec_s{98304000, 1, 1}), 0);
-    }
-  }
+// The DPLL bandwidth and damping are clamped to the device's range, as information; the
+// clamps compare exactly (501 Hz is above 500).
+TEST(CalcExpert, JaBandwidthAndDampingClamps) {
   Hal h;
   init(h.get(), kova_device_40089_e, kova_mode_ja_e, xa_mode_xo_e, sysclk_mode_xa_e);
   set_fields(h.get(), "dpll_bw_hz=0 dpll_df=11");
   const auto msgs = run(h.get());
   ASSERT_GE(msgs.size(), 2u);
-  EXPECT_EQ(msgs[0], "DPLL BW set to minimum");  // information, not warnings
-  EXPECT_EQ(msgs[1], "DPLL DF set to maximum");
+  EXPECT_TRUE(msgs[0] == "DPLL BW set to minimum" && msgs[1] == "DPLL DF set to maximum");
   expect_fields(h.get(), "dpll_bw_hz=14 dpll_df=10");
-  h->dpll_bw_hz = 501;  // the clamps compare exactly: 501 Hz is above 500
+  h->dpll_bw_hz = 501;
   EXPECT_EQ(run(h.get())[0], "DPLL BW set to maximum");
   EXPECT_EQ(h->dpll_bw_hz, 500u);
 }
@@ -196,29 +183,6 @@ TEST(CalcExpert, JaTwoInputsThreeOutputs) {
   const auto errs = errors(run(h.get()));
   ASSERT_EQ(errs.size(), 1u);
   EXPECT_EQ(errs[0].rfind("ERROR: Could not solve inputs - condition code = ", 0), 0u) << errs[0];
-}
-
-TEST(CalcExpert, DspRateAndPfdDivider) {
-  // No input: a 1 MHz PFD, and the largest divider (1 MHz / 20 kHz) at every input.
-  const struct { uint32_t bw, lock, div, rate; } cases[] = {
-      {50, 0, 500, 2000},
-      {500, 0, 100, 10000},  // 40 x bandwidth would need a divider of 50, below 99: 20 x instead
-      {1, 0, 16384, 61},     // 25000 is capped at the largest divider
-      {50, 1500, 1500, 667},  // locked: below 20 x but above 10 x the bandwidth warns
-  };
-  for (const auto &c : cases) {
-    Hal h;
-    init(h.get(), kova_device_40000_e, kova_mode_ja_e, xa_mode_xo_e, sysclk_mode_xa_e);
-    h->dpll_bw_hz = c.bw;
-    h->pfd_div_lock_u16 = c.lock;
-    const auto errs = errors(run(h.get()));
-    EXPECT_EQ(h->pfd_div_u16, c.div) << c.bw;
-    EXPECT_EQ(h->dsp_rate_hz_u32, c.rate) << c.bw;
-    EXPECT_EQ(h->ic1_div_u32, 1048576u);
-    EXPECT_EQ(fprec_compare(h->pfd_freq_s, fprec_s{1000000, 1, 1}), 0);
-    EXPECT_EQ(errs.back(), c.lock ? "WARNING: DSP_RATE/BW_RATIO_BELOW_OPTIMUM - DSP rate is locked"
-                                  : "WARNING: No valid IC input, setting PFD freq to 1 MHz");
-  }
 }
 
 TEST(CalcExpert, SolverErrorsDoNotStopTheCalculationAndUserDividersStay) {

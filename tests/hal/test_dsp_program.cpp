@@ -27,12 +27,9 @@ std::string read_shipped() {
 TEST(DspProgram, BuiltInWords) {
   dsp_program_use_embedded();
   const hal_api_s h = with_device(40000);
-  const uint32_t start[] = {0x008062, 0x006462, 0x000092, 0x002062, 0x006482, 0x000092, 0x00602D, 0x00006A};
-  for (uint32_t i = 0; i < 8; ++i) EXPECT_EQ(get_dsp_algo_word24(&h, i), start[i]);
-  EXPECT_EQ(get_dsp_algo_word24(&h, 319), 0x050814u);
-  EXPECT_EQ(get_dsp_algo_word24(&h, 300), 0u);
-  EXPECT_EQ(get_dsp_algo_word24(&h, 320), 0u);
-  EXPECT_EQ(get_dsp_algo_word24(&h, 0xFFFFFFFF), 0u);
+  const uint32_t words[][2] = {{0, 0x008062}, {1, 0x006462}, {2, 0x000092}, {7, 0x00006A}, {319, 0x050814},
+                               {300, 0},      {320, 0},      {0xFFFFFFFF, 0}};
+  for (const auto &w : words) EXPECT_EQ(get_dsp_algo_word24(&h, w[0]), w[1]) << w[0];
   const dsp_program_s *p = dsp_program_active();
   EXPECT_TRUE(p->known[14] && p->known[25] && p->known[47] && p->known[216] && p->known[277]);
   EXPECT_FALSE(p->known[8]);
@@ -74,14 +71,12 @@ TEST(DspProgram, ParserReportsTheLine) {
     EXPECT_NE(err.find(expect), std::string::npos) << err;
     EXPECT_EQ(q.words[0], 0xDEADu);  // untouched on failure
   };
-  fails_with("", "f.txt:0: holds 0 words");
-  fails_with("0x1\n0x2\n", "holds 2 words");
-  fails_with("0x1\n0x1000000\n", "f.txt:2: word 0x1000000 does not fit in 24 bits");
-  fails_with("0x1 12\n", "f.txt:1: not a 0x word: \"12\"");
-  fails_with("0xG\n", "not a 0x word");
-  fails_with("0x00000000001\n", "not a 0x word");
-  fails_with(text + "0x0\n", "more than 320 words");
-  fails_with(std::string("0x1\0garbage\n", 12), "not a 0x word");
+  const std::pair<std::string, const char *> bad[] = {
+      {"", "f.txt:0: holds 0 words"}, {"0x1\n0x2\n", "holds 2 words"},
+      {"0x1\n0x1000000\n", "f.txt:2: word 0x1000000 does not fit in 24 bits"}, {"0x1 12\n", "f.txt:1: not a 0x word: \"12\""},
+      {"0xG\n", "not a 0x word"}, {"0x00000000001\n", "not a 0x word"}, {text + "0x0\n", "more than 320 words"},
+      {std::string("0x1\0garbage\n", 12), "not a 0x word"}};
+  for (const auto &[t, expect] : bad) fails_with(t, expect);
 }
 
 TEST(DspProgram, LoadingAFileReplacesTheProgram) {

@@ -163,31 +163,6 @@ TEST(OcSolver, NegativeOutputUsesLsdivFromMsdiv) {
   EXPECT_EQ(fprec_compare(h->oc1_msdiv_freq_s, h->oc1_freq_s), 0);
 }
 
-TEST(OcSolver, AlignedOutputsPreferPowerOfTwoMsdivs) {
-  OcHal h;
-  init_syn(h, "oc1_freq_s=100000000 oc2_freq_s=50000000 oc1_align_en=1 oc2_align_en=1");
-  ASSERT_EQ(oc_solver_search(h.get()), 0u);
-  const oc_solver_store_s &st = h.st();
-  ASSERT_GE(st.best_set, 0);
-  const oc_solution_s &b = st.sets[st.best_set];
-  ASSERT_GT(b.entry_count, 0u);
-  uint32_t e = 0;
-  for (uint32_t j = 1; j < b.entry_count; ++j) e = b.entry[j].weight < b.entry[e].weight ? j : e;
-  EXPECT_EQ(b.weight, 3 * b.entry[e].weight);
-  ASSERT_TRUE(b.best[0] == b.entry[e].opt[0] && b.best[1] == b.entry[e].opt[1] && b.best[0] != OC_SOLVER_NONE);
-  const oc_option_s &o1 = st.options[b.best[0]], &o2 = st.options[b.best[1]];
-  EXPECT_EQ(o1.hsdiv_x2, o2.hsdiv_x2);
-  const uint32_t hi = std::max(o1.msdiv, o2.msdiv), lo = std::min(o1.msdiv, o2.msdiv);
-  EXPECT_TRUE(hi % lo == 0 && ((hi / lo) & (hi / lo - 1)) == 0) << hi << " " << lo;
-  // Sets without an entry pay 1000 more than the sum of their best totals.
-  for (uint32_t i = 0; i < st.set_count; ++i) {
-    const oc_solution_s &x = st.sets[i];
-    if (x.valid && x.entry_count == 0) {
-      EXPECT_EQ(x.weight, st.options[x.best[0]].total + st.options[x.best[1]].total + 1000);
-    }
-  }
-}
-
 TEST(OcSolver, AlignmentWeightsAreUnsignedWords) {
   // 625 MHz comes from HSDIV 6 alone (MSDIV 1): its entry weight is (1 - 2) + (2 - 2) modulo 2^32.
   OcHal h;
