@@ -770,9 +770,8 @@ void MainWindow::close_child_windows() {
 
 QWidget *MainWindow::openBlockWindow(int block) {
   QWidget *w = openWindow(kBlockForm[block]);
-  if (!w) return openWindow(kBlockWindow[block]);
   // Shared input and output windows switch to the channel of the block clicked.
-  if (w->metaObject()->indexOfSlot("selectChannel(int)") >= 0)
+  if (w && w->metaObject()->indexOfSlot("selectChannel(int)") >= 0)
     QMetaObject::invokeMethod(w, "selectChannel", Qt::DirectConnection, Q_ARG(int, kBlockChannel[block]));
   return w;
 }

@@ -18,7 +18,9 @@
 #include <sstream>
 
 #include "app/main_view.h"
+#include "app/windows/input_config_window.h"
 #include "app/windows/main_window.h"
+#include "app/windows/output_config_window.h"
 #include "gui_test_support.h"
 
 namespace {
@@ -293,15 +295,22 @@ TEST_F(main_window_test, FileForAnotherDeviceRefused) {
   EXPECT_EQ(image(), img);
 }
 
-// A block's window opens once; asking again raises the same window. A configuration file
-// dropped on the main window is loaded.
+// A block opens its configuration window once; the three inputs share one window, which
+// switches to the input clicked. A configuration file dropped on the main window is loaded.
 TEST_F(main_window_test, BlockWindowsOnceAndDroppedFile) {
   QTest::mouseClick(find<QToolButton>("block_IC1_open"), Qt::LeftButton);
-  QWidget *ic1 = w->childWindow("BlockIC1");
-  ASSERT_NE(ic1, nullptr);
-  QTest::mouseClick(find<QToolButton>("block_IC1_open"), Qt::LeftButton);
-  EXPECT_EQ(w->openWindow("BlockIC1"), ic1);
-  EXPECT_NE(w->openWindow("BlockOC2"), ic1);
+  auto *ic = qobject_cast<InputConfigForm *>(w->childWindow("InputConfigForm"));
+  ASSERT_NE(ic, nullptr);
+  EXPECT_EQ(ic->channel(), 0);
+  QTest::mouseClick(find<QToolButton>("block_IC3_open"), Qt::LeftButton);
+  EXPECT_EQ(w->childWindow("InputConfigForm"), ic);
+  EXPECT_EQ(ic->channel(), 2);
+  QTest::mouseClick(find<QToolButton>("block_OC2_open"), Qt::LeftButton);
+  auto *oc = qobject_cast<OutputConfigForm *>(w->childWindow("OutputConfigForm"));
+  ASSERT_NE(oc, nullptr);
+  EXPECT_EQ(oc->channel(), 1);
+  QTest::mouseClick(find<QToolButton>("block_DPLL_open"), Qt::LeftButton);
+  EXPECT_NE(w->childWindow("DpllConfigForm"), nullptr);
 
   type("oc3Freq", "125");
   command_with_file("actionSaveConfig", path("drop.txt"));
