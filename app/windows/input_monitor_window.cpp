@@ -314,4 +314,6 @@ void InputRefMonitorForm::updateChart() {
   freqAxis_->setRange(fr.first, fr.second);
   const auto pr = input_history_value_range(history_, {INPUT_HISTORY_PHASE_SERIES});
   phaseAxis_->setRange(pr.first, pr.second);
+  freqAxis_->applyNiceNumbers();
+  phaseAxis_->applyNiceNumbers();
 }
