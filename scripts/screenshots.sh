@@ -44,6 +44,7 @@ windows=(
   FrequencyCalcForm
   EEPROMForm
   RunScriptForm
+  RegisterForm
   BlockXA
   DpllConfigForm
   ApllConfigForm
@@ -60,6 +61,7 @@ for w in "${windows[@]}"; do
 done
 # Windows that differ offline or per mode: "NAME MODE offline|connected", one per line.
 variants=(
+  "RegisterForm JA offline"
   "DpllConfigForm SYN connected"
   "DpllConfigForm JA40089 offline"
   "ApllTestRegistersForm JA offline"

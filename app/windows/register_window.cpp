@@ -213,7 +213,9 @@ RegisterForm::RegisterForm(KovaSession *session, QWidget *parent) : QWidget(pare
   fieldRange_->setObjectName("fieldRange");
   auto *panel = new QVBoxLayout(bitGroup_);
   panel->addLayout(bitGrid_);
-  panel->addWidget(new QLabel("Click a field to edit it as one value:", bitGroup_));
+  fieldHint_ = new QLabel("Click a field name to edit the field as one value.", bitGroup_);
+  fieldHint_->setWordWrap(true);
+  panel->addWidget(fieldHint_);
   panel->addWidget(fieldCaption_);
   panel->addWidget(fieldEdit_);
   panel->addWidget(fieldRange_);
@@ -256,14 +258,17 @@ RegisterForm::RegisterForm(KovaSession *session, QWidget *parent) : QWidget(pare
   fl->addWidget(filterEdit_);
   fl->addWidget(filterResults_);
 
-  auto *side = new QVBoxLayout;
+  auto *sidePanel = new QWidget(this);
+  sidePanel->setFixedWidth(420);
+  auto *side = new QVBoxLayout(sidePanel);
+  side->setContentsMargins(0, 0, 0, 0);
   side->addWidget(bitGroup_);
   side->addWidget(controls);
   side->addWidget(find, 1);
   auto *lay = new QHBoxLayout(this);
   lay->addWidget(tabs_, 1);
-  lay->addLayout(side);
-  resize(1180, 640);
+  lay->addWidget(sidePanel);
+  resize(1120, 560);
 
   // In customer mode the dump, the whole read and both switches are not offered.
   if (isInCustomerMode()) {
@@ -336,10 +341,12 @@ void RegisterForm::rebuildFieldButtons() {
   const QString text = QString::number(selected_) + ":" + QString::fromLatin1(kova_text(layout).data(), static_cast<int>(kova_text(layout).size()));
   if (text == panelLayout_) return;
   panelLayout_ = text;
-  for (QPushButton *b : fieldButtons_) delete b;
-  fieldButtons_.clear();
+  for (QWidget *w : fieldWidgets_) delete w;
+  fieldWidgets_.clear();
   kova_bitfield_s comps[8];
   uint32_t count = 0;
+  int editable_count = 0;
+  fieldHint_->hide();
   if (!kova_layout_parse(layout, comps, &count)) return;
   for (uint32_t i = 0; i < count; ++i) {
     const QString name = QString::fromLatin1(comps[i].name);
@@ -347,18 +354,29 @@ void RegisterForm::rebuildFieldButtons() {
     if (comps[i].width > 1 || comps[i].high > 0)
       label += comps[i].width > 1 ? QString("[%1:%2]").arg(comps[i].high).arg(comps[i].low)
                                   : QString("[%1]").arg(comps[i].high);
-    auto *b = new QPushButton(label, bitGroup_);
-    b->setObjectName("field_" + name);
-    b->setFlat(true);
-    b->setToolTip(label);
-    // Unused bits and one-bit fields of their own are edited in their bit boxes.
+    // Unused bits and one-bit fields of their own are edited in their bit boxes; the other
+    // fields are buttons that open the field editor.
     const bool editable = name != "-" && reg_view_field_find(static_cast<uint32_t>(selected_), session_->hal()->kova_device_e,
                                                             name.toStdString(), nullptr);
-    b->setEnabled(editable);
-    connect(b, &QPushButton::clicked, this, [this, name]() { openField(name); });
-    bitGrid_->addWidget(b, 2, static_cast<int>(7 - comps[i].reg_high), 1, static_cast<int>(comps[i].width));
-    fieldButtons_.push_back(b);
+    QWidget *w;
+    if (editable) {
+      auto *b = new QPushButton(label, bitGroup_);
+      b->setStyleSheet("QPushButton { color: #1f4fb0; text-decoration: underline; border: none; padding: 2px; }");
+      b->setCursor(Qt::PointingHandCursor);
+      connect(b, &QPushButton::clicked, this, [this, name]() { openField(name); });
+      w = b;
+      ++editable_count;
+    } else {
+      auto *l = new QLabel(label, bitGroup_);
+      l->setAlignment(Qt::AlignCenter);
+      w = l;
+    }
+    w->setObjectName("field_" + name);
+    w->setToolTip(label);
+    bitGrid_->addWidget(w, 2, static_cast<int>(7 - comps[i].reg_high), 1, static_cast<int>(comps[i].width));
+    fieldWidgets_.push_back(w);
   }
+  fieldHint_->setVisible(editable_count > 0);
 }
 
 void RegisterForm::refreshPanel() {

@@ -111,7 +111,8 @@ class RegisterForm : public QWidget {
   QGroupBox *bitGroup_;
   std::array<FieldEdit *, 8> bitBoxes_{};
   QGridLayout *bitGrid_;
-  std::vector<QPushButton *> fieldButtons_;
+  std::vector<QWidget *> fieldWidgets_;  // field names under their bits
+  QLabel *fieldHint_;
   QLabel *fieldCaption_;
   FieldEdit *fieldEdit_;
   QLabel *fieldRange_;
