@@ -55,12 +55,18 @@ windows=(
   PhaseAdjustForm
   PhaseMeasureForm
   PowerEstimateForm
+  OCSolverForm
+  OutputConfigForm
 )
 for w in "${windows[@]}"; do
   shot "$w" -su --config "$work/JA.txt" --connect --screenshot-window "$w"
 done
 # Windows that differ offline or per mode: "NAME MODE offline|connected", one per line.
 variants=(
+  "OCSolverForm SYN offline"
+  "OCSolverForm JA offline"
+  "OutputConfigForm SYN connected"
+  "OutputConfigForm JA offline"
   "RegisterForm JA offline"
   "DpllConfigForm SYN connected"
   "DpllConfigForm JA40089 offline"
