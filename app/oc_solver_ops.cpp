@@ -487,10 +487,16 @@ std::vector<std::string> oc_solver_list_texts(const oc_solver_form_s *f, int lis
   return t;
 }
 
-std::string oc_solver_empty_text(int list) {
-  if (list == 2) return "OFF";
-  if (list >= 3 && list % 3 == 0) return "- - - - - - -";
-  return "";
+std::string oc_solver_empty_text(const oc_solver_form_s *f, int list) {
+  const hal_api_s *w = &f->work;
+  if (list == 0) return fprec_s_2_double_mhz(w->vco_freq_s) > 0.0 ? mhz_text(w->vco_freq_s) : "";
+  if (list == 1) return w->vco_hsdiv1x2_u8 ? DoubleTextBox_Format(w->vco_hsdiv1x2_u8 * 0.5, 1) : "";
+  if (list == 2) return w->apllcr1_enhs2_u1 ? DoubleTextBox_Format(w->vco_hsdiv2x2_u8 * 0.5, 1) : "OFF";
+  const oc_fields_s &o = oc(list / 3);
+  const bool used = w->*o.en && fprec_s_2_double_mhz(w->*o.freq) > 0.0;
+  if (list % 3 == 0) return used ? (w->*o.divsel ? "HSDIV2" : "HSDIV1") : "- - - - - - -";
+  if (!used) return "";
+  return std::to_string(list % 3 == 1 ? w->*o.msdiv : w->*o.lsdiv);
 }
 
 std::string oc_solver_vco_text(const oc_solver_form_s *f) { return mhz_text(f->work.vco_freq_s); }

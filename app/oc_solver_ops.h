@@ -90,9 +90,11 @@ void oc_solver_set_bypass(oc_solver_form_s *f, bool on);
 
 // Whether a list (or the source list of output n, with list = -n) takes choices.
 bool oc_solver_list_enabled(const oc_solver_form_s *f, int list);
-// The entry texts of a list, and what an empty list shows.
+// The entry texts of a list, and what an empty list shows: the value in force (no
+// calculation has filled the solver's tables since a configuration was loaded), "OFF" for
+// HSDIV2 and dashes for the HSDIV of an output not in use.
 std::vector<std::string> oc_solver_list_texts(const oc_solver_form_s *f, int list);
-std::string oc_solver_empty_text(int list);
+std::string oc_solver_empty_text(const oc_solver_form_s *f, int list);
 
 // The texts of the frequency displays.
 std::string oc_solver_vco_text(const oc_solver_form_s *f);

@@ -217,7 +217,7 @@ void OCSolverForm::updateThisForm() {
     modeButtons_[m]->setChecked(m == mode);
   }
   for (int l = 0; l < OC_LIST_COUNT; ++l)
-    load_combo(lists_[l], oc_solver_list_texts(&form_, l), form_.lists[l].selected, oc_solver_empty_text(l),
+    load_combo(lists_[l], oc_solver_list_texts(&form_, l), form_.lists[l].selected, oc_solver_empty_text(&form_, l),
                oc_solver_list_enabled(&form_, l));
   std::vector<std::string> sources = oc_solver_source_texts(&form_);
   for (int n = 1; n <= 3; ++n) {

@@ -75,7 +75,8 @@ void DividerChainView::setChain(const std::array<stage_s, 6> &stages, bool p_fro
 QSize DividerChainView::sizeHint() const {
   const QFontMetrics fm = fontMetrics();
   const int box = fm.horizontalAdvance("0000.0000000") + 16;
-  return {5 * box + 4 * 28 + 8, 4 * (3 * fm.height() + 14) / 2 + 16};
+  const int bh = 3 * fm.height() + 10;
+  return {5 * box + 4 * 28 + 8, 2 * (bh + 12) + 16};
 }
 
 void DividerChainView::paintEvent(QPaintEvent *) {
@@ -233,14 +234,21 @@ OutputConfigForm::OutputConfigForm(KovaSession *session, QWidget *parent) : QWid
   st->addWidget(nFreq_, 2, 3);
   st->addWidget(chain_, 3, 0, 1, 4);
 
-  auto *grid = new QGridLayout;
-  grid->addWidget(driver, 0, 0);
-  grid->addWidget(stop, 0, 1);
-  grid->addWidget(pw, 1, 0);
-  grid->addWidget(align, 1, 1);
+  // Two columns whose groups keep their natural height.
+  auto *left = new QVBoxLayout;
+  left->addWidget(driver);
+  left->addWidget(pw);
+  left->addStretch();
+  auto *right = new QVBoxLayout;
+  right->addWidget(stop);
+  right->addWidget(align);
+  right->addStretch();
+  auto *columns = new QHBoxLayout;
+  columns->addLayout(left);
+  columns->addLayout(right);
   auto *top = new QVBoxLayout(this);
   top->addLayout(head);
-  top->addLayout(grid);
+  top->addLayout(columns);
   top->addWidget(status);
   top->addStretch();
 
