@@ -227,17 +227,10 @@ TEST(CalcExpert, ArbitraryFieldValuesNeverCrash) {
     return f;
   };
   bool scramble = false;
-  auto real = [&](double v) {
-    if (!scramble) return v;
-    switch (rng() % 12) {
-      case 0: return 0.0;
-      case 1: return -v;
-      case 2: return static_cast<double>(NAN);
-      case 3: return static_cast<double>(INFINITY);
-      case 4: return v * 1000.0;
-      case 5: return v / 1000.0;
-      default: return v;
-    }
+  auto real = [&](double v) {  // scrambled: now and then 0, negative, NaN, infinite, far off
+    const double k[] = {0.0, -1.0, static_cast<double>(NAN), static_cast<double>(INFINITY), 1000.0, 0.001};
+    const uint32_t r = scramble ? rng() % 12 : 6;
+    return r >= 6 ? v : r == 2 || r == 3 ? k[r] : v * k[r];
   };
   const int32_t modes[][3] = {{kova_mode_syn_e, xa_mode_xo_e, sysclk_mode_ro_e},
                               {kova_mode_syn_e, xa_mode_disabled_e, sysclk_mode_ro_e},
