@@ -335,6 +335,9 @@ TEST(ImageFiles, MalformedFilesAreRefusedWithTheirLine) {
   eeprom_file_data_s d;
   EXPECT_FALSE(eeprom_file_parse(t, kova_ee_file_srec_e, &d));
 
+  // An extended linear address of 0x0001 puts the next record at 64 kbyte, not at 0.
+  EXPECT_FALSE(eeprom_file_parse(":020000040001F9\n:0400000001020304F2\n:00000001FF\n", kova_ee_file_hex_e, &d));
+  EXPECT_NE(d.error.find("does not follow"), std::string::npos) << d.error;
   // Truncated: no end record.
   EXPECT_FALSE(eeprom_file_parse(hex.substr(0, hex.find(":00000001FF")), kova_ee_file_hex_e, &d));
   EXPECT_NE(d.error.find("end record"), std::string::npos);
