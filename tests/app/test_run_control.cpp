@@ -326,7 +326,8 @@ TEST_F(RunControl, DisabledCalculationOnlyRewritesTheNcoWord) {
   ASSERT_TRUE(HalStruct_Recalculate(&h_));
   ASSERT_NE(h_.dfreqz1_freqz_u40, 0u);
   const auto before = image();
-  SUDisableCalcChkBxIsChecked = true;
+  SUDisableCalcSet(&h_, true);  // only sets the flag
+  EXPECT_EQ(image(), before);
   NCOOffsetValue = 100.0;
   set_fprec_s(&h_.oc1_freq_s, 125000000, 1, 1);  // not calculated while disabled
   EXPECT_TRUE(HalStruct_Recalculate(&h_));
@@ -342,6 +343,11 @@ TEST_F(RunControl, DisabledCalculationOnlyRewritesTheNcoWord) {
   std::remove(log_.c_str());
   EXPECT_TRUE(HalUtil_WriteSequence(&__dev_GuiParams, &h_, true));  // nothing is sent while disabled
   EXPECT_EQ(log_text(), "");
+  // Enabled again: the new output is calculated and its changes go out (offline, to the log).
+  SUDisableCalcSet(&h_, false);
+  EXPECT_FALSE(SUDisableCalcChkBxIsChecked);
+  EXPECT_NE(image(), after);
+  EXPECT_NE(log_text(), "");
 }
 
 TEST_F(RunControl, NcoOffsetLimits) {
