@@ -2,7 +2,6 @@
 // through the widgets, asserted on the configuration object and the chip's monitor
 // registers; the ranges each product's monitor offers.
 #include <QCheckBox>
-#include <QComboBox>
 #include <QSpinBox>
 
 #include "app/windows/input_config_window.h"
@@ -11,18 +10,8 @@
 namespace {
 
 struct input_config_window_test : input_window_fixture {
-  void open(int channel) {
-    auto *w = new InputConfigForm(session.get());
-    form.reset(w);
-    w->selectChannel(channel);
-    w->show();
-  }
-  void range(int32_t value) {
-    QComboBox *c = find<QComboBox>("monitorRangeCombo");
-    c->activated(c->findData(value));
-  }
+  void range(int32_t value) { choose("monitorRangeCombo", find<QComboBox>("monitorRangeCombo")->findData(value)); }
 };
-
 using T = input_config_window_test;
 
 TEST_F(input_config_window_test, thresholds_reach_the_object_and_the_chip) {
@@ -48,8 +37,7 @@ TEST_F(input_config_window_test, thresholds_reach_the_object_and_the_chip) {
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);
-    start(c.device, true);
-    open(c.channel);
+    start<InputConfigForm>(c.device, true, c.channel);
     c.act(this);
     const hal_api_s *h = session->hal();
     EXPECT_EQ(c.channel ? h->ic2_mon_thr_ppm : h->ic1_mon_thr_ppm, c.thr);

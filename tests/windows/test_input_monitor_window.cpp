@@ -3,10 +3,8 @@
 // status the window fetches is charted.
 #include <QChart>
 #include <QChartView>
-#include <QComboBox>
 #include <QLabel>
 #include <QLineSeries>
-#include <QPushButton>
 #include <cmath>
 
 #include "app/windows/input_monitor_window.h"
@@ -15,20 +13,12 @@
 namespace {
 
 struct input_monitor_window_test : input_window_fixture {
-  InputRefMonitorForm *open(int channel) {
-    auto *w = new InputRefMonitorForm(session.get());
-    form.reset(w);
-    w->selectChannel(channel);
-    return w;
-  }
-  void choose(const char *combo, int index) { find<QComboBox>(combo)->activated(index); }
-  void click(const char *name) { QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton); }
   bool good(const char *indicator) { return find<QLabel>(indicator)->property("good").toBool(); }
 };
+using Form = InputRefMonitorForm;
 
 TEST_F(input_monitor_window_test, choices_reach_the_object_and_the_chip) {
-  start("40112", true);
-  InputRefMonitorForm *w = open(0);
+  Form *w = start<Form>("40112", true, 0);
   choose("losSourceCombo", 2);
   w->selectChannel(1);
   type("latencySpin", "3000");
@@ -43,9 +33,8 @@ TEST_F(input_monitor_window_test, choices_reach_the_object_and_the_chip) {
 }
 
 TEST_F(input_monitor_window_test, clear_lock_timeout_writes_the_inputs_status_register) {
-  start("40112", true);
+  start<Form>("40112", true, 2);
   for (uint32_t a = 0x050; a <= 0x052; ++a) kxemu_chip_regs(0)[a] = 0x5F;  // lock timed out
-  open(2);
   choose("refreshRateCombo", 1);
   click("refreshButton");
   EXPECT_FALSE(good("lktoIndicator"));
@@ -54,8 +43,7 @@ TEST_F(input_monitor_window_test, clear_lock_timeout_writes_the_inputs_status_re
   EXPECT_EQ(kxemu_chip_regs(0)[0x051], 0x5F);
   EXPECT_EQ(get_reg(session->hal(), 0x052), 0x80u);  // fetched again at once
   EXPECT_TRUE(good("lktoIndicator"));
-  start("40112", false);  // offline nothing is written, not even to the image
-  open(2);
+  start<Form>("40112", false, 2);  // offline nothing is written, not even to the image
   put_reg(session->hal(), 0x052, 0x5F);
   EXPECT_FALSE(find<QPushButton>("clearLockTimeoutButton")->isEnabled());
   EXPECT_TRUE(input_monitor_clear_lock_timeout(session->gui(), session->hal(), 2));
@@ -63,13 +51,12 @@ TEST_F(input_monitor_window_test, clear_lock_timeout_writes_the_inputs_status_re
 }
 
 TEST_F(input_monitor_window_test, each_status_refresh_is_charted) {
-  start("40112", true);
+  Form *w = start<Form>("40112", true, 0);
   uint8_t *chip = kxemu_chip_regs(0);
   chip[0x049] = 0x12;  // IC2 selected
   chip[0x056] = 0x10;  // tracking
   chip[0x066] = 0x10;  // a frequency offset
   chip[0x07E] = 0x04;  // 1 ns
-  InputRefMonitorForm *w = open(0);
   ASSERT_TRUE(main_status_refresh(&session->state));
   session->notifyStatusRefreshed();  // the main window's refresh
   for (int choice : {0, 5, 4, 3, 2, 1}) choose("refreshRateCombo", choice);  // ends on manual
