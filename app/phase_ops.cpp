@@ -1,6 +1,7 @@
 #include "app/phase_ops.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "app/choice_texts.h"
@@ -151,7 +152,11 @@ bool phase_adjust_enable(const phase_io_s &io, int n, bool enabled) {
 
 int32_t phase_adjust_steps(double d_ns, uint32_t msdiv_code, double f_mhz) {
   const int32_t c = static_cast<int32_t>(msdiv_code & 0x7F);
-  const int32_t s = static_cast<int32_t>(jround(d_ns * f_mhz / 500.0));
+  // Any adjustment beyond a signed byte of steps ends at the bound: clamp before rounding so
+  // that a huge or invalid entry cannot wrap around.
+  const double q = d_ns * f_mhz / 500.0;
+  if (!std::isfinite(q)) return 0;
+  const int32_t s = static_cast<int32_t>(jround(std::clamp(q, -256.0, 256.0)));
   // The step count is a signed byte; an output divider too small to allow a move in one
   // direction gives 0 steps there, never a move the other way.
   if (s < 0) return std::max(s, std::min(0, (c & 1) ? 1 - c : 2 - c));

@@ -99,13 +99,19 @@ PhaseMeasureForm::PhaseMeasureForm(KovaSession *session, QWidget *parent) : QWid
   connect(resetButton, &QPushButton::clicked, this, &PhaseMeasureForm::reset);
   connect(start_, &QPushButton::clicked, this, &PhaseMeasureForm::start);
   reset();
+  opening_ = false;
+  told(!openFailed_);
 }
 
 phase_io_s PhaseMeasureForm::io() const { return {session_->gui(), session_->hal()}; }
 
 bool PhaseMeasureForm::told(bool ok) {
-  if (!ok) MessageError(kNoAnswer, kMeasureTitle);
-  return ok;
+  if (ok) return true;
+  if (opening_)
+    openFailed_ = true;
+  else
+    MessageError(kNoAnswer, kMeasureTitle);
+  return false;
 }
 
 void PhaseMeasureForm::sourceChosen(int which) {
@@ -228,13 +234,19 @@ PhaseAdjustForm::PhaseAdjustForm(KovaSession *session, QWidget *parent) : QWidge
   connect(triggerButton_, &QPushButton::clicked, this, [this]() { command(PHASE_CMD_TRIGGER); });
   armButton_->setEnabled(arm_->currentIndex() == 0);
   triggerButton_->setEnabled(trigger_->currentIndex() == 0);
+  opening_ = false;
+  told(!openFailed_);
 }
 
 phase_io_s PhaseAdjustForm::io() const { return {session_->gui(), session_->hal()}; }
 
 bool PhaseAdjustForm::told(bool ok) {
-  if (!ok) MessageError(kNoAnswer, kAdjustTitle);
-  return ok;
+  if (ok) return true;
+  if (opening_)
+    openFailed_ = true;
+  else
+    MessageError(kNoAnswer, kAdjustTitle);
+  return false;
 }
 
 void PhaseAdjustForm::enableToggled(int n) { told(phase_adjust_enable(io(), n, enable_[n]->isChecked())); }

@@ -28,6 +28,7 @@ class PhaseMeasureForm : public QWidget {
   bool told(bool ok);
 
   KovaSession *session_;
+  bool opening_ = true, openFailed_ = false;  // one message for the reads made while opening
   QComboBox *source_[2]{};
   QCheckBox *invert_[2]{};
   QComboBox *timeBase_ = nullptr;
@@ -54,6 +55,7 @@ class PhaseAdjustForm : public QWidget {
   bool told(bool ok);
 
   KovaSession *session_;
+  bool opening_ = true, openFailed_ = false;
   QCheckBox *enable_[3]{};
   FieldEdit *adjust_[3]{};
   QLabel *adjusted_[3]{};

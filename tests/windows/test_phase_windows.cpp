@@ -85,11 +85,15 @@ TEST_F(phase_measure_test, BusyThatNeverClearsStopsAfterOneHundredReads) {
 }
 
 TEST_F(phase_measure_test, ChipThatDoesNotAnswerIsReported) {
-  open<PhaseMeasureForm>();
   kxemu_unplug(0);
+  dialog.messages.clear();
+  form = std::make_unique<PhaseMeasureForm>(session.get());
+  const std::string text = "No answer from the chip: the phase registers could not be read or written.";
+  EXPECT_EQ(dialog.messages.size(), 1u);  // one message for every read of the opening
   click("startButton");
   EXPECT_EQ(result(), "No answer");
-  EXPECT_EQ(last(), "No answer from the chip: the phase registers could not be read or written.");
+  EXPECT_EQ(dialog.messages.size(), 2u);
+  EXPECT_EQ(last(), text);
 }
 
 struct phase_adjust_test : board_session_fixture {
@@ -119,6 +123,7 @@ TEST_F(phase_adjust_test, AdjustmentStepsWithinTheDividersBounds) {
       {0x04, 0x40, "3.2", 3, "3.000"},       // DIVSEL: HSDIV2 clocks the output
       {0x00, 0x00, "-5", 0, "0.000"},        // code 0 allows no step down
       {0x00, 0x00, "500", 127, "63.500"},    // nor more than a signed byte up
+      {0x04, 0x00, "1e300", 124, "62.000"},  // a huge entry ends at the bound
   };
   for (const step_case &c : cases) {
     SCOPED_TRACE(std::string(c.ns) + " code " + std::to_string(c.cr1));
