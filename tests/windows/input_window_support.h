@@ -52,7 +52,6 @@ struct input_window_fixture : gui_fixture {
   void click(const char *name) { QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton); }
   void type(const char *name, const char *text) {
     QLineEdit *e = find<QAbstractSpinBox>(name)->findChild<QLineEdit *>();
-    e->setFocus();
     e->selectAll();
     QTest::keyClicks(e, text);
     QTest::keyClick(e, Qt::Key_Return);

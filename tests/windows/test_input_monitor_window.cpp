@@ -59,7 +59,7 @@ TEST_F(input_monitor_window_test, each_status_refresh_is_charted) {
   chip[0x07E] = 0x04;  // 1 ns
   ASSERT_TRUE(main_status_refresh(&session->state));
   session->notifyStatusRefreshed();  // the main window's refresh
-  for (int choice : {0, 5, 4, 3, 2, 1}) choose("refreshRateCombo", choice);  // ends on manual
+  choose("refreshRateCombo", 1);  // manual
   click("refreshButton");
   chip[0x07E] = 0x08;  // 2 ns
   chip[0x056] = 0x08;  // holdover: the offset is no input's
