@@ -29,6 +29,8 @@ TEST(IcSolver, CommonPfdAndDividers) {
       {"high", "ic1_freq_s=800000000 ic2_freq_s=252500000", 0,
        "ic1_hsdiv_u8=4 ic2_hsdiv_u8=1 pfd_freq_s=800000000,1,1280 ic1_div_u32=320 ic2_div_u32=404", nullptr},
       {"too high", "ic1_freq_s=2100000000", IC_SOLVER_IC_HIGH, "", nullptr},
+      // A PFD numerator of exactly 2^32 - 1 still fits its word: it is not divided further.
+      {"2^32 - 1", "ic1_freq_s=4294967295,1,5000", 0, "pfd_freq_s=4294967295,1,5000 ic1_div_u32=1", nullptr},
       // No input at all, or only inputs without a value (n or m of 0): no PFD frequency; a
       // valueless input beside a good one is ignored.
       {"none", "", IC_SOLVER_PFD_LOW, "", nullptr},

@@ -303,11 +303,15 @@ TEST(InverseMonitor, WorkedExamples) {
                       "ic1_mon_valtim_rate_hz_r=12.5 mon2cr2_scen_u1=1 mon2cr2_ppen_u1=1 mon2cr2_losss_u3=3 "
                       "mon2cr6_pcd_u8=249 mon2cr11_ppd_u10=399 mon2cr7_ppn_u25=0 mon2cr12_ppht_u9=101 mon2cr13_pplt_u9=101 "
                       "mon2cr4_scc_u18=14 ic2_mon_divclk_freq_mhz_r=10 ic2_mon_valtim_rate_hz_r=12.5");
-  inverse_monitor_settings(h.get(), 1);
-  inverse_monitor_settings(h.get(), 2);
+  // Input 3: the same monitor with a reject count of 118 apart from the accept count of
+  // 101, as 100 and 120 ppm program it.
+  set_fields(h.get(), "mon3cr2_scen_u1=1 mon3cr2_ppen_u1=1 mon3cr6_pcd_u8=249 mon3cr11_ppd_u10=399 mon3cr7_ppn_u25=0 "
+                      "mon3cr12_ppht_u9=118 mon3cr13_pplt_u9=101 mon3cr4_scc_u18=14 ic3_mon_divclk_freq_mhz_r=10 "
+                      "ic3_mon_valtim_rate_hz_r=12.5");
+  for (int n = 1; n <= 3; ++n) inverse_monitor_settings(h.get(), n);
   // ic2_mon_thr_ppm: 101 counts of 10^6 (the smaller side)
   expect_fields(h.get(), "ic1_mon_mode_e=1 ic1_mon_thr_ppm=1 ic2_mon_mode_e=2 ic2_mon_ppm_mode_e=1 "
-      "ic2_mon_extlos_e=3 ic2_mon_thr_ppm=100 ic2_mon_thr2_ppm=0");
+      "ic2_mon_extlos_e=3 ic2_mon_thr_ppm=100 ic2_mon_thr2_ppm=0 ic3_mon_thr_ppm=100 ic3_mon_thr2_ppm=120");
 }
 
 TEST(InverseReconcile, KeptIntegerAndReferenceForms) {
