@@ -97,7 +97,4 @@ TEST(input_monitor_ops, OffsetHistoryIsBoundedAndBreaksAtGaps) {
   EXPECT_EQ(input_history_runs(g, INPUT_HISTORY_PHASE_SERIES).at(0).size(), 6u);
   EXPECT_EQ(input_history_value_range(g, {0, 1, 2}), std::make_pair(-4.0 - 0.45, 0.5 + 0.45));
   EXPECT_EQ(input_history_value_range(g, {2}), std::make_pair(-1.0, 1.0));
-  input_offset_history_s flat;
-  input_history_add(&flat, {0, 0, 5.0, 0.0});
-  EXPECT_EQ(input_history_value_range(flat, {0}), std::make_pair(4.5, 5.5));
 }

@@ -3,6 +3,7 @@
 // registers; the ranges each product's monitor offers.
 #include <QCheckBox>
 #include <QSpinBox>
+#include <tuple>
 
 #include "app/windows/input_config_window.h"
 #include "input_window_support.h"
@@ -15,13 +16,8 @@ struct input_config_window_test : input_window_fixture {
 using T = input_config_window_test;
 
 TEST_F(input_config_window_test, thresholds_reach_the_object_and_the_chip) {
-  const struct {
-    const char *what, *device;
-    int channel;
-    void (*act)(T *);
-    uint32_t thr, thr2;
-    bool reject_shown;
-  } cases[] = {
+  // What, device, input; the user's steps; accept and reject stored, reject field shown.
+  const std::tuple<const char *, const char *, int, void (*)(T *), uint32_t, uint32_t, bool> cases[] = {
       {"coarse: 20000 ppm shows 2 %, 5 stores 50000", "40112", 0, [](T *t) {
          t->session->change([](hal_api_s *h) { h->ic1_mon_thr_ppm = 20000; });
          t->range(2);
@@ -35,16 +31,16 @@ TEST_F(input_config_window_test, thresholds_reach_the_object_and_the_chip) {
        [](T *t) { t->range(1), t->type("acceptSpin", "100"), t->type("rejectSpin", "200"), t->find<QCheckBox>("hysteresisCheck")->click(); },
        100, 0, false},
   };
-  for (const auto &c : cases) {
-    SCOPED_TRACE(c.what);
-    start<InputConfigForm>(c.device, true, c.channel);
-    c.act(this);
+  for (const auto &[what, device, channel, act, thr, thr2, reject_shown] : cases) {
+    SCOPED_TRACE(what);
+    start<InputConfigForm>(device, true, channel);
+    act(this);
     const hal_api_s *h = session->hal();
-    EXPECT_EQ(c.channel ? h->ic2_mon_thr_ppm : h->ic1_mon_thr_ppm, c.thr);
-    EXPECT_EQ(c.channel ? h->ic2_mon_thr2_ppm : h->ic1_mon_thr2_ppm, c.thr2);
-    EXPECT_EQ(find<QSpinBox>("rejectSpin")->isVisible(), c.reject_shown);
+    EXPECT_EQ(channel ? h->ic2_mon_thr_ppm : h->ic1_mon_thr_ppm, thr);
+    EXPECT_EQ(channel ? h->ic2_mon_thr2_ppm : h->ic1_mon_thr2_ppm, thr2);
+    EXPECT_EQ(find<QSpinBox>("rejectSpin")->isVisible(), reject_shown);
     expect_chip_holds_the_monitors();
-    EXPECT_EQ(find<QComboBox>("monitorRangeCombo")->count(), c.device == std::string("40112") ? 2 : 3);  // monitor mask
+    EXPECT_EQ(find<QComboBox>("monitorRangeCombo")->count(), device == std::string("40112") ? 2 : 3);  // monitor mask
   }
 }
 
