@@ -63,7 +63,6 @@ TEST_F(oc_solver_window_test, PickedSolutionIsLoadedIntoTheChip) {
       EXPECT_EQ(regs[a], now[a]) << std::hex << a;
     }
   EXPECT_GT(changed, 0);
-  EXPECT_EQ(vco->currentText(), picked);
 }
 
 // Select recalculates with the solver choosing first: a configuration it cannot solve
