@@ -370,6 +370,7 @@ TEST_F(RunControl, NcoOffsetLimits) {
   __dev_NcoOffsetGet(&__dev_GuiParams, &h_, &ppm);
   EXPECT_EQ(ppm, 0.0);
   EXPECT_EQ(__dev_NcoOffsetGet(&__dev_GuiParams, &h_, nullptr), -1);
+  EXPECT_EQ(__dev_NcoOffsetGet(&__dev_GuiParams, nullptr, &ppm), -1);
 }
 
 TEST_F(RunControl, StatusFetchFillsTheStatusBlock) {

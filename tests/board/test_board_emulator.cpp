@@ -267,6 +267,20 @@ TEST_F(BoardEmulator, TheStateFileKeepsTheChipBetweenRuns) {
   EXPECT_TRUE(kxemu_active());
   kxemu_remove();
   std::remove(path.c_str());
+  // A name of one character is a name too.
+  char cwd[4096];
+  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+  ASSERT_EQ(chdir(::testing::TempDir().c_str()), 0);
+  std::remove("k");
+  install("40000", "k");
+  kxemu_chip_regs(0)[0x210] = 0x77;
+  kxemu_remove();
+  install("40000", "k");
+  EXPECT_EQ(kxemu_chip_regs(0)[0x210], 0x77);
+  kxemu_remove();
+  std::remove("k");
+  std::remove("k.lock");
+  ASSERT_EQ(chdir(cwd), 0);
   install();
 }
 
