@@ -53,12 +53,11 @@ choice_list_s input_valwait_list(double rate_hz, int32_t range, int32_t ppm_mode
 }
 
 bool input_valwait_needs_rebuild(input_valwait_memo_s *memo, double rate_hz, int32_t range, int32_t ppm_mode) {
+  // A disabled list has no multipliers, so it is built again once enabled.
   std::vector<int32_t> ks = input_valwait_multipliers(range, ppm_mode);
-  // A disabled list forgets its rate, so that it is built again once enabled.
-  const double rate = ks.empty() ? -1.0 : rate_hz;
-  if (memo->built && memo->rate_hz == rate && memo->multipliers == ks) return false;
+  if (memo->built && memo->rate_hz == rate_hz && memo->multipliers == ks) return false;
   memo->built = true;
-  memo->rate_hz = rate;
+  memo->rate_hz = rate_hz;
   memo->multipliers = std::move(ks);
   return true;
 }
