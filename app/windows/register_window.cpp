@@ -440,10 +440,7 @@ void RegisterForm::goTo(uint32_t address, const std::string &field) {
   views_[static_cast<size_t>(page)]->setCurrentIndex(i);
   views_[static_cast<size_t>(page)]->scrollTo(i);
   selectRegister(static_cast<int>(address));
-  if (!field.empty() && reg_view_field_find(address, session_->hal()->kova_device_e, field, nullptr)) {
-    openField(q(field));
-    filterEdit_->setFocus();  // the user is still typing
-  }
+  if (!field.empty() && reg_view_field_find(address, session_->hal()->kova_device_e, field, nullptr)) openField(q(field));
 }
 
 void RegisterForm::filterChanged(const QString &text) {

@@ -47,9 +47,7 @@ struct register_window_test : gui_fixture {
   }
   template <class T>
   T *find(const QString &name) {
-    T *w = form->findChild<T *>(name);
-    EXPECT_NE(w, nullptr) << name.toStdString();
-    return w;
+    return form->findChild<T *>(name);
   }
   uint8_t image(uint32_t a) { return static_cast<uint8_t>(get_reg(session->hal(), a)); }
   // Double-clicks the value of a register on the Outputs page, types text and presses key.
@@ -64,7 +62,7 @@ struct register_window_test : gui_fixture {
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
     auto *editor = qobject_cast<QLineEdit *>(view->indexWidget(value));  // the cell's open editor
-    if (!editor) ADD_FAILURE() << "no editor opened";
+    EXPECT_NE(editor, nullptr);
     if (!editor) return value;
     editor->selectAll();
     QTest::keyClicks(editor, text);
@@ -134,6 +132,7 @@ TEST_F(register_window_test, MultiRegisterFieldIsWrittenAsOneValue) {
   QTest::mouseClick(find<QPushButton>("field_LSDIV"), Qt::LeftButton);
   EXPECT_EQ(find<QLabel>("fieldCaption")->text(), "LSDIV2 (25 Bits)");
   typeInto("fieldValueEdit", "0x1ABCDEF");
+  EXPECT_EQ(find<QLineEdit>("fieldValueEdit")->text(), QString::number(0x1ABCDEF));  // read back
   const uint8_t want[] = {static_cast<uint8_t>(cr3 | 1), 0xEF, 0xCD, 0xAB};
   for (uint32_t i = 0; i < 4; ++i) {
     EXPECT_EQ(chip[0x212 + i], want[i]) << i;
@@ -162,14 +161,13 @@ TEST_F(register_window_test, FilterFindsAFieldAndItsRegister) {
 TEST_F(register_window_test, HighlightMarksOnlyRegistersOffTheirDefaults) {
   find<QCheckBox>("highlightCheck")->setChecked(true);
   auto *model = static_cast<RegisterPageModel *>(find<QTableView>("pageView_Outputs")->model());
-  int marked[2] = {0, 0};
+  int marked[2] = {0, 0};  // the page has registers of both kinds
   for (uint32_t a : reg_view_page_registers(reg_view_page_of(0x200))) {
     const bool yellow = model->nameIndex(a).data(Qt::BackgroundRole).value<QColor>() == QColor(Qt::yellow);
     EXPECT_EQ(yellow, get_reg(session->hal(), a) != kova_regs_defaults(a)) << std::hex << a;
     ++marked[yellow];
   }
-  EXPECT_GT(marked[0], 0);  // the page has registers of both kinds
-  EXPECT_GT(marked[1], 0);
+  EXPECT_TRUE(marked[0] > 0 && marked[1] > 0);
 }
 
 }  // namespace
