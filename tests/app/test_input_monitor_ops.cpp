@@ -69,10 +69,9 @@ TEST(input_monitor_ops, ThresholdRules) {
     r.monitorMode = 2, r.monitorRange = range, r.ppm = {0, thr, thr2}, r.hysteresisOff = hyst_off;
     act(&r);
     const input_config_layout_s l = input_config_layout(r);
-    SCOPED_TRACE(thr_after);
-    EXPECT_EQ(std::make_pair(r.ppm.threshold, r.ppm.threshold2), std::make_pair(thr_after, thr2_after));
-    EXPECT_EQ(l.accept_value, shown);
-    EXPECT_EQ(l.accept_label, label);
+    EXPECT_EQ(std::make_pair(r.ppm.threshold, r.ppm.threshold2), std::make_pair(thr_after, thr2_after)) << label;
+    EXPECT_EQ(l.accept_value, shown) << thr_after;
+    EXPECT_EQ(l.accept_label, label) << thr_after;
     EXPECT_EQ(l.accept_shown, r.monitorMode >= 2 && r.monitorRange != 0);
   }
   // A range the product's monitor mask does not offer selects the first.

@@ -43,11 +43,7 @@ struct input_window_fixture : gui_fixture {
     return w;
   }
   template <class T>
-  T *find(const char *name) {
-    T *c = form->findChild<T *>(name);
-    EXPECT_NE(c, nullptr) << name;
-    return c;
-  }
+  T *find(const char *name) { T *c = form->findChild<T *>(name); EXPECT_NE(c, nullptr) << name; return c; }
   void choose(const char *combo, int index) { find<QComboBox>(combo)->activated(index); }
   void click(const char *name) { QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton); }
   void type(const char *name, const char *text) {

@@ -35,9 +35,8 @@ TEST_F(input_config_window_test, thresholds_reach_the_object_and_the_chip) {
     SCOPED_TRACE(what);
     start<InputConfigForm>(device, true, channel);
     act(this);
-    const hal_api_s *h = session->hal();
-    EXPECT_EQ(channel ? h->ic2_mon_thr_ppm : h->ic1_mon_thr_ppm, thr);
-    EXPECT_EQ(channel ? h->ic2_mon_thr2_ppm : h->ic1_mon_thr2_ppm, thr2);
+    EXPECT_EQ(channel ? session->hal()->ic2_mon_thr_ppm : session->hal()->ic1_mon_thr_ppm, thr);
+    EXPECT_EQ(channel ? session->hal()->ic2_mon_thr2_ppm : session->hal()->ic1_mon_thr2_ppm, thr2);
     EXPECT_EQ(find<QSpinBox>("rejectSpin")->isVisible(), reject_shown);
     expect_chip_holds_the_monitors();
     EXPECT_EQ(find<QComboBox>("monitorRangeCombo")->count(), device == std::string("40112") ? 2 : 3);  // monitor mask
