@@ -47,7 +47,6 @@ bool apll_test_parse(const std::string &text, uint32_t *value) {
   size_t i = 0, end = text.size();
   while (i < end && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
   while (end > i && std::isspace(static_cast<unsigned char>(text[end - 1]))) --end;
-  if (end - i > 2 && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) i += 2;
   if (i == end || end - i > 2) return false;
   uint32_t v = 0;
   for (; i < end; ++i) {

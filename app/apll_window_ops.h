@@ -33,7 +33,7 @@ struct apll_test_reg_s {
 constexpr int APLL_TEST_REG_COUNT = 13;
 extern const apll_test_reg_s APLL_TEST_REGS[APLL_TEST_REG_COUNT];
 
-// Parses a byte typed in hexadecimal ("5A", "0x5a"); false for anything else.
+// Parses a byte typed in hexadecimal ("5A", "5a", one or two digits); false for anything else.
 bool apll_test_parse(const std::string &text, uint32_t *value);
 // A user's value for one register: the calculation stops choosing the tuning values (it
 // would put its own back at the next recalculation) and the image takes the byte at once,

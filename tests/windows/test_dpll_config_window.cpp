@@ -2,13 +2,13 @@
 // accepted entry leaves the object the same edit made directly would leave, and the chip then
 // holds that object's registers; a refused entry writes nothing. Also the layout per device
 // and the status lines from the chip's phase tables.
+#include <QAbstractSpinBox>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QtTest/QTest>
-#include <functional>
 
 #include "app/windows/dpll_config_window.h"
 #include "connected_window_test.h"
@@ -38,7 +38,7 @@ TEST_F(dpll_window_test, each_control_leaves_the_object_and_chip_of_the_same_edi
       {[](auto *t) { t->type("lolSetEdit", "250000"); }, "lolset_us=250000"},
       {[](auto *t) { t->choose("extSwitchCombo", 2), t->choose("extSwitchCombo", 4); },
        "mcr2_extss_u2=2 icscr1_extsw_u1=0"},
-      {[](auto *t) { t->choose("ic3PriorityCombo", 2); }, "ipr2_pri3_u2=2"},
+      {[](auto *t) { t->choose("ic2PriorityCombo", 3), t->choose("ic3PriorityCombo", 1); }, "ipr1_pri2_u2=3 ipr2_pri3_u2=1"},
       {[](auto *t) { t->choose("feedbackCombo", 2); }, "icscr1_fbsel_u2=2"},
       {[](dpll_window_test *t) { t->find<QCheckBox>("revertiveCheck")->click(); }, "icscr1_revert_u1=0"},
   };
@@ -71,6 +71,8 @@ TEST_F(dpll_window_test, typed_fields_show_what_was_kept_and_refuse_or_revert_th
   start<DpllConfigForm>("40089");
   type("hoAvgEdit", "3.3");
   EXPECT_EQ(text("hoAvgEdit"), QString::number(session->hal()->hoavgto_us / 1000.0, 'f', 3));
+  type("phaseAdjustSpin", "-1.001");  // 1.001 x 1000 is 1000.99999 in binary: taken to the ps
+  EXPECT_EQ(find<QAbstractSpinBox>("phaseAdjustSpin")->text(), "-1.001");
   const std::vector<uint8_t> chipBefore(kxemu_chip_regs(0), kxemu_chip_regs(0) + KXEMU_CHIP_REGS);
   const uint32_t kept = session->hal()->phlkto_ms;
   for (const auto &[typed, key] : {std::pair{"1000.5", Qt::Key_Return}, {"5000", Qt::Key_Return},
