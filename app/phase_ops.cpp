@@ -160,7 +160,7 @@ int32_t phase_adjust_steps(double d_ns, uint32_t msdiv_code, double f_mhz) {
   // The step count is a signed byte; an output divider too small to allow a move in one
   // direction gives 0 steps there, never a move the other way.
   if (s < 0) return std::max(s, std::min(0, (c & 1) ? 1 - c : 2 - c));
-  if (s > 0) return std::min({s, std::max(0, (c & 1) ? 127 - c : 128 - c), 127});
+  if (s > 0) return std::min({s, (c & 1) ? 127 - c : 128 - c, 127});
   return 0;
 }
 
