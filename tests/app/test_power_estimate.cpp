@@ -45,6 +45,13 @@ TEST(power_estimate, BlankImage) {
   EXPECT_EQ(powerUpdate(nullptr).current_ma[power_max_33_e], 0.0);
 }
 
+// Output n at hz with a signal format.
+void oc(hal_api_s *h, int n, uint32_t hz, uint32_t format) {
+  fprec_s *f[3] = {&h->oc1_freq_s, &h->oc2_freq_s, &h->oc3_freq_s};
+  uint32_t *sf[3] = {&h->oc1cr2_ocsf_u3, &h->oc2cr2_ocsf_u3, &h->oc3cr2_ocsf_u3};
+  *f[n] = {hz, 1, 1}, *sf[n] = format;
+}
+
 struct config_case {
   const char *name;
   int32_t mode, xa_mode;
@@ -62,30 +69,21 @@ const std::vector<config_case> &configs() {
       // 64.8 + 37 + 12 = 113.8; 117 + 20.4 + 5 = 142.4. XA pins not counted with PLLEN 0x01.
       // Typ. 92.6 x 1.8 + 115.1 x 3.3 = 546.51 mW; max. (113.8 x 1.8 + 142.4 x 3.3) x 1.05
       // = 708.498 mW.
-      {"SYN", kova_mode_syn_e, xa_mode_xtal_dbl_e,
-       [](hal_api_s *h) { h->oc1_freq_s = {156250000, 1, 1}, h->oc1cr2_ocsf_u3 = 1; },
+      {"SYN", kova_mode_syn_e, xa_mode_xtal_dbl_e, [](hal_api_s *h) { oc(h, 0, 156250000, 1); },
        {92.6, 115.1, 113.8, 142.4}, 0.54651, 0.708498},
       // NCO: PLLEN 0x11, MCR1 0x12 (XAB 2, DBL 0), OCEN 0x03, APLLCR1 0x04, OC1CR2 0x01,
       // OC2CR2 0x03. 85.6 + 31 + 28 + 10 + 2.1 = 156.7; 97.5 + 12 (XA) + 19.2 (HSDIV2) + 17 +
       // 15.9 + 0.6 = 162.2; 110.4 + 37 + 33.4 + 12 + 2.5 = 195.3; 117 + 14.4 + 23 + 20.4 +
       // 21.8 + 5 = 201.6. Typ. 282.06 + 535.26 = 817.32 mW; max. (351.54 + 665.28) x 1.05 =
       // 1067.661 mW.
-      {"NCO", kova_mode_nco_e, -1,
-       [](hal_api_s *h) {
-         h->oc1_freq_s = {156250000, 1, 1}, h->oc1cr2_ocsf_u3 = 1;
-         h->oc2_freq_s = {100000000, 1, 1}, h->oc2cr2_ocsf_u3 = 3;
-       },
+      {"NCO", kova_mode_nco_e, -1, [](hal_api_s *h) { oc(h, 0, 156250000, 1), oc(h, 1, 100000000, 3); },
        {156.7, 162.2, 195.3, 201.6}, 0.81732, 1.067661},
       // SS: PLLEN 0x11, MCR1 0x16 (XAB 2, DBL 1), OCEN 0x05, APLLCR1 0x04, OC1CR2 0x04,
       // OC3CR2 0x06 (OC2CR2 0x01 but OC2 off). 85.6 + 31 + 28 + 2.1 + 2.1 = 148.8; 97.5 + 12 +
       // 4 (doubler) + 19.2 + 15.9 + 15.9 + 0.6 = 165.1; 110.4 + 37 + 33.4 + 2.5 + 2.5 = 185.8;
       // 117 + 14.4 + 4.8 + 23 + 21.8 + 21.8 + 5 = 207.8. Typ. 267.84 + 544.83 = 812.67 mW;
       // max. (334.44 + 685.74) x 1.05 = 1071.189 mW.
-      {"SS", kova_mode_ss_e, xa_mode_xo_dbl_e,
-       [](hal_api_s *h) {
-         h->oc1_freq_s = {156250000, 1, 1}, h->oc1cr2_ocsf_u3 = 4;
-         h->oc3_freq_s = {125000000, 1, 1}, h->oc3cr2_ocsf_u3 = 6;
-       },
+      {"SS", kova_mode_ss_e, xa_mode_xo_dbl_e, [](hal_api_s *h) { oc(h, 0, 156250000, 4), oc(h, 2, 125000000, 6); },
        {148.8, 165.1, 185.8, 207.8}, 0.81267, 1.071189},
       // JA: PLLEN 0x11, MCR1 0x12, ICEN 0x03, IC1CR1 0x02, IC2CR1 0x00 (IC3CR1 0x03 but IC3
       // off), OCEN 0x07, APLLCR1 0x04, OCnCR2 0x01, 0x03, 0x04.
@@ -98,9 +96,7 @@ const std::vector<config_case> &configs() {
        [](hal_api_s *h) {
          h->ic1_freq_s = {700000000, 1, 1}, h->ic2_freq_s = {25000000, 1, 1};
          h->icen_ic1en_u1 = h->icen_ic2en_u1 = 1;
-         h->oc1_freq_s = {156250000, 1, 1}, h->oc1cr2_ocsf_u3 = 1;
-         h->oc2_freq_s = {100000000, 1, 1}, h->oc2cr2_ocsf_u3 = 3;
-         h->oc3_freq_s = {25000000, 1, 1}, h->oc3cr2_ocsf_u3 = 4;
+         oc(h, 0, 156250000, 1), oc(h, 1, 100000000, 3), oc(h, 2, 25000000, 4);
        },
        {208.8, 178.1, 257.6, 223.4}, 0.96357, 1.260945},
   };
