@@ -80,6 +80,7 @@ TEST(ConfigFile, ReadingRules) {
       "uint8x xa_disable = 0x01 1\n"
       "uint8x    dpll_df=0x05 7\n"                      // the decimal wins
       "enum xa_mode_es xa_mode_e = 0x0003 4\n"           // the hexadecimal wins
+      "enum hitless_mode_es hitless_mode_e = 0x0X0001 7\n"  // a doubled 0x is read once
       "uint16x dpll_bw_hz = 77 77\n"                     // no 0x: nothing set
       "uint8x ss_pctx10 = 0x09 9;\n"                     // ';' is a blank
       "fprec_s xa_freq_s = 0 f=25000000 n=1 m=1\n"       // the MHz figure is ignored
@@ -103,6 +104,7 @@ TEST(ConfigFile, ReadingRules) {
   EXPECT_EQ(h->xa_disable, 1u);
   EXPECT_EQ(h->dpll_df, 7u);
   EXPECT_EQ(h->xa_mode_e, 3);
+  EXPECT_EQ(h->hitless_mode_e, 1);
   EXPECT_EQ(h->dpll_bw_hz, 50u);
   EXPECT_EQ(h->ss_pctx10, 9u);
   EXPECT_EQ(h->xa_freq_s.f, 25000000u);
