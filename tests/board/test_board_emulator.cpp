@@ -400,7 +400,7 @@ TEST_F(BoardEmulator, TheChipBootsFromTheEepromOfItsProduct) {
   }
 }
 
-TEST(BoardFaultSpec, FaultsArmedFromOutside) {
+TEST(BoardFaultInjection, FaultsArmedFromOutside) {
   const struct {
     const char *text;
     bool ok;

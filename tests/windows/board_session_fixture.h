@@ -37,11 +37,15 @@ struct board_session_fixture : gui_fixture {
     h->init_api_mode_e = init_api_full_e;
     ASSERT_TRUE(HalStruct_Initialize(h) && HalStruct_Recalculate(h));
     if (!connected) return;
+    open_board();
+    ASSERT_TRUE(WriteHalChangesToDevice(h, false));
+  }
+  // Opens channel 1 of board 0 into the session, routed to the chip.
+  void open_board() {
     uint32_t n = 0;
     ASSERT_EQ(kxKovaIo_ChannelCount(&n), 0u);
     ASSERT_EQ(kxKovaIo_EvalBoardOpen(0, 1, &session->gui()->ioHandle), 0u);
     ASSERT_EQ(kxkovaio_SelectFtdi2Dut(&session->gui()->ioHandle), FT_OK);
-    ASSERT_TRUE(WriteHalChangesToDevice(h, false));
   }
   template <class W>
   void open() {
