@@ -231,6 +231,7 @@ void MainWindow::buildPanels() {
   apll_src_ = new QComboBox;
   apll_src_->setObjectName("apllSource");
   fill(apll_src_, kApllSourceStr, 4);
+  apll_src_->setPlaceholderText(tr("DPLL/DCO"));  // shown when the DPLL drives the APLL (no pin source)
   ap->addRow(tr("Source:"), apll_src_);
   connect(apll_src_, qOverload<int>(&QComboBox::activated), this,
           [this](int i) { applyChange([i](hal_api_s *hal) { hal->apllcr3_apllmux_u3 = i; }); });
