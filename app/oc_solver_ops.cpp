@@ -268,16 +268,37 @@ std::string limit_text(double mhz) { return DoubleTextBox_Format(mhz, 2); }
 
 }  // namespace
 
+namespace {
+// The fields the window edits, copied either way between the window's record and the object:
+// the solver mode, the VCO with its HSDIVs and each output's dividers and list positions.
+void copy_solver_choice(hal_api_s *to, const hal_api_s *from) {
+  to->oc_solver_mode_e = from->oc_solver_mode_e;
+  to->vco_freq_s = from->vco_freq_s;
+  to->vco_hsdiv1x2_u8 = from->vco_hsdiv1x2_u8;
+  to->vco_hsdiv2x2_u8 = from->vco_hsdiv2x2_u8;
+  to->apllcr1_enhs2_u1 = from->apllcr1_enhs2_u1;
+  to->apllcr1_byphs2_u1 = from->apllcr1_byphs2_u1;
+  to->oc_solver_vco_index = from->oc_solver_vco_index;
+  to->oc_solver_hsdiv1_index = from->oc_solver_hsdiv1_index;
+  to->oc_solver_hsdiv2_index = from->oc_solver_hsdiv2_index;
+  for (const oc_fields_s &o : kOc) {
+    to->*o.freq = from->*o.freq;
+    to->*o.en = from->*o.en;
+    to->*o.neg = from->*o.neg;
+    to->*o.msdiv = from->*o.msdiv;
+    to->*o.lsdiv = from->*o.lsdiv;
+    to->*o.divsel = from->*o.divsel;
+    to->*o.lssel = from->*o.lssel;
+    to->*o.neglsd = from->*o.neglsd;
+    to->*o.hs_index = from->*o.hs_index;
+    to->*o.div_index = from->*o.div_index;
+  }
+}
+}  // namespace
+
 void oc_solver_copy_from_api(hal_api_s *w, const hal_api_s *m) {
-  w->oc_solver_mode_e = m->oc_solver_mode_e;
-  w->vco_freq_s = m->vco_freq_s;
-  w->vco_hsdiv1x2_u8 = m->vco_hsdiv1x2_u8;
-  w->vco_hsdiv2x2_u8 = m->vco_hsdiv2x2_u8;
-  w->apllcr1_enhs2_u1 = m->apllcr1_enhs2_u1;
-  w->apllcr1_byphs2_u1 = m->apllcr1_byphs2_u1;
-  w->oc_solver_vco_index = m->oc_solver_vco_index;
-  w->oc_solver_hsdiv1_index = m->oc_solver_hsdiv1_index;
-  w->oc_solver_hsdiv2_index = m->oc_solver_hsdiv2_index;
+  copy_solver_choice(w, m);
+  // What the window shows beside the choice, and the limits the entries are held to.
   w->kova_mode_e = m->kova_mode_e;
   w->hal_obj_p = m->hal_obj_p;
   w->apll_input_freq_s = m->apll_input_freq_s;
@@ -285,19 +306,6 @@ void oc_solver_copy_from_api(hal_api_s *w, const hal_api_s *m) {
   w->oc1cr2_ocsf_u3 = m->oc1cr2_ocsf_u3;
   w->oc2cr2_ocsf_u3 = m->oc2cr2_ocsf_u3;
   w->oc3cr2_ocsf_u3 = m->oc3cr2_ocsf_u3;
-  for (const oc_fields_s &o : kOc) {
-    w->*o.freq = m->*o.freq;
-    w->*o.en = m->*o.en;
-    w->*o.neg = m->*o.neg;
-    w->*o.msdiv = m->*o.msdiv;
-    w->*o.lsdiv = m->*o.lsdiv;
-    w->*o.divsel = m->*o.divsel;
-    w->*o.lssel = m->*o.lssel;
-    w->*o.neglsd = m->*o.neglsd;
-    w->*o.hs_index = m->*o.hs_index;
-    w->*o.div_index = m->*o.div_index;
-  }
-  // The limits the entries are held to.
   w->vco_clk_min_mhz_r = m->vco_clk_min_mhz_r;
   w->vco_clk_max_mhz_r = m->vco_clk_max_mhz_r;
   w->oc_msdiv_min_u8 = m->oc_msdiv_min_u8;
@@ -308,29 +316,7 @@ void oc_solver_copy_from_api(hal_api_s *w, const hal_api_s *m) {
   w->oc_lsdiv_max_freq_mhz_r = m->oc_lsdiv_max_freq_mhz_r;
 }
 
-void oc_solver_copy_to_api(const hal_api_s *w, hal_api_s *m) {
-  m->oc_solver_mode_e = w->oc_solver_mode_e;
-  m->vco_freq_s = w->vco_freq_s;
-  m->vco_hsdiv1x2_u8 = w->vco_hsdiv1x2_u8;
-  m->vco_hsdiv2x2_u8 = w->vco_hsdiv2x2_u8;
-  m->apllcr1_enhs2_u1 = w->apllcr1_enhs2_u1;
-  m->apllcr1_byphs2_u1 = w->apllcr1_byphs2_u1;
-  m->oc_solver_vco_index = w->oc_solver_vco_index;
-  m->oc_solver_hsdiv1_index = w->oc_solver_hsdiv1_index;
-  m->oc_solver_hsdiv2_index = w->oc_solver_hsdiv2_index;
-  for (const oc_fields_s &o : kOc) {
-    m->*o.freq = w->*o.freq;
-    m->*o.en = w->*o.en;
-    m->*o.neg = w->*o.neg;
-    m->*o.msdiv = w->*o.msdiv;
-    m->*o.lsdiv = w->*o.lsdiv;
-    m->*o.divsel = w->*o.divsel;
-    m->*o.lssel = w->*o.lssel;
-    m->*o.neglsd = w->*o.neglsd;
-    m->*o.hs_index = w->*o.hs_index;
-    m->*o.div_index = w->*o.div_index;
-  }
-}
+void oc_solver_copy_to_api(const hal_api_s *w, hal_api_s *m) { copy_solver_choice(m, w); }
 
 void oc_solver_open(oc_solver_form_s *f, main_state_s *s) {
   f->s = s;

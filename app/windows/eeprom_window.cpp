@@ -1,4 +1,5 @@
 #include "app/windows/eeprom_window.h"
+#include "app/windows/widget_util.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -28,12 +29,8 @@ const char *const kImageFilter =
     "EEPROM Image File (*.hex *.rec *.txt);;Intel HEX (*.hex);;S-Record (*.rec);;Byte List (*.txt);;Show All Files (*)";
 const char *const kDirKey = "eeprom/lastDirectory";
 
-QString q(const std::string &s) { return QString::fromStdString(s); }
 std::string s(const QLineEdit *e) { return e->text().trimmed().toStdString(); }
 
-void show_message(const file_message_s &m) {
-  if (!m.text.empty()) MessageError(m.text, m.title);
-}
 
 }  // namespace
 
@@ -314,7 +311,7 @@ void EEPROMForm::runOperation(const QString &what,
   progress_->finish();
   if (ui) ui->timer_restore(timer_was_running);
   busy_ = false;
-  show_message(r.msg);
+  show_file_message(r.msg);
 }
 
 void EEPROMForm::writeImage(bool board) {

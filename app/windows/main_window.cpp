@@ -34,6 +34,7 @@
 #include "app/windows/freq_calc_window.h"
 #include "app/windows/initial_config_window.h"
 #include "app/windows/known_freq_window.h"
+#include "app/windows/widget_util.h"
 #include "board/kxkovaio.h"
 
 namespace {
@@ -73,7 +74,6 @@ const tool_window_s kToolWindows[] = {
 };
 constexpr int kRecentMax = 8;
 
-QString q(const std::string &s) { return QString::fromStdString(s); }
 
 void fill(QComboBox *c, const char *const *texts, int n) {
   for (int i = 0; i < n; ++i) c->addItem(texts[i], i);
@@ -835,17 +835,7 @@ void MainWindow::onBoardDisconnected() {
 // Files
 
 QString MainWindow::askFileName(bool save, const QString &title, const QString &filter) {
-  QSettings settings;
-  const QString dir = settings.value("main/lastDir").toString();
-  QFileDialog dlg(this, title, dir, filter);
-  dlg.setObjectName("fileDialog");
-  dlg.setOption(QFileDialog::DontUseNativeDialog, true);
-  dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dlg.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
-  const QString path = dlg.selectedFiles().front();
-  settings.setValue("main/lastDir", QFileInfo(path).absolutePath());
-  return path;
+  return ask_file_name(this, save, title, filter, "main/lastDir");
 }
 
 void MainWindow::runSave(const QString &title, const QString &filter,

@@ -22,6 +22,7 @@
 #include "app/main_ops.h"
 #include "app/user_dialog.h"
 #include "app/windows/field_edit.h"
+#include "app/windows/widget_util.h"
 #include "files/bitfield_file.h"
 
 namespace {
@@ -31,17 +32,7 @@ const char *const kDirKey = "registers/lastDirectory";
 constexpr int kColumnsPerRegister = 3;  // name, address, value
 constexpr size_t kFilterLimit = 200;
 
-QString q(const std::string &s) { return QString::fromStdString(s); }
 
-void show_message(const file_message_s &m) {
-  if (!m.text.empty()) MessageError(m.text, m.title);
-}
-
-QPushButton *button(const QString &text, const char *name, QWidget *parent) {
-  auto *b = new QPushButton(text, parent);
-  b->setObjectName(name);
-  return b;
-}
 
 }  // namespace
 
@@ -233,11 +224,11 @@ RegisterForm::RegisterForm(KovaSession *session, QWidget *parent) : QWidget(pare
   autoRefreshCombo_->setObjectName("autoRefreshCombo");
   autoRefreshCombo_->addItems({"OFF", "1 Second", "2 Seconds", "5 Seconds"});
   connect(autoRefreshCombo_, &QComboBox::activated, this, &RegisterForm::autoRefreshChosen);
-  readAllButton_ = button("Read All", "readAllButton", this);
+  readAllButton_ = named_button("Read All", "readAllButton", this);
   connect(readAllButton_, &QPushButton::clicked, this, &RegisterForm::refresh);
-  saveButton_ = button("Save All", "saveButton", this);
+  saveButton_ = named_button("Save All", "saveButton", this);
   connect(saveButton_, &QPushButton::clicked, this, &RegisterForm::saveRegisters);
-  parseMapButton_ = button("Parse Register Map", "parseMapButton", this);
+  parseMapButton_ = named_button("Parse Register Map", "parseMapButton", this);
   connect(parseMapButton_, &QPushButton::clicked, this, &RegisterForm::parseRegisterMap);
   timer_.setParent(this);
   timer_.setObjectName("autoRefreshTimer");
@@ -461,17 +452,7 @@ void RegisterForm::filterChanged(const QString &text) {
 // Files
 
 QString RegisterForm::askFileName(bool save, const QString &title, const QString &filter, const QString &name) {
-  QSettings settings;
-  QFileDialog dlg(this, title, settings.value(kDirKey).toString(), filter);
-  dlg.setObjectName("fileDialog");
-  dlg.setOption(QFileDialog::DontUseNativeDialog, true);
-  dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dlg.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  if (!name.isEmpty()) dlg.selectFile(name);
-  if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
-  const QString path = dlg.selectedFiles().front();
-  settings.setValue(kDirKey, QFileInfo(path).absolutePath());
-  return path;
+  return ask_file_name(this, save, title, filter, kDirKey, name);
 }
 
 void RegisterForm::saveRegisters() {
@@ -494,5 +475,5 @@ void RegisterForm::parseRegisterMap() {
                                   "regmap_source.h");
   if (out.isEmpty()) return;
   bitfield_source_save(regs, out.toStdString().c_str(), &msg);
-  show_message(msg);
+  show_file_message(msg);
 }

@@ -20,6 +20,7 @@
 #include "app/script_board.h"
 #include "app/user_dialog.h"
 #include "app/windows/known_freq_window.h"
+#include "app/windows/widget_util.h"
 
 namespace {
 
@@ -27,15 +28,6 @@ const char *const kScriptFilter = "Script File (*.mfg);;Show All Files (*)";
 const char *const kLogFilter = "Text File (*.txt);;Log File (*.log);;Show All Files (*)";
 const char *const kDirKey = "script/lastDirectory";
 
-void show_message(const file_message_s &m) {
-  if (!m.text.empty()) MessageError(m.text, m.title);
-}
-
-QPushButton *button(const QString &text, const char *name, QWidget *parent) {
-  auto *b = new QPushButton(text, parent);
-  b->setObjectName(name);
-  return b;
-}
 
 }  // namespace
 
@@ -46,9 +38,9 @@ RunScriptForm::RunScriptForm(KovaSession *session, QWidget *parent) : QWidget(pa
   fileEdit_ = new QLineEdit(this);
   fileEdit_->setObjectName("scriptFileEdit");
   fileEdit_->setMinimumWidth(360);
-  auto *selectButton = button("Select...", "selectButton", this);
+  auto *selectButton = named_button("Select...", "selectButton", this);
   connect(selectButton, &QPushButton::clicked, this, &RunScriptForm::selectFile);
-  loadButton_ = button("Load", "loadButton", this);
+  loadButton_ = named_button("Load", "loadButton", this);
   connect(loadButton_, &QPushButton::clicked, this, &RunScriptForm::load);
   connect(fileEdit_, &QLineEdit::returnPressed, this, &RunScriptForm::load);
   reinitCheck_ = new QCheckBox("Re-initialize DUT prior to loading the file", this);
@@ -84,25 +76,25 @@ RunScriptForm::RunScriptForm(KovaSession *session, QWidget *parent) : QWidget(pa
   split->addWidget(logBox);
   split->setChildrenCollapsible(false);
 
-  validateButton_ = button("Validate", "validateButton", this);
+  validateButton_ = named_button("Validate", "validateButton", this);
   validateButton_->setToolTip("Check every command line of the script");
   connect(validateButton_, &QPushButton::clicked, this, &RunScriptForm::validate);
-  executeButton_ = button("Execute", "executeButton", this);
+  executeButton_ = named_button("Execute", "executeButton", this);
   executeButton_->setToolTip("Run the script's register writes and waits");
   connect(executeButton_, &QPushButton::clicked, this, &RunScriptForm::execute);
-  inverseButton_ = button("Inverse", "inverseButton", this);
+  inverseButton_ = named_button("Inverse", "inverseButton", this);
   inverseButton_->setToolTip("Derive the configuration from the register values");
   connect(inverseButton_, &QPushButton::clicked, this, &RunScriptForm::inverse);
-  runButton_ = button("Run", "runButton", this);
+  runButton_ = named_button("Run", "runButton", this);
   runButton_->setToolTip("Validate, run and derive the configuration from the script as shown");
   connect(runButton_, &QPushButton::clicked, this, &RunScriptForm::runAll);
-  auto *saveButton = button("Save Config", "saveButton", this);
+  auto *saveButton = named_button("Save Config", "saveButton", this);
   saveButton->setToolTip("Save the current configuration as a script");
   connect(saveButton, &QPushButton::clicked, this, &RunScriptForm::save);
-  auto *saveAsButton = button("Save Config As...", "saveAsButton", this);
+  auto *saveAsButton = named_button("Save Config As...", "saveAsButton", this);
   saveAsButton->setToolTip("Save the current configuration as a script under a new name");
   connect(saveAsButton, &QPushButton::clicked, this, &RunScriptForm::saveAs);
-  auto *saveLogButton = button("Save Log...", "saveLogButton", this);
+  auto *saveLogButton = named_button("Save Log...", "saveLogButton", this);
   connect(saveLogButton, &QPushButton::clicked, this, &RunScriptForm::saveLog);
   auto *buttons = new QHBoxLayout;
   for (QPushButton *b : {validateButton_, executeButton_, inverseButton_, runButton_}) buttons->addWidget(b);
@@ -183,7 +175,7 @@ void RunScriptForm::load() {
     saveAs();
   file_message_s msg;
   if (!script_load_file(&runner_, fileEdit_->text().trimmed().toStdString(), &msg)) {
-    show_message(msg);
+    show_file_message(msg);
     return;
   }
   fileName_ = QString::fromStdString(runner_.file_name);
@@ -241,7 +233,7 @@ void RunScriptForm::save() {
   }
   file_message_s msg;
   script_save_file(session_->hal(), fileName_.toStdString(), KOVA_GUI_VERSION, &msg);
-  show_message(msg);
+  show_file_message(msg);
 }
 
 void RunScriptForm::saveAs() {
@@ -256,5 +248,5 @@ void RunScriptForm::saveLog() {
   if (name.isEmpty()) return;
   file_message_s msg;
   script_log_save(name.toStdString(), runner_.log, &msg);
-  show_message(msg);
+  show_file_message(msg);
 }
