@@ -1,9 +1,11 @@
-// Shared helpers of the EEPROM image tests: scripts made from real configurations, parsed
-// scripts made from command lists, and image building in memory.
+// Shared helpers of the EEPROM image and script tests: scripts made from real
+// configurations, parsed scripts made from command lists, and image building in memory.
 #pragma once
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,19 @@
 #include "regs/seq.h"
 
 namespace eetest {
+
+// What a writer puts into a FILE, as text.
+template <class F>
+std::string written(F &&write) {
+  char *buf = nullptr;
+  size_t len = 0;
+  FILE *f = open_memstream(&buf, &len);
+  write(f);
+  std::fclose(f);
+  std::string text(buf, len);
+  std::free(buf);
+  return text;
+}
 
 // The script of a configuration computed from its frequencies: 40000 in synthesis (OC1 at
 // 156.25 MHz) or in jitter attenuation (IC1 at 25 MHz, OC1 at 156.25 MHz).
@@ -36,13 +51,7 @@ inline std::string config_script(int32_t mode, uint32_t oc1_hz = 156250000) {
   }
   get_seq_s rec;
   get_seq(&h, get_seq_chip_reset_e, &rec);
-  char *buf = nullptr;
-  size_t len = 0;
-  FILE *f = open_memstream(&buf, &len);
-  kova_hal_api_to_mfg(&h, f, "1.1.2");
-  std::fclose(f);
-  std::string text(buf, len);
-  std::free(buf);
+  const std::string text = written([&](FILE *f) { kova_hal_api_to_mfg(&h, f, "1.1.2"); });
   delete_api(&h);
   return text;
 }
@@ -68,10 +77,9 @@ struct built_s {
   int32_t result = 0;
   std::unique_ptr<kova_eeprom_data_s> ee = std::make_unique<kova_eeprom_data_s>();
   std::vector<mfg_ptr> scripts;
-  std::vector<uint8_t> bytes() const {  // the image, checksum included
-    std::vector<uint8_t> out;
-    for (int32_t p = 0; p < ee->image_len && p < KOVA_EEPROM_MAX; ++p) out.push_back(static_cast<uint8_t>(ee->image[p]));
-    return out;
+  std::vector<uint8_t> bytes(int32_t n = -1) const {  // the first n bytes; by default the image, checksum included
+    const int32_t len = n < 0 ? std::min(ee->image_len, KOVA_EEPROM_MAX) : n;
+    return std::vector<uint8_t>(ee->image, ee->image + len);
   }
 };
 
@@ -94,25 +102,13 @@ inline built_s build(const std::vector<std::string> &texts, int32_t eesize = 204
 
 // The text of an image file written in memory.
 inline std::string image_file_text(const kova_eeprom_data_s *ee, int32_t type) {
-  char *buf = nullptr;
-  size_t len = 0;
-  FILE *f = open_memstream(&buf, &len);
-  kova_eedata2eeprom_wr(type, f, ee);
-  std::fclose(f);
-  std::string text(buf, len);
-  std::free(buf);
-  return text;
+  return written([&](FILE *f) { kova_eedata2eeprom_wr(type, f, ee); });
 }
 
 inline std::vector<std::string> lines_of(const std::string &text) {
   std::vector<std::string> out;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t e = text.find('\n', pos);
-    if (e == std::string::npos) e = text.size();
-    out.push_back(text.substr(pos, e - pos));
-    pos = e + 1;
-  }
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) out.push_back(l);
   return out;
 }
 

@@ -39,3 +39,4 @@ inline std::string read_all(const std::string &path) {
   ss << in.rdbuf();
   return ss.str();
 }
+

@@ -1,126 +1,71 @@
-// EEPROM image files: the three writers, checked record by record by an independent reader;
-// the dump converters; the readers of programming and verification, and how they refuse
-// malformed files.
+// EEPROM image files: the writers checked record by record by an independent reader, the
+// dump converters, and the readers of programming and verification with their refusals.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <fstream>
-#include <map>
+#include <algorithm>
 
 #include "tests/files/eeprom_test_util.h"
+#include "tests/files/hal_object.h"
 
 using namespace eetest;
 
 namespace {
 
-// An independent reading of Intel HEX and S-record text, written straight from the format
-// definitions: every record is checked, and the data is collected by address.
+// An independent reading of Intel HEX (hex) or S-record text, from the format definitions:
+// every record's form, length and checksum are checked, the data must run from address 0 up.
 struct checked_s {
-  std::map<uint32_t, uint8_t> data;  // address -> byte
-  int data_records = 0;
-  int s5_count = -1;
-  bool end_seen = false;
+  std::vector<uint8_t> data;
   std::vector<std::string> faults;
 };
 
-uint32_t hx(const std::string &s, size_t pos, size_t n) { return static_cast<uint32_t>(std::stoul(s.substr(pos, n), nullptr, 16)); }
+uint32_t hx(const std::string &s, size_t pos, size_t n = 2) {
+  return static_cast<uint32_t>(std::stoul(s.substr(pos, n), nullptr, 16));
+}
 
-checked_s check_hex(const std::string &text) {
+checked_s check_records(const std::string &text, bool hex) {
   checked_s c;
-  uint32_t upper = 0;
+  uint32_t upper = 0, data_records = 0;
+  bool end = false;
+  const size_t first = hex ? 1 : 2;  // where the byte count starts
   for (const std::string &l : lines_of(text)) {
     if (l.empty() || l[0] == ';') continue;
-    if (c.end_seen) c.faults.push_back("record after end: " + l);
-    if (l[0] != ':' || l.size() < 11 || l.size() % 2 == 0) {
-      c.faults.push_back("malformed: " + l);
-      continue;
-    }
-    for (size_t i = 1; i < l.size(); ++i)
-      if (!std::isxdigit(static_cast<unsigned char>(l[i])) || std::islower(static_cast<unsigned char>(l[i])))
-        c.faults.push_back("not upper-case hex: " + l);
-    const uint32_t n = hx(l, 1, 2), addr = hx(l, 3, 4), type = hx(l, 7, 2);
-    if (l.size() != 11 + 2 * n) {
-      c.faults.push_back("length: " + l);
+    const bool form = l[0] == (hex ? ':' : 'S') && l.size() >= first + 10 - 2 * !hex && (l.size() - first) % 2 == 0 &&
+                      l.find_first_not_of("0123456789ABCDEF", first) == std::string::npos;
+    const uint32_t n = form ? hx(l, first) : 0;
+    if (end || !form || l.size() != first + 10 + 2 * n - 8 * !hex) {
+      c.faults.push_back("malformed or after the end: " + l);
       continue;
     }
     uint32_t sum = 0;
-    for (size_t i = 1; i + 1 < l.size(); i += 2) sum += hx(l, i, 2);
-    if (sum % 256 != 0) c.faults.push_back("checksum: " + l);
-    if (type == 0) {
-      ++c.data_records;
-      for (uint32_t k = 0; k < n; ++k) {
-        const uint32_t a = (upper << 16) + addr + k;
-        if (c.data.count(a)) c.faults.push_back("address twice: " + l);
-        c.data[a] = static_cast<uint8_t>(hx(l, 9 + 2 * k, 2));
+    for (size_t i = first; i + 2 < l.size(); i += 2) sum += hx(l, i);
+    const uint32_t check = hx(l, l.size() - 2);
+    if ((hex ? (sum + check) & 0xFF : (~sum & 0xFF) ^ check) != 0) c.faults.push_back("checksum: " + l);
+    const uint32_t addr = hx(l, first + 2, 4);
+    const std::string type = hex ? l.substr(7, 2) : l.substr(1, 1);
+    if (type == "00" || type == "1") {
+      ++data_records;
+      for (uint32_t k = 0; k < (hex ? n : n - 3); ++k) {
+        if ((upper << 16) + addr + k != c.data.size()) c.faults.push_back("address out of order: " + l);
+        c.data.push_back(static_cast<uint8_t>(hx(l, (hex ? 9 : 8) + 2 * k)));
       }
-    } else if (type == 1) {
-      if (n != 0 || addr != 0) c.faults.push_back("end record: " + l);
-      c.end_seen = true;
-    } else if (type == 4) {
-      if (n != 2 || addr != 0) c.faults.push_back("linear address record: " + l);
-      else upper = hx(l, 9, 4);
+    } else if (type == "04" && n == 2 && addr == 0) {
+      upper = hx(l, 9, 4);
+    } else if (type == "5" && n == 3) {
+      if (addr != data_records) c.faults.push_back("S5 count differs from the S1 records: " + l);
+    } else if (((type == "01" && n == 0) || (type == "9" && n == 3)) && addr == 0) {
+      end = true;
     } else {
-      c.faults.push_back("type: " + l);
+      c.faults.push_back("record: " + l);
     }
   }
-  if (!c.end_seen) c.faults.push_back("no end record");
+  if (!end) c.faults.push_back("no end record");
   return c;
 }
 
-checked_s check_srec(const std::string &text) {
-  checked_s c;
-  for (const std::string &l : lines_of(text)) {
-    if (l.empty() || l[0] == ';') continue;
-    if (c.end_seen) c.faults.push_back("record after end: " + l);
-    if (l.size() < 10 || l[0] != 'S' || l.size() % 2) {
-      c.faults.push_back("malformed: " + l);
-      continue;
-    }
-    const char type = l[1];
-    const uint32_t n = hx(l, 2, 2);
-    if (l.size() != 4 + 2 * n) {
-      c.faults.push_back("length: " + l);
-      continue;
-    }
-    uint32_t sum = 0;
-    for (size_t i = 2; i + 2 < l.size(); i += 2) sum += hx(l, i, 2);
-    if ((~sum & 0xFF) != hx(l, l.size() - 2, 2)) c.faults.push_back("checksum: " + l);
-    const uint32_t addr = hx(l, 4, 4);
-    if (type == '1') {
-      ++c.data_records;
-      for (uint32_t k = 0; k + 3 < n; ++k) c.data[addr + k] = static_cast<uint8_t>(hx(l, 8 + 2 * k, 2));
-    } else if (type == '5') {
-      if (n != 3) c.faults.push_back("S5 length: " + l);
-      c.s5_count = static_cast<int>(addr);
-    } else if (type == '9') {
-      if (n != 3 || addr != 0) c.faults.push_back("S9: " + l);
-      c.end_seen = true;
-    } else {
-      c.faults.push_back("type: " + l);
-    }
-  }
-  if (!c.end_seen) c.faults.push_back("no end record");
-  if (c.s5_count != -1 && c.s5_count != c.data_records) c.faults.push_back("S5 count differs from the S1 records");
-  return c;
-}
-
-void expect_equal_data(const checked_s &c, const std::vector<uint8_t> &want) {
-  EXPECT_TRUE(c.faults.empty()) << c.faults.front();
-  ASSERT_EQ(c.data.size(), want.size());
-  uint32_t expect_addr = 0;
-  for (const auto &[a, v] : c.data) {
-    ASSERT_EQ(a, expect_addr);
-    ASSERT_EQ(v, want[a]) << "address " << a;
-    ++expect_addr;
-  }
-}
-
-// The usable part of an image (what a programmer writes).
-std::vector<uint8_t> usable_part(const kova_eeprom_data_s *ee) {
-  std::vector<uint8_t> out;
-  for (int32_t p = 0; p < ee->usable_size; ++p) out.push_back(static_cast<uint8_t>(ee->image[p]));
-  return out;
+void expect_records_of(const std::string &text, bool hex, const std::vector<uint8_t> &want) {
+  const checked_s c = check_records(text, hex);
+  EXPECT_EQ(c.faults, std::vector<std::string>{});
+  EXPECT_EQ(c.data, want);
 }
 
 eeprom_image_read_s read_for_write(const std::string &text, int32_t type, int32_t size = 2048, bool reserve = true,
@@ -140,8 +85,16 @@ bool ask_recorder(void *ctx, const std::string &text, const std::string &title) 
   return a->answer;
 }
 
+bool has(const std::vector<std::string> &lines, const std::string &line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+long count_prefix(const std::vector<std::string> &lines, const std::string &prefix) {
+  return std::count_if(lines.begin(), lines.end(), [&](const std::string &l) { return l.rfind(prefix, 0) == 0; });
+}
+
 const std::string kSyn = config_script(kova_mode_syn_e);
 const std::string kJa = config_script(kova_mode_ja_e);
+constexpr int32_t kTypes[] = {kova_ee_file_bytes_e, kova_ee_file_hex_e, kova_ee_file_srec_e};
 
 }  // namespace
 
@@ -151,82 +104,64 @@ TEST(ImageFiles, FileTypeComesFromTheName) {
     EXPECT_EQ(eeprom_file_type_from_name(name), type) << name;
 }
 
-TEST(ImageFiles, RecordsAreWellFormedAndCarryTheImage) {
+// Every encoding of every size, with and without the reserved bytes, carries the usable part
+// of the image and reads back as it.
+TEST(ImageFiles, RecordsAreWellFormedAndReadBackAsTheImage) {
   for (const int32_t size : {2048, 4096, 8192})
     for (const int32_t reserve : {0, 1}) {
       SCOPED_TRACE("size " + std::to_string(size) + " reserve " + std::to_string(reserve));
       const built_s b = build({kSyn, kJa}, size, reserve);
       ASSERT_EQ(b.result & ~(0xC), 0);
-      const std::vector<uint8_t> want = usable_part(b.ee.get());
-      expect_equal_data(check_hex(image_file_text(b.ee.get(), kova_ee_file_hex_e)), want);
-      expect_equal_data(check_srec(image_file_text(b.ee.get(), kova_ee_file_srec_e)), want);
+      const std::vector<uint8_t> want = b.bytes(b.ee->usable_size);
+      for (const int32_t type : kTypes) {
+        const std::string text = image_file_text(b.ee.get(), type);
+        if (type != kova_ee_file_bytes_e) expect_records_of(text, type == kova_ee_file_hex_e, want);
+        const eeprom_image_read_s r = read_for_write(text, type, size, reserve);
+        ASSERT_EQ(r.status, eeprom_read_ok_e) << r.msg.text;
+        EXPECT_EQ(r.bytes, want) << "type " << type;
+      }
     }
 }
 
 TEST(ImageFiles, RecordCountsOfATwoKbyteImageWithReserve) {
   const built_s b = build({kSyn}, 2048, 1);
   const auto hex = lines_of(image_file_text(b.ee.get(), kova_ee_file_hex_e));
-  int records = 0;
-  for (const auto &l : hex) records += l.rfind(":04", 0) == 0;
-  EXPECT_EQ(records, 509);
-  EXPECT_NE(std::find(hex.begin(), hex.end(), ":020000040000FA"), hex.end());
-  EXPECT_NE(std::find(hex.begin(), hex.end(), ":0407F000FFFFFFFF09"), hex.end());  // the last one, 0x07F0
+  EXPECT_EQ(count_prefix(hex, ":04"), 509);
+  EXPECT_TRUE(has(hex, ":020000040000FA"));
+  EXPECT_TRUE(has(hex, ":0407F000FFFFFFFF09"));  // the last one, 0x07F0
   const auto rec = lines_of(image_file_text(b.ee.get(), kova_ee_file_srec_e));
-  int s16 = 0, s4 = 0;
-  for (const auto &l : rec) {
-    s16 += l.rfind("S113", 0) == 0;
-    s4 += l.rfind("S107", 0) == 0;
-  }
-  EXPECT_EQ(s16, 127);
-  EXPECT_EQ(s4, 1);
-  EXPECT_NE(std::find(rec.begin(), rec.end(), "S50300807C"), rec.end());
-  EXPECT_NE(std::find(rec.begin(), rec.end(), "S9030000FC"), rec.end());
-  // Header and footer.
+  EXPECT_EQ(count_prefix(rec, "S113"), 127);
+  EXPECT_EQ(count_prefix(rec, "S107"), 1);
+  EXPECT_TRUE(has(rec, "S50300807C"));
+  EXPECT_TRUE(has(rec, "S9030000FC"));
   EXPECT_EQ(hex[1], "; EEPROM Byte File Writer");
-  EXPECT_NE(std::find(hex.begin(), hex.end(), "; Address range 0x07F4 to 0x07FF is reserved for factory test and"), hex.end());
+  EXPECT_TRUE(has(hex, "; Address range 0x07F4 to 0x07FF is reserved for factory test and"));
   EXPECT_EQ(hex[hex.size() - 2], "; End of EEPROM file");
 }
 
-TEST(ImageFiles, WriteThenReadGivesTheSameBytesInEveryEncoding) {
-  const built_s b = build({kSyn, kJa, kSyn}, 4096, 0);
-  const std::vector<uint8_t> want = usable_part(b.ee.get());
-  for (const int32_t type : {kova_ee_file_bytes_e, kova_ee_file_hex_e, kova_ee_file_srec_e}) {
-    const eeprom_image_read_s r = read_for_write(image_file_text(b.ee.get(), type), type, 4096, false);
-    ASSERT_EQ(r.status, eeprom_read_ok_e) << r.msg.text;
-    EXPECT_EQ(r.bytes, want) << "type " << type;
-  }
-  // Through a file on disk and its name.
-  const std::string path = ::testing::TempDir() + "/kova_img_" + std::to_string(getpid()) + ".rec";
+// From script files to an image file named .rec and back; failures write nothing.
+TEST(ImageFiles, CreateFromScriptFiles) {
   kova_eeprom_create_s c;
-  std::vector<std::string> in;
-  for (const auto *t : {&kSyn, &kJa}) {
-    in.push_back(path + std::to_string(in.size()) + ".mfg");
-    std::ofstream(in.back()) << *t;
-  }
-  ASSERT_TRUE(kova_eeprom_create_file(in, path, 200, 2048, 1, &c)) << c.text;
+  const std::string out = temp_path("img.rec"), none = temp_path("none.txt");
+  EXPECT_FALSE(kova_eeprom_create_file({}, none, 200, 2048, 1, &c));
+  EXPECT_EQ(c.text.rfind("EEPROM image file not written.\nError: At least one input file must be specified.", 0), 0u);
+  EXPECT_FALSE(std::ifstream(none).good());
+  EXPECT_FALSE(kova_eeprom_create_file({temp_path("does_not_exist.mfg")}, none, 200, 2048, 1, &c));
+  EXPECT_EQ(c.title, "File Open Error!");
+  const std::vector<std::string> in = {temp_path("syn.mfg"), temp_path("ja.mfg")};
+  std::ofstream(in[0]) << kSyn;
+  std::ofstream(in[1]) << kJa;
+  const std::string no_dir = temp_path("no/such/dir/out.hex");
+  EXPECT_FALSE(kova_eeprom_create_file(in, no_dir, 200, 2048, 1, &c));
+  EXPECT_EQ(c.text, "Could not open " + no_dir + ": No such file or directory");
+
+  ASSERT_TRUE(kova_eeprom_create_file(in, out, 200, 2048, 1, &c)) << c.text;
   EXPECT_EQ(c.text, "EEPROM image file save was successful.");
   eeprom_image_read_s r;
-  eeprom_image_read_for_write(path, 2048, true, nullptr, nullptr, &r);
+  eeprom_image_read_for_write(out, 2048, true, nullptr, nullptr, &r);
   ASSERT_EQ(r.status, eeprom_read_ok_e) << r.msg.text;
-  EXPECT_EQ(r.bytes.size(), 2036u);
-  EXPECT_EQ(r.bytes, usable_part(build({kSyn, kJa}, 2048, 1).ee.get()));
-  for (const auto &f : in) std::remove(f.c_str());
-  std::remove(path.c_str());
-}
-
-TEST(ImageFiles, CreateReportsFlagsAndMissingFiles) {
-  kova_eeprom_create_s c;
-  const std::string dir = ::testing::TempDir();
-  EXPECT_FALSE(kova_eeprom_create_file({}, dir + "/kova_none.txt", 200, 2048, 1, &c));
-  EXPECT_EQ(c.text.rfind("EEPROM image file not written.\nError: At least one input file must be specified.", 0), 0u);
-  EXPECT_FALSE(std::ifstream(dir + "/kova_none.txt").good());
-  EXPECT_FALSE(kova_eeprom_create_file({dir + "/does_not_exist.mfg"}, dir + "/kova_none.txt", 200, 2048, 1, &c));
-  EXPECT_EQ(c.title, "File Open Error!");
-  const std::string script = dir + "/kova_one.mfg";
-  std::ofstream(script) << eetest::config_script(kova_mode_syn_e);
-  EXPECT_FALSE(kova_eeprom_create_file({script}, dir + "/no/such/dir/out.hex", 200, 2048, 1, &c));
-  EXPECT_EQ(c.text, "Could not open " + dir + "/no/such/dir/out.hex: No such file or directory");
-  std::remove(script.c_str());
+  EXPECT_EQ(r.bytes, build({kSyn, kJa}, 2048, 1).bytes(2036));
+  for (const auto &f : {in[0], in[1], out}) std::remove(f.c_str());
 }
 
 TEST(ImageFiles, AnImageTooLongIsCommentedOutAndRefused) {
@@ -237,21 +172,20 @@ TEST(ImageFiles, AnImageTooLongIsCommentedOutAndRefused) {
   const built_s b = build({s});
   ASSERT_EQ(b.ee->image_len, 2046);
   ASSERT_TRUE(b.result & kova_ee_too_long_e);
-  for (const int32_t type : {kova_ee_file_bytes_e, kova_ee_file_hex_e, kova_ee_file_srec_e}) {
+  for (const int32_t type : kTypes) {
+    SCOPED_TRACE(type);
     const std::string text = image_file_text(b.ee.get(), type);
     EXPECT_NE(text.find(";  - Total Bytes Needed : 2046 / 2036\n"), std::string::npos);
     EXPECT_NE(text.find("; *** EEPROM code bytes do not fit in selected EEPROM size"), std::string::npos);
     int commented = 0;
     for (const auto &l : lines_of(text)) commented += l.size() > 1 && l[0] == ';' && (l[1] == ':' || l[1] == 'S' || (l.size() == 4 && l[1] == ' '));
-    EXPECT_EQ(commented, type == kova_ee_file_bytes_e ? 10 : type == kova_ee_file_hex_e ? 3 : 1) << type;
+    EXPECT_EQ(commented, type == kova_ee_file_bytes_e ? 10 : type == kova_ee_file_hex_e ? 3 : 1);
     const eeprom_image_read_s r = read_for_write(text, type);
     EXPECT_EQ(r.status, eeprom_read_refused_e);
     EXPECT_EQ(r.msg.text, "File contains 2036 bytes, expected 2046");
     EXPECT_EQ(r.msg.title, "EEPROM File Error!");
-    // The commented records are not counted by other tools either.
-    if (type == kova_ee_file_srec_e) {
-      EXPECT_TRUE(check_srec(text).faults.empty());
-    }
+    // What is commented out is not read by other tools either.
+    if (type != kova_ee_file_bytes_e) expect_records_of(text, type == kova_ee_file_hex_e, b.bytes(2036));
   }
 }
 
@@ -262,9 +196,8 @@ TEST(ImageFiles, ReservedAreaQuestionAndSizeChecks) {
   asked_s no{false, {}};
   eeprom_image_read_s r = read_for_write(text, kova_ee_file_hex_e, 2048, true, ask_recorder, &no);
   EXPECT_EQ(r.status, eeprom_read_declined_e);
-  ASSERT_EQ(no.questions.size(), 1u);
-  EXPECT_EQ(no.questions[0], "EEPROM Image Write: File extends into reserved area, but can still safely be programmed "
-                             "into 2036 bytes. Continue with programming?");
+  EXPECT_EQ(no.questions, std::vector<std::string>{"EEPROM Image Write: File extends into reserved area, but can still "
+                                                   "safely be programmed into 2036 bytes. Continue with programming?"});
   asked_s yes{true, {}};
   r = read_for_write(text, kova_ee_file_hex_e, 2048, true, ask_recorder, &yes);
   ASSERT_EQ(r.status, eeprom_read_ok_e);
@@ -278,106 +211,116 @@ TEST(ImageFiles, ReservedAreaQuestionAndSizeChecks) {
   EXPECT_EQ(r.msg.text, "File contains data in reserved address range!");
   EXPECT_TRUE(never.questions.empty());
 
-  // A 4 kbyte image does not go into a 2 kbyte EEPROM.
   const built_s big = build({kSyn}, 4096, 0);
   r = read_for_write(image_file_text(big.ee.get(), kova_ee_file_bytes_e), kova_ee_file_bytes_e, 2048, false);
   EXPECT_EQ(r.msg.text, "File contains data beyond 2048 bytes!");
-
-  // No statistics line: the expected count is 0.
-  r = read_for_write("01\n02\n", kova_ee_file_bytes_e);
+  r = read_for_write("01\n02\n", kova_ee_file_bytes_e);  // no statistics line: the expected count is 0
   EXPECT_EQ(r.msg.text, "File contains 2 bytes, expected 0");
   r = read_for_write("; nothing\n", kova_ee_file_bytes_e);
   EXPECT_EQ(r.msg.text, "No data to write!");
 }
 
+// A damaged record fails the parse with its line, and the reader for writing refuses the file
+// naming that line.
 TEST(ImageFiles, MalformedFilesAreRefusedWithTheirLine) {
   const built_s b = build({kSyn}, 2048, 1);
   const std::string hex = image_file_text(b.ee.get(), kova_ee_file_hex_e);
   const std::string rec = image_file_text(b.ee.get(), kova_ee_file_srec_e);
-  const auto hl = lines_of(hex);
-  const auto rl = lines_of(rec);
-  size_t h0 = 0, r0 = 0;  // first data record
-  while (hl[h0].rfind(":04", 0) != 0) ++h0;
-  while (rl[r0].rfind("S1", 0) != 0) ++r0;
-
-  auto refused = [](std::vector<std::string> lines, size_t at, const std::string &line, int32_t type,
-                    const std::string &why) {
-    if (line.empty()) lines.erase(lines.begin() + static_cast<long>(at));
-    else lines[at] = line;
+  const auto hl = lines_of(hex), rl = lines_of(rec);
+  const size_t h0 = static_cast<size_t>(std::find_if(hl.begin(), hl.end(), [](auto &l) { return l.rfind(":04", 0) == 0; }) - hl.begin());
+  const size_t r0 = static_cast<size_t>(std::find_if(rl.begin(), rl.end(), [](auto &l) { return l.rfind("S1", 0) == 0; }) - rl.begin());
+  const std::string h = hl[h0], r = rl[r0];
+  const struct {
+    int32_t type;
+    size_t at;         // line index
+    std::string line;  // replaces it; empty: the line is removed
+    const char *why;
+  } cases[] = {
+      {kova_ee_file_hex_e, h0, h.substr(0, h.size() - 2) + "00", "checksum"},
+      {kova_ee_file_hex_e, h0, h.substr(0, h.size() - 1), "odd number"},
+      {kova_ee_file_hex_e, h0, ":0400000200000000FA", "address record"},
+      {kova_ee_file_hex_e, h0, ":0400000700000000F5", "record type 0x07"},
+      {kova_ee_file_hex_e, h0, ":0500000000000000FB", "byte count"},
+      {kova_ee_file_hex_e, h0, "garbage", "not an Intel HEX record"},
+      {kova_ee_file_hex_e, h0, ":04000G00FFFFFFFF00", "not a hexadecimal digit"},
+      {kova_ee_file_hex_e, h0 + 1, "", "does not follow"},
+      {kova_ee_file_srec_e, r0, r.substr(0, r.size() - 2) + "00", "checksum"},
+      {kova_ee_file_srec_e, r0, "S208" + std::string(14, '0') + "F7", "not supported"},
+      {kova_ee_file_srec_e, r0, "X1130000", "not an S-record"},
+      {kova_ee_file_srec_e, r0 + 1, "", "does not follow"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.line);
+    std::vector<std::string> lines = c.type == kova_ee_file_hex_e ? hl : rl;
+    if (c.line.empty()) lines.erase(lines.begin() + static_cast<long>(c.at));
+    else lines[c.at] = c.line;
     std::string text;
     for (const auto &l : lines) text += l + "\n";
     eeprom_file_data_s d;
-    EXPECT_FALSE(eeprom_file_parse(text, type, &d)) << line;
-    EXPECT_EQ(d.error_line, static_cast<int32_t>(at + 1)) << line;
-    EXPECT_NE(d.error.find(why), std::string::npos) << d.error;
-    const eeprom_image_read_s r = read_for_write(text, type);
-    EXPECT_EQ(r.status, eeprom_read_refused_e);
-    EXPECT_EQ(r.msg.text, "Error in image at line " + std::to_string(at + 1) + ": " + d.error);
-  };
-  const std::string h = hl[h0];
-  refused(hl, h0, h.substr(0, h.size() - 2) + "00", kova_ee_file_hex_e, "checksum");
-  refused(hl, h0, h.substr(0, h.size() - 1), kova_ee_file_hex_e, "odd number");
-  refused(hl, h0, ":0400000200000000FA", kova_ee_file_hex_e, "address record");
-  refused(hl, h0, ":0400000700000000F5", kova_ee_file_hex_e, "record type 0x07");
-  refused(hl, h0, ":0500000000000000FB", kova_ee_file_hex_e, "byte count");
-  refused(hl, h0, "garbage", kova_ee_file_hex_e, "not an Intel HEX record");
-  refused(hl, h0, ":04000G00FFFFFFFF00", kova_ee_file_hex_e, "not a hexadecimal digit");
-  refused(hl, h0 + 1, "", kova_ee_file_hex_e, "does not follow");  // a gap
-  const std::string r = rl[r0];
-  refused(rl, r0, r.substr(0, r.size() - 2) + "00", kova_ee_file_srec_e, "checksum");
-  refused(rl, r0, "S208" + std::string(14, '0') + "F7", kova_ee_file_srec_e, "not supported");
-  refused(rl, r0, "X1130000", kova_ee_file_srec_e, "not an S-record");
-  refused(rl, r0 + 1, "", kova_ee_file_srec_e, "does not follow");
-  std::vector<std::string> counted = rl;
-  counted.erase(counted.begin() + static_cast<long>(r0));  // then S5 no longer matches
-  std::string t;
-  for (const auto &l : counted) t += l + "\n";
-  eeprom_file_data_s d;
-  EXPECT_FALSE(eeprom_file_parse(t, kova_ee_file_srec_e, &d));
+    EXPECT_FALSE(eeprom_file_parse(text, c.type, &d));
+    EXPECT_EQ(d.error_line, static_cast<int32_t>(c.at + 1));
+    EXPECT_NE(d.error.find(c.why), std::string::npos) << d.error;
+    const eeprom_image_read_s read = read_for_write(text, c.type);
+    EXPECT_EQ(read.status, eeprom_read_refused_e);
+    EXPECT_EQ(read.msg.text, "Error in image at line " + std::to_string(c.at + 1) + ": " + d.error);
+  }
+}
 
-  // An extended linear address of 0x0001 puts the next record at 64 kbyte, not at 0.
-  EXPECT_FALSE(eeprom_file_parse(":020000040001F9\n:0400000001020304F2\n:00000001FF\n", kova_ee_file_hex_e, &d));
-  EXPECT_NE(d.error.find("does not follow"), std::string::npos) << d.error;
-  // Truncated: no end record.
-  EXPECT_FALSE(eeprom_file_parse(hex.substr(0, hex.find(":00000001FF")), kova_ee_file_hex_e, &d));
-  EXPECT_NE(d.error.find("end record"), std::string::npos);
-  EXPECT_FALSE(eeprom_file_parse(rec.substr(0, rec.find("S9030000FC")), kova_ee_file_srec_e, &d));
-  EXPECT_FALSE(eeprom_file_parse("01\n1FF\n", kova_ee_file_bytes_e, &d));
-  EXPECT_EQ(d.error_line, 2);
-  EXPECT_FALSE(eeprom_file_parse("01\nzz\n", kova_ee_file_bytes_e, &d));
-  EXPECT_FALSE(eeprom_file_parse(";  - Total Bytes Needed : twelve\n", kova_ee_file_bytes_e, &d));
-  EXPECT_EQ(d.error, "malformed statistics line");
+// Whole files that do not parse: what is missing or does not add up.
+TEST(ImageFiles, IncompleteFilesDoNotParse) {
+  const built_s b = build({kSyn}, 2048, 1);
+  const std::string hex = image_file_text(b.ee.get(), kova_ee_file_hex_e);
+  const std::string rec = image_file_text(b.ee.get(), kova_ee_file_srec_e);
+  const size_t s1 = rec.rfind("\nS1") + 1;  // the last data record
+  const struct {
+    std::string text;
+    int32_t type;
+    const char *why;
+  } cases[] = {
+      // An extended linear address of 0x0001 puts the next record at 64 kbyte, not at 0.
+      {":020000040001F9\n:0400000001020304F2\n:00000001FF\n", kova_ee_file_hex_e, "line 2: record address 0x0000 does not follow"},
+      {hex.substr(0, hex.find(":00000001FF")), kova_ee_file_hex_e, "without its end record"},
+      {rec.substr(0, rec.find("S9030000FC")), kova_ee_file_srec_e, "without its end record"},
+      {rec.substr(0, s1) + rec.substr(rec.find('\n', s1) + 1), kova_ee_file_srec_e, "record count 128 does not match"},
+      {"01\n1FF\n", kova_ee_file_bytes_e, "line 2"},
+      {"01\nzz\n", kova_ee_file_bytes_e, "line 2"},
+      {";  - Total Bytes Needed : twelve\n", kova_ee_file_bytes_e, "malformed statistics line"},
+  };
+  for (const auto &c : cases) {
+    eeprom_file_data_s d;
+    EXPECT_FALSE(eeprom_file_parse(c.text, c.type, &d)) << c.why;
+    EXPECT_NE(("line " + std::to_string(d.error_line) + ": " + d.error).find(c.why), std::string::npos) << d.error;
+  }
 }
 
 TEST(ImageFiles, DumpConverters) {
   std::vector<uint8_t> data(2048);
   for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 37);
-  std::string hex, rec;
+  const std::vector<uint8_t> first(data.begin(), data.begin() + 2036);
+  std::string hex, rec, high;
   ASSERT_TRUE(ConvertToHEX(0, data.data(), 2048, 4, &hex, true));
   ASSERT_TRUE(ConvertToSRec(0, data.data(), 2048, 16, &rec, true));
-  const std::vector<uint8_t> first(data.begin(), data.begin() + 2036);
-  expect_equal_data(check_hex(hex), first);
-  expect_equal_data(check_srec(rec), first);
+  expect_records_of(hex, true, first);
+  expect_records_of(rec, false, first);
   const auto hl = lines_of(hex);
   EXPECT_EQ(hl[0], ":020000040000FA");
-  std::string high;  // a base address above 64 kbyte goes into the linear address record
-  ConvertToHEX(0x20000, data.data(), 4, 4, &high, false);
+  ConvertToHEX(0x20000, data.data(), 4, 4, &high, false);  // above 64 kbyte: in the linear address record
   EXPECT_EQ(lines_of(high)[0], ":020000040002F8");
   EXPECT_EQ(hl[hl.size() - 14], ":00000001FF");
-  EXPECT_EQ(hl[hl.size() - 13],
-            "; Address range 0x07F4 through 0x07FF is reserved for factory test and should not be modified.");
-  EXPECT_EQ(hl.back(), ";" + std::string(1, "0123456789ABCDEF"[data[2047] >> 4]) + "0123456789ABCDEF"[data[2047] & 15]);
-  // 300 one-byte records: S5 count 012C with checksum CF.
+  EXPECT_EQ(hl[hl.size() - 13], "; Address range 0x07F4 through 0x07FF is reserved for factory test and should not be modified.");
+  char last[8];
+  std::snprintf(last, sizeof last, ";%02X", data[2047]);
+  EXPECT_EQ(hl.back(), last);
+  // 300 one-byte records: S5 count 012C with checksum CF; no line break after the end record.
   ASSERT_TRUE(ConvertToSRec(0, data.data(), 300, 1, &rec, false));
-  EXPECT_NE(rec.find("\nS503012CCF\nS9030000FC"), std::string::npos);
-  EXPECT_EQ(rec.back(), 'C');  // no line break after the end record
+  EXPECT_EQ(rec.substr(rec.size() - 22), "\nS503012CCF\nS9030000FC");
 
-  // A dump file of each type reads back for verification.
-  for (const int32_t type : {kova_ee_file_bytes_e, kova_ee_file_hex_e, kova_ee_file_srec_e}) {
+  // A dump file of each type reads back for verification, at its own size only.
+  eeprom_file_data_s d;
+  file_message_s msg;
+  for (const int32_t type : kTypes) {
     const std::string text = eeprom_dump_text(type, data.data(), 2048, true, "KX40110", "today");
     EXPECT_NE(text.find("; From KX40110 internal EEPROM\n; EEPROM Size: 2048 bytes\n"), std::string::npos);
-    eeprom_file_data_s d;
-    file_message_s msg;
     ASSERT_TRUE(eeprom_image_check_for_verify("dump", text, type, 2048, true, &d, &msg)) << msg.text;
     EXPECT_EQ(d.bytes, first);
     EXPECT_FALSE(eeprom_image_check_for_verify("dump", text, type, 4096, true, &d, &msg));
@@ -385,34 +328,30 @@ TEST(ImageFiles, DumpConverters) {
   }
   const std::string whole = eeprom_dump_text(kova_ee_file_bytes_e, data.data(), 2048, false, nullptr, "today");
   EXPECT_NE(whole.find("; From external board EEPROM\n"), std::string::npos);
-  eeprom_file_data_s d;
-  file_message_s msg;
   EXPECT_FALSE(eeprom_image_check_for_verify("dump", whole, kova_ee_file_bytes_e, 2048, true, &d, &msg));
   EXPECT_EQ(msg.text, "Error: dump contains data in the reserved address range!");
 }
 
 TEST(ImageFiles, HexStringsAndComparison) {
-  uint32_t v = 0;
-  EXPECT_TRUE(HexStringToUint32("  0X1f ", &v));
-  EXPECT_EQ(v, 0x1Fu);
-  EXPECT_TRUE(HexStringToUint32("x31", &v));
-  EXPECT_EQ(v, 0x31u);
-  EXPECT_TRUE(HexStringToUint32("00000000000FF", &v));
-  EXPECT_EQ(v, 0xFFu);
-  EXPECT_FALSE(HexStringToUint32("1FFFFFFFF", &v));
-  EXPECT_TRUE(HexStringToUint32("FFFFFFFF", &v));  // all 32 bits
-  EXPECT_EQ(v, 0xFFFFFFFFu);
-  EXPECT_TRUE(HexStringToUint32("0X", &v));  // "0" once the X is gone
-  EXPECT_FALSE(HexStringToUint32(" x ", &v));
-  EXPECT_FALSE(HexStringToUint32("1 2", &v));
-  EXPECT_FALSE(HexStringToUint32("g", &v));
-
+  const struct {
+    const char *text;
+    bool ok;
+    uint32_t value;
+  } cases[] = {
+      {"  0X1f ", true, 0x1F}, {"x31", true, 0x31}, {"00000000000FF", true, 0xFF}, {"FFFFFFFF", true, 0xFFFFFFFF},
+      {"0X", true, 0},  // "0" once the X is gone
+      {"1FFFFFFFF", false, 0}, {" x ", false, 0}, {"1 2", false, 0}, {"g", false, 0},
+  };
+  for (const auto &c : cases) {
+    uint32_t v = 0xDEAD;
+    EXPECT_EQ(HexStringToUint32(c.text, &v), c.ok) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(v, c.value) << c.text;
+    }
+  }
   const uint8_t a[] = {1, 2, 3, 4, 5};
   const uint8_t b[] = {1, 9, 3, 8, 5};
   const eeprom_compare_s c = eeprom_compare(a, b, 5);
-  EXPECT_EQ(c.differ_count, 2u);
-  EXPECT_EQ(c.first_addr, 1u);
-  EXPECT_EQ(c.expected, 2);
-  EXPECT_EQ(c.found, 9);
+  EXPECT_EQ(std::tuple(c.differ_count, c.first_addr, c.expected, c.found), std::tuple(2u, 1u, 2, 9));
   EXPECT_EQ(eeprom_compare(a, a, 5).differ_count, 0u);
 }
