@@ -1,5 +1,7 @@
-// Product table, key settings, defaults and the records of the windows.
+// Product table, device and mode defaults, and the records of the windows.
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 #include "app/app_options.h"
 #include "app/device_settings.h"
@@ -34,38 +36,26 @@ TEST(DeviceSettings, ProductNumberingAndTheModesOffered) {
   EXPECT_EQ(__dev_MasterClockToXaMode(7), -1);
 }
 
-TEST(DeviceSettings, DeviceAndModeDefaultsAndKeySettings) {
+TEST(DeviceSettings, DeviceAndModeDefaults) {
   hal_api_s h{};
   h.kova_device_e = 40089;
   ASSERT_TRUE(__dev_DefaultsForDevType(&h));
-  EXPECT_EQ(h.kova_device_rev_e, 1);
-  EXPECT_EQ(h.kova_mode_e, kova_mode_ja_e);
-  EXPECT_EQ(h.sysclk_mode_e, sysclk_mode_xa_e);
+  EXPECT_EQ(std::make_tuple(h.kova_device_rev_e, h.kova_mode_e, h.sysclk_mode_e),
+            std::make_tuple(1, int32_t{kova_mode_ja_e}, int32_t{sysclk_mode_xa_e}));
   h.kova_device_rev_e = 0;  // a connected chip keeps its own revision
   ASSERT_TRUE(__dev_DefaultsForDevType(&h, true));
   EXPECT_EQ(h.kova_device_rev_e, 0);
   h.kova_mode_e = kova_mode_syn_e;
   ASSERT_TRUE(__dev_DefaultsForDevMode(&h));
-  EXPECT_EQ(h.sysclk_mode_e, sysclk_mode_ro_e);
+  EXPECT_EQ(std::make_tuple(h.kova_mode_e, h.sysclk_mode_e), std::make_tuple(int32_t{kova_mode_syn_e}, int32_t{sysclk_mode_ro_e}));
   hal_api_s bad{};
   bad.kova_mode_e = 2;  // device 0: the empty rows' device number
   EXPECT_FALSE(__dev_DefaultsForDevType(&bad));
   EXPECT_FALSE(__dev_DefaultsForDevMode(&bad));
   EXPECT_EQ(bad.kova_mode_e, 2);
-
-  DeviceKeyConfigS k{7, 0, 1, 3, 6, 0, 0};
-  ASSERT_TRUE(__dev_DeviceConfigSettingsSet(&h, &k));
-  EXPECT_EQ(h.kova_device_e, 40089);
-  EXPECT_EQ(h.xa_mode_e, xa_mode_xtal_dbl_e);
-  DeviceKeyConfigS back{};
-  ASSERT_TRUE(__dev_DeviceConfigSettingsGet(&h, &back));
-  EXPECT_EQ(back.productIndex, 7);
-  EXPECT_EQ(back.masterClockMode, 6);
-  k.productIndex = 4;
-  EXPECT_FALSE(__dev_DeviceConfigSettingsSet(&h, &k));
 }
 
-TEST(DeviceSettings, InputAndOutputRecordsCopyTheirFields) {
+TEST(DeviceSettings, InputAndOutputRecordsCopyTheirChannelsFields) {
   hal_api_s h{};
   __dev_InputClockConfigS in{};
   in.enable = 1;
@@ -74,16 +64,12 @@ TEST(DeviceSettings, InputAndOutputRecordsCopyTheirFields) {
   in.ppm = {1, 100, 120};
   in.validationWait = 7;
   __dev_ConvertApiToHalInputConfigS(1, &in, &h);
-  EXPECT_EQ(h.icen_ic2en_u1, 1u);
-  EXPECT_EQ(h.ic2cr1_pol_u1, 1u);
-  EXPECT_EQ(h.ic2_freq_s.f, 19440000u);
-  EXPECT_EQ(h.ic2_mon_thr2_ppm, 120u);
-  EXPECT_EQ(h.ic1_mon_thr2_ppm, 0u);
+  EXPECT_EQ(std::make_tuple(h.icen_ic2en_u1, h.ic2cr1_pol_u1, h.ic2_freq_s.f, h.ic2_mon_thr2_ppm, h.ic1_mon_thr2_ppm),
+            std::make_tuple(1u, 1u, 19440000u, 120u, 0u));
   h.ic2_div_u32 = 1944;  // filled from the object only
   __dev_InputClockConfigS back{};
   __dev_ConvertHalToApiInputConfigS(1, &h, &back);
-  EXPECT_EQ(back.div, 1944);
-  EXPECT_EQ(back.validationWait, 7);
+  EXPECT_EQ(std::make_tuple(back.div, back.validationWait), std::make_tuple(1944, 7));
   __dev_OutputClockConfigS out{};
   out.signalFormat = 3;
   out.alignPhase = 25;

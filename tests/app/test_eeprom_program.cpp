@@ -1,17 +1,14 @@
-// Programming, dumping and verifying EEPROMs on the emulated evaluation board, and running
-// scripts on it.
+// Programming, dumping and verifying EEPROMs on the emulated evaluation board, and the chip
+// booting from what was programmed.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
-#include <fstream>
-#include <map>
-
 #include "app/board_session.h"
 #include "app/eeprom_program.h"
-#include "app/script_board.h"
 #include "board/kxemu.h"
 #include "files/eeprom_decode.h"
+#include "tests/app/app_test_util.h"
 #include "tests/files/eeprom_test_util.h"
 
 using namespace eetest;
@@ -23,13 +20,20 @@ struct EepromProgram : ::testing::Test {
   std::string dir = ::testing::TempDir() + "/kova_eeprom_" + std::to_string(getpid());
   std::vector<std::string> files;
 
-  void open(const char *devices) {
+  // Opens the emulated board; returns how its product's EEPROM is written.
+  eeprom_io_s open(const char *devices) {
     kxKovaIo_SleepSet([](uint32_t, void *) {}, nullptr);
     board_session_opts_s o;
     o.emulator = true;
     o.emulator_devices = devices;
     std::string err;
-    ASSERT_TRUE(board_session_open(o, &session, &err)) << err;
+    EXPECT_TRUE(board_session_open(o, &session, &err)) << err;
+    eeprom_io_s io;
+    io.board = &session.handle;
+    io.target = eeprom_product_uses_board(session.product_index) ? eeprom_target_board_e : eeprom_target_chip_e;
+    io.reserve12 = eeprom_product_reserve(session.product_index);
+    io.part_number = "KX40000";
+    return io;
   }
   void TearDown() override {
     board_session_close(&session);
@@ -42,41 +46,29 @@ struct EepromProgram : ::testing::Test {
     return files.back();
   }
   // An image file from a SYN and a JA configuration, and its bytes as read for writing.
-  std::string image(const std::string &name, int32_t size, bool reserve) {
+  std::string image(const std::string &name, bool reserve, std::vector<uint8_t> *bytes) {
     const std::string out = file(name);
     kova_eeprom_create_s c;
     EXPECT_TRUE(kova_eeprom_create_file({file("syn.mfg", config_script(kova_mode_syn_e)),
                                          file("ja.mfg", config_script(kova_mode_ja_e))},
-                                        out, 200, size, reserve, &c))
+                                        out, 200, 2048, reserve, &c))
         << c.text;
-    return out;
-  }
-  static std::vector<uint8_t> bytes(const std::string &path, int32_t size, bool reserve) {
     eeprom_image_read_s r;
-    eeprom_image_read_for_write(path, size, reserve, nullptr, nullptr, &r);
+    eeprom_image_read_for_write(out, 2048, reserve, nullptr, nullptr, &r);
     EXPECT_EQ(r.status, eeprom_read_ok_e) << r.msg.text;
-    return r.bytes;
-  }
-  eeprom_io_s io() {
-    eeprom_io_s io;
-    io.board = &session.handle;
-    io.target = eeprom_product_uses_board(session.product_index) ? eeprom_target_board_e : eeprom_target_chip_e;
-    io.reserve12 = eeprom_product_reserve(session.product_index);
-    io.part_number = "KX40000";
-    return io;
+    *bytes = r.bytes;
+    return out;
   }
 };
 
-}  // namespace
-
 TEST_F(EepromProgram, ImageOfTwoConfigurationsIsWrittenReadBackAndVerified) {
-  open("40000");
-  const eeprom_io_s o = io();
+  const eeprom_io_s o = open("40000");
   ASSERT_EQ(o.target, eeprom_target_chip_e);
   ASSERT_TRUE(o.reserve12);
   uint8_t *chip = kxemu_chip_eeprom(0);
   for (int p = 2036; p < 2048; ++p) chip[p] = static_cast<uint8_t>(0xA0 + p - 2036);  // factory data
-  const std::string hex = image("two.hex", 2048, true);
+  std::vector<uint8_t> want;
+  const std::string hex = image("two.hex", true, &want);
   std::vector<uint32_t> progress;
   const eeprom_result_s w = eeprom_program_file(o, hex, nullptr, [&](uint32_t done, uint32_t total) {
     EXPECT_EQ(total, 2036u);
@@ -91,7 +83,6 @@ TEST_F(EepromProgram, ImageOfTwoConfigurationsIsWrittenReadBackAndVerified) {
   EXPECT_EQ(progress.back(), 2036u);
   // Address 0 of the chip's EEPROM space is its selection register, which reads 0x01 there:
   // the image's first byte. The rest is stored; the factory data is left.
-  const std::vector<uint8_t> want = bytes(hex, 2048, true);
   ASSERT_EQ(want[0], 0x01);
   EXPECT_TRUE(std::equal(want.begin() + 1, want.end(), chip + 1));
   for (int p = 2036; p < 2048; ++p) EXPECT_EQ(chip[p], 0xA0 + p - 2036);
@@ -99,18 +90,15 @@ TEST_F(EepromProgram, ImageOfTwoConfigurationsIsWrittenReadBackAndVerified) {
   // A dump in each encoding verifies too.
   for (const char *ext : {"dump.txt", "dump.hex", "dump.rec"}) {
     const std::string dump = file(ext);
-    const eeprom_result_s r = eeprom_dump_file(o, dump, nullptr);
-    ASSERT_EQ(r.status, eeprom_done_e) << r.msg.text;
-    EXPECT_EQ(r.msg.text, "Wrote 2048 bytes to " + dump);
+    EXPECT_EQ(eeprom_dump_file(o, dump, nullptr).msg.text, "Wrote 2048 bytes to " + dump);
     EXPECT_EQ(eeprom_verify_file(o, dump, nullptr).status, eeprom_done_e) << ext;
   }
 }
 
 TEST_F(EepromProgram, DifferencesCancelsAndReadFailuresAreTold) {
-  open("40000");
-  const eeprom_io_s o = io();
-  const std::string rec = image("img.rec", 2048, true);
-  const std::vector<uint8_t> want = bytes(rec, 2048, true);
+  const eeprom_io_s o = open("40000");
+  std::vector<uint8_t> want;
+  const std::string rec = image("img.rec", true, &want);
   // Cancelled between pages: what was written stays, the rest is erased.
   const eeprom_result_s c = eeprom_program_file(o, rec, nullptr, [](uint32_t done, uint32_t) { return done < 512; });
   EXPECT_EQ(c.status, eeprom_cancelled_e);
@@ -137,16 +125,15 @@ TEST_F(EepromProgram, DifferencesCancelsAndReadFailuresAreTold) {
 // Board-EEPROM products use the chosen page size, and the written bytes are read back and
 // compared, as a programmer does: a cell that did not take fails the write at its address.
 TEST_F(EepromProgram, BoardEepromProductsWriteInTheirPagesAndCompare) {
-  open("40110");
-  eeprom_io_s o = io();
+  eeprom_io_s o = open("40110");
   ASSERT_EQ(o.target, eeprom_target_board_e);
   ASSERT_FALSE(o.reserve12);
   o.page_size = 64;
-  const std::string hex = image("brd.hex", 2048, false);
+  std::vector<uint8_t> want;
+  const std::string hex = image("brd.hex", false, &want);
   int reports = 0;
   ASSERT_EQ(eeprom_program_file(o, hex, nullptr, [&](uint32_t, uint32_t) { return ++reports, true; }).status, eeprom_done_e);
   EXPECT_EQ(reports, 2048 / 64 + 1);
-  const std::vector<uint8_t> want = bytes(hex, 2048, false);
   EXPECT_TRUE(std::equal(want.begin(), want.end(), kxemu_board_eeprom(0)));
   EXPECT_EQ(kxemu_chip_eeprom(0)[0], 0xFF);  // the chip's own EEPROM was not touched
   bool spoiled = false;
@@ -158,41 +145,16 @@ TEST_F(EepromProgram, BoardEepromProductsWriteInTheirPagesAndCompare) {
   EXPECT_EQ(w.msg.text.rfind("EEPROM write failed: the read-back differs at address 0x0123", 0), 0u) << w.msg.text;
 }
 
-TEST_F(EepromProgram, ScriptRunsOnTheBoard) {
-  open("40000");
-  hal_api_s h{};
-  h.kova_device_e = kova_device_40000_e;
-  h.init_api_mode_e = init_api_full_e;
-  init_api(&h);
-  script_runner_s r;
-  const std::string text = config_script(kova_mode_ja_e);
-  script_load_text(&r, text);
-  const script_target_s t = script_board_target(&session.handle);
-  ASSERT_TRUE(t.connected);
-  ASSERT_TRUE(script_execute(&r, &h, &t));
-  // The DSP program is in DSP RAM, the sequence's registers in the chip and the image.
-  EXPECT_EQ(kxemu_dsp_ram(0)[0], 0x008062u);
-  std::map<uint32_t, uint32_t> last;
-  for (const auto &l : lines_of(text.substr(text.find("; Register Sequences")))) {
-    uint32_t a, v;
-    if (ScriptWriteCommandParse(l, &a, &v)) last[a] = v;
-  }
-  ASSERT_GT(last.size(), 40u);
-  for (const auto &[a, v] : last) {
-    EXPECT_EQ(kxemu_chip_regs(0)[a], v) << a;
-    EXPECT_EQ(get_reg(&h, a), v) << a;
-  }
-  delete_api(&h);
-}
-
 // A chip whose EEPROM holds a valid image configures itself from branch 0 when it comes out
 // of reset, and sets its EEPROM offset registers.
 TEST_F(EepromProgram, TheChipBootsBranchZeroAfterReset) {
-  open("40000");
-  const std::string hex = image("boot.hex", 2048, true);
-  ASSERT_EQ(eeprom_program_file(io(), hex, nullptr, nullptr).status, eeprom_done_e);
+  const eeprom_io_s o = open("40000");
+  std::vector<uint8_t> img;
+  const std::string hex = image("boot.hex", true, &img);
+  ASSERT_EQ(eeprom_program_file(o, hex, nullptr, nullptr).status, eeprom_done_e);
   // The configuration branch 0 was built from, as the engine computes it.
-  hal_api_s h{};
+  hal_holder o40000;
+  hal_api_s &h = o40000.h;
   h.kova_device_e = kova_device_40000_e;
   h.kova_mode_e = kova_mode_syn_e;
   h.xa_mode_e = xa_mode_xo_e;
@@ -215,9 +177,9 @@ TEST_F(EepromProgram, TheChipBootsBranchZeroAfterReset) {
     }
   // EEOFF0 points at branch 0's code, as the decoder finds it.
   eeprom_decoded_s d;
-  const std::vector<uint8_t> img = bytes(hex, 2048, true);
   ASSERT_TRUE(eeprom_image_decode(img.data(), img.size(), &d));
   EXPECT_EQ(chip[1] | (chip[2] & 0x1F) << 8, d.branch_offset[0]);
   EXPECT_NE(d.branch_offset[0], 0);
-  delete_api(&h);
 }
+
+}  // namespace
