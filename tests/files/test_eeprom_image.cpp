@@ -2,9 +2,9 @@
 // the decoder, which must give back every write and wait the builder put in.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <random>
+#include <tuple>
 
 #include "files/eeprom_decode.h"
 #include "tests/files/eeprom_test_util.h"
@@ -13,31 +13,34 @@ using namespace eetest;
 
 namespace {
 
+using step_t = std::tuple<bool, uint32_t, uint8_t, uint32_t>;  // wait, address, data, wait code
+
+std::vector<step_t> steps_of(const std::vector<eeprom_boot_step_s> &steps) {
+  std::vector<step_t> out;
+  for (const auto &s : steps) out.emplace_back(s.wait, s.address, s.data, s.wait_code);
+  return out;
+}
+
 // The writes a chip should perform for a branch, from the script's commands: every write
 // except to 0x000..0x008, MCR1 with bit 7 cleared, and the waits' codes.
-std::vector<eeprom_boot_step_s> expected_steps(const kova_mfg_data_s *m, bool dsp) {
-  std::vector<eeprom_boot_step_s> out;
+std::vector<step_t> expected_steps(const kova_mfg_data_s *m, bool dsp) {
+  std::vector<step_t> out;
   for (int32_t i = 0; i < m->entry_count; ++i) {
     const kova_mfg_entry_s &e = m->entries[i];
-    const bool in_dsp = e.type == kova_mfg_dsp_write_e;
     if (e.type == kova_mfg_wait_e) {
-      if (!dsp) out.push_back({true, 0, 0, kova_eeprom_wait_code(e.value)});
-      continue;
+      if (!dsp) out.emplace_back(true, 0, 0, kova_eeprom_wait_code(e.value));
+    } else if ((e.type == kova_mfg_dsp_write_e) == dsp && e.value > 8) {
+      out.emplace_back(false, e.value, static_cast<uint8_t>(e.value == 9 ? e.data & 0x7F : e.data), 0);
     }
-    if (in_dsp != dsp || e.value <= 8) continue;
-    out.push_back({false, e.value, static_cast<uint8_t>(e.value == 9 ? e.data & 0x7F : e.data), 0});
   }
   return out;
 }
 
-void expect_same_steps(const std::vector<eeprom_boot_step_s> &got, const std::vector<eeprom_boot_step_s> &want) {
-  ASSERT_EQ(got.size(), want.size());
-  for (size_t i = 0; i < got.size(); ++i) {
-    EXPECT_EQ(got[i].wait, want[i].wait) << "step " << i;
-    EXPECT_EQ(got[i].address, want[i].address) << "step " << i;
-    EXPECT_EQ(got[i].data, want[i].data) << "step " << i;
-    EXPECT_EQ(got[i].wait_code, want[i].wait_code) << "step " << i;
-  }
+// The decoded steps of one branch of a built image.
+std::vector<step_t> decoded_steps(const built_s &b, int branch, eeprom_decoded_s *d) {
+  const std::vector<uint8_t> img = b.bytes();
+  EXPECT_TRUE(eeprom_image_decode(img.data(), img.size(), d)) << d->errors.front();
+  return steps_of(eeprom_boot_steps(*d, branch));
 }
 
 std::string run_script(uint32_t first, uint32_t n, uint32_t seed = 0) {
@@ -45,6 +48,8 @@ std::string run_script(uint32_t first, uint32_t n, uint32_t seed = 0) {
   for (uint32_t k = 0; k < n; ++k) s += write_line(first + k, (k * 7 + seed) & 0xFF);
   return s;
 }
+
+int32_t offset(const kova_eeprom_data_s &ee, int branch) { return ee.image[8 + 2 * branch] | ee.image[9 + 2 * branch] << 8; }
 
 }  // namespace
 
@@ -55,9 +60,7 @@ TEST(EepromImage, WaitCodesAreTheShortestPowerOfTwoThatCoversTheWait) {
   for (uint32_t us = 1; us < 200000; us = us * 3 / 2 + 1) {
     const uint32_t e = kova_eeprom_wait_code(us);
     EXPECT_GE(std::ldexp(6.67, static_cast<int>(e)), us * 1000.0) << us;
-    if (e > 0) {
-      EXPECT_LT(std::ldexp(6.67, static_cast<int>(e) - 1), us * 1000.0) << us;
-    }
+    EXPECT_LT(std::ldexp(6.67, static_cast<int>(e) - 1), us * 1000.0) << us;
   }
 }
 
@@ -96,41 +99,34 @@ TEST(EepromImage, ParseReadsCommentFieldsSegmentsAndCommands) {
   int32_t r = -1;
   mfg_ptr m = parsed(text, "a.mfg", &r);
   EXPECT_EQ(r, 0);
-  EXPECT_EQ(m->device_type, 40112);
-  EXPECT_EQ(m->device_rev, 1);
-  EXPECT_STREQ(m->gui_version, "1.1.2");
-  EXPECT_STREQ(m->hal_version, "09111400");
+  EXPECT_EQ(std::tuple(m->device_type, m->device_rev, std::string(m->gui_version), std::string(m->hal_version)),
+            std::tuple(40112, 1, std::string("1.1.2"), std::string("09111400")));
   EXPECT_EQ(m->freq[kova_mfg_xa_e].f, 125000000u);
   EXPECT_EQ(m->freq[kova_mfg_oc2_e].m, 7u);
-  ASSERT_EQ(m->entry_count, 5);
-  EXPECT_EQ(m->dsp_count, 2);
-  EXPECT_EQ(m->other_count, 3);
-  EXPECT_EQ(m->entries[1].type, kova_mfg_wait_e);
-  EXPECT_EQ(m->entries[2].type, kova_mfg_write_e);
-  EXPECT_EQ(m->entries[2].value, 0x100u);
-  EXPECT_EQ(m->entries[2].data, 0xFFu);
-  EXPECT_EQ(m->entries[3].value, 0x31u);  // the block comment's write is skipped
-  EXPECT_EQ(m->entries[4].value, 10000u);
+  EXPECT_EQ(std::tuple(m->dsp_count, m->other_count), std::tuple(2, 3));
+  std::vector<std::tuple<int32_t, uint32_t, uint32_t>> entries;
+  for (int32_t i = 0; i < m->entry_count; ++i) entries.emplace_back(m->entries[i].type, m->entries[i].value, m->entries[i].data);
+  const std::vector<std::tuple<int32_t, uint32_t, uint32_t>> want = {
+      {kova_mfg_dsp_write_e, 0x40B, 0x0C}, {kova_mfg_wait_e, 5, 0}, {kova_mfg_write_e, 0x100, 0xFF},
+      {kova_mfg_write_e, 0x31, 5},  // the block comment's write is skipped
+      {kova_mfg_wait_e, 10000, 0}};
+  EXPECT_EQ(entries, want);
   // An empty line closes the DSP segment.
   m = parsed("; DSP Code segment start\nX,0X40E,0X01\n\nX,0X40E,0X02\n");
-  EXPECT_EQ(m->dsp_count, 1);
-  EXPECT_EQ(m->other_count, 1);
+  EXPECT_EQ(std::tuple(m->dsp_count, m->other_count), std::tuple(1, 1));
 }
 
 TEST(EepromImage, ConfigurationFileFlagIsSetOnceAndBadCommandsAreFlagged) {
   int32_t r = 0;
   parsed("kova_hal_api_version 1\nkova_hal_api_version 2\nkova_hal_api_version 3\n", "c", &r);
   EXPECT_EQ(r, kova_ee_gui_file_e);
-
   mfg_ptr m = parsed("X,0X100,0X01\nX,0X4000,0X01\nW,-3\n", "c", &r);
   EXPECT_EQ(r, kova_ee_bad_input_e);
   EXPECT_EQ(m->bad_line, 2);
   EXPECT_STREQ(m->bad_reason, "register address above 0x3FFF");
   EXPECT_EQ(m->entry_count, 1);
-
   parsed("X,0X100\n", "c", &r);
   EXPECT_EQ(r, kova_ee_bad_input_e);
-
   // More commands than the record holds: the excess is refused, never stored.
   std::string big;
   for (int i = 0; i < KOVA_MFG_MAX_ENTRIES + 5; ++i) big += "W,1\n";
@@ -140,43 +136,25 @@ TEST(EepromImage, ConfigurationFileFlagIsSetOnceAndBadCommandsAreFlagged) {
   EXPECT_EQ(m->bad_line, KOVA_MFG_MAX_ENTRIES + 1);
 }
 
-TEST(EepromImage, RunsOfConsecutiveWritesBecomeBursts) {
-  // 300 writes: a burst of 256 data bytes (count byte 0xFF) and a burst of 44.
-  mfg_ptr m = parsed(run_script(0x100, 300));
-  std::vector<uint8_t> code = kova_eeprom_branch_code(m.get());
+// The branch code of short scripts, byte for byte: single writes, bursts, waits, the EEPROM's
+// own registers left out and MCR1's bit 7 cleared.
+TEST(EepromImage, BranchCodeOfShortScripts) {
+  const struct {
+    std::string script;
+    std::vector<uint8_t> code;
+  } cases[] = {
+      {write_line(0x120, 0x11) + "W , 10\n" + write_line(0x210, 1) + write_line(0x211, 2),
+       {0x01, 0x20, 0x11, 0xCB, 0x42, 0x10, 0x01, 0x01, 0x02, 0xFF}},
+      {write_line(0x000, 1) + write_line(0x008, 2) + write_line(0x009, 0x85), {0x00, 0x09, 0x05, 0xFF}},
+      {write_line(0x009, 0xFF) + write_line(0x00A, 0xFF), {0x40, 0x09, 0x01, 0x7F, 0xFF, 0xFF}},
+      {"; DSP Code segment start\nX,0X40E,0X01\n", {}},  // only DSP entries: no code
+  };
+  for (const auto &c : cases) EXPECT_EQ(kova_eeprom_branch_code(parsed(c.script).get()), c.code) << c.script;
+  // 300 writes: a burst of 256 data bytes (count byte 0xFF) and one of 44 from 0x200.
+  const std::vector<uint8_t> code = kova_eeprom_branch_code(parsed(run_script(0x100, 300)).get());
   ASSERT_EQ(code.size(), 3u + 256 + 3 + 44 + 1);
-  EXPECT_EQ(code[0], 0x41);
-  EXPECT_EQ(code[1], 0x00);
-  EXPECT_EQ(code[2], 0xFF);
-  EXPECT_EQ(code[3 + 256], 0x42);  // 0x100 + 256 = 0x200
-  EXPECT_EQ(code[4 + 256], 0x00);
-  EXPECT_EQ(code[5 + 256], 43);
-  EXPECT_EQ(code.back(), 0xFF);
-
-  // Exactly 257: the full burst is closed at 256 bytes and the last write stands alone.
-  code = kova_eeprom_branch_code(parsed(run_script(0x100, 257)).get());
-  ASSERT_EQ(code.size(), 3u + 256 + 3 + 1);
-  EXPECT_EQ(code[2], 0xFF);
-  EXPECT_EQ(code[259], 0x02);  // single write to 0x200
-  EXPECT_EQ(code[260], 0x00);
-
-  // A script ending with two consecutive writes: one burst of two.
-  code = kova_eeprom_branch_code(parsed(write_line(0x120, 0x11) + "W , 10\n" + write_line(0x210, 1) + write_line(0x211, 2)).get());
-  const std::vector<uint8_t> want = {0x01, 0x20, 0x11, 0xCB, 0x42, 0x10, 0x01, 0x01, 0x02, 0xFF};
-  EXPECT_EQ(code, want);
-}
-
-TEST(EepromImage, EepromRegistersAreLeftOutAndMcr1LosesBit7) {
-  const std::vector<uint8_t> code =
-      kova_eeprom_branch_code(parsed(write_line(0x000, 1) + write_line(0x008, 2) + write_line(0x009, 0x85)).get());
-  const std::vector<uint8_t> want = {0x00, 0x09, 0x05, 0xFF};
-  EXPECT_EQ(code, want);
-  // In a burst too.
-  const std::vector<uint8_t> burst = kova_eeprom_branch_code(parsed(write_line(0x009, 0xFF) + write_line(0x00A, 0xFF)).get());
-  const std::vector<uint8_t> want2 = {0x40, 0x09, 0x01, 0x7F, 0xFF, 0xFF};
-  EXPECT_EQ(burst, want2);
-  // A branch with only DSP entries has no code.
-  EXPECT_TRUE(kova_eeprom_branch_code(parsed("; DSP Code segment start\nX,0X40E,0X01\n").get()).empty());
+  EXPECT_EQ(std::vector<uint8_t>(code.begin(), code.begin() + 3), (std::vector<uint8_t>{0x41, 0x00, 0xFF}));
+  EXPECT_EQ(std::vector<uint8_t>(code.begin() + 259, code.begin() + 262), (std::vector<uint8_t>{0x42, 0x00, 43}));
 }
 
 TEST(EepromImage, TwoConfigurationsShareOneCommonCode) {
@@ -184,23 +162,16 @@ TEST(EepromImage, TwoConfigurationsShareOneCommonCode) {
   const built_s b = build({config_script(kova_mode_syn_e), ja, ja});
   EXPECT_EQ(b.result, kova_ee_no_input0_e << 3);
   const kova_eeprom_data_s &ee = *b.ee;
-  EXPECT_EQ(ee.common_src, 1);
-  EXPECT_EQ(ee.preamble_len, 16);
+  EXPECT_EQ(std::tuple(ee.common_src, ee.preamble_len), std::tuple(1, 16));
   // 4 single writes, two repeated writes (256 and 64 triples), 3 single writes, end marker.
   EXPECT_EQ(ee.common_len, 12 + 3 + 768 + 3 + 192 + 9 + 2);
   EXPECT_EQ(ee.image[16 + 12], 0x84);
-  EXPECT_EQ(b.scripts[1]->dsp_status, kova_dsp_source_e);
-  EXPECT_EQ(b.scripts[2]->dsp_status, kova_dsp_matches_e);
+  EXPECT_EQ(std::tuple(b.scripts[1]->dsp_status, b.scripts[2]->dsp_status), std::tuple(kova_dsp_source_e, kova_dsp_matches_e));
   // Branch 0 follows the common code; branches follow each other.
-  const int32_t off0 = ee.image[8] | ee.image[9] << 8;
-  const int32_t off1 = ee.image[10] | ee.image[11] << 8;
-  const int32_t off2 = ee.image[12] | ee.image[13] << 8;
-  EXPECT_EQ(off0, 16 + ee.common_len);
-  EXPECT_EQ(off1, off0 + ee.branch_len[0]);
-  EXPECT_EQ(off2, off1 + ee.branch_len[1]);
-  EXPECT_EQ(ee.image[14] | ee.image[15] << 8, 0);
-  EXPECT_NE(image_file_text(&ee, kova_ee_file_bytes_e).find(";  - DSP code matches code used for EEPROM"),
-            std::string::npos);
+  const std::vector<int32_t> offsets = {offset(ee, 0), offset(ee, 1), offset(ee, 2), offset(ee, 3)};
+  const int32_t first = 16 + ee.common_len;
+  EXPECT_EQ(offsets, (std::vector<int32_t>{first, first + ee.branch_len[0], first + ee.branch_len[0] + ee.branch_len[1], 0}));
+  EXPECT_NE(image_file_text(&ee, kova_ee_file_bytes_e).find(";  - DSP code matches code used for EEPROM"), std::string::npos);
   // A different DSP program is flagged.
   std::string other = ja;
   const size_t at = other.find("X , 0X040E , 0X62 ; DSP Addr 0X000 Byte0");
@@ -215,27 +186,26 @@ TEST(EepromImage, LayoutWithoutDspCode) {
   const built_s b = build({"", write_line(0x100, 0x12) + "W , 1000\n"}, 4096, 0, 1000);
   EXPECT_EQ(b.result, kova_ee_no_input0_e | (kova_ee_no_input0_e << 2) | (kova_ee_no_input0_e << 3) | kova_ee_no_dsp_e);
   const std::vector<uint8_t> img = b.bytes();
-  const std::vector<uint8_t> want = {0x01, 0x98 + 2, 0x00, 0x00, 0x17, 0x40, 0x01, 0x07, 0, 0, 18, 0, 0, 0, 0, 0,
-                                     0xFF, 0xFF, 0x01, 0x00, 0x12, 0xD2, 0xFF};
+  const std::vector<uint8_t> want = {0x01, 0x98 + 2, 0x00, 0x00, 0x17, 0x40, 0x01, 0x07, 0, 0,    18,   0,
+                                     0,    0,        0,    0,    0xFF, 0xFF, 0x01, 0x00, 0x12, 0xD2, 0xFF};
   ASSERT_EQ(img.size(), want.size() + 1);
-  EXPECT_TRUE(std::equal(want.begin(), want.end(), img.begin()));
+  EXPECT_EQ(std::vector<uint8_t>(img.begin(), img.end() - 1), want);
   uint32_t sum = 0;
   for (uint8_t v : img) sum += v;
   EXPECT_EQ(sum & 0xFF, 0u);
   // The rest up to the usable size is erased.
-  for (int32_t p = static_cast<int32_t>(img.size()); p < 4096; ++p) ASSERT_EQ(b.ee->image[p], 0xFF) << p;
+  std::vector<uint8_t> erased = img;
+  erased.resize(4096, 0xFF);
+  EXPECT_EQ(b.bytes(4096), erased);
 }
 
 TEST(EepromImage, ResultFlagsOfUnusableInputs) {
   EXPECT_EQ(build({"", "", "", ""}).result & 0xFF, KOVA_EE_ALL_INPUTS_MISSING | kova_ee_no_dsp_e | kova_ee_no_config_e);
   EXPECT_TRUE(build({"; DSP Code segment start\nX,0X40B,0X0C\n"}).result & kova_ee_no_config_e);
   EXPECT_TRUE(build({write_line(0x100, 1)}, 16384, 0).result & kova_ee_size_too_big_e);
-
   // A branch producing no code keeps offset 0 even when it had an input.
   const built_s b = build({"; only a comment\n", write_line(0x100, 1)});
-  EXPECT_EQ(b.ee->image[8] | b.ee->image[9] << 8, 0);
-  EXPECT_EQ(b.ee->image[10] | b.ee->image[11] << 8, 18);
-
+  EXPECT_EQ(std::tuple(offset(*b.ee, 0), offset(*b.ee, 1)), std::tuple(0, 18));
   const std::vector<std::string> msgs = kova_eeprom_flag_messages(kova_ee_too_long_e | kova_ee_gui_file_e, 2036);
   ASSERT_EQ(msgs.size(), 2u);
   EXPECT_EQ(msgs[0], "Error: EEPROM image does not fit in 2036 bytes of EEPROM memory.");
@@ -251,28 +221,22 @@ TEST(EepromImage, ImagesLongerThanTheLargestEepromStayInsideTheBuffer) {
   // The file shows the statistics and comments out what does not fit, up to the buffer end.
   const std::vector<std::string> lines = lines_of(image_file_text(b.ee.get(), kova_ee_file_bytes_e));
   EXPECT_NE(std::find(lines.begin(), lines.end(), ";  - Total Bytes Needed : 24023 / 8192"), lines.end());
-  size_t data = 0;
-  for (const auto &l : lines) data += l.size() == 2;
-  EXPECT_EQ(data, 8192u);
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string &l) { return l.size() == 2; }), 8192);
 }
 
 TEST(EepromImage, DecoderGivesBackTheDspSectionAndEveryBurstLength) {
   const built_s one = build({config_script(kova_mode_ja_e)}, 8192, 0);
   ASSERT_EQ(one.result & ~0xE, 0);
-  std::vector<uint8_t> img = one.bytes();
   eeprom_decoded_s d;
-  ASSERT_TRUE(eeprom_image_decode(img.data(), img.size(), &d)) << d.errors.front();
   auto all = expected_steps(one.scripts[0].get(), true);
-  expect_same_steps(eeprom_boot_steps(d, -1), all);
+  EXPECT_EQ(decoded_steps(one, -1, &d), all);
   const auto br = expected_steps(one.scripts[0].get(), false);
   all.insert(all.end(), br.begin(), br.end());
-  expect_same_steps(eeprom_boot_steps(d, 0), all);
+  EXPECT_EQ(decoded_steps(one, 0, &d), all);
   const eeprom_dsp_s dsp = eeprom_dsp_extract(d.common);
   ASSERT_TRUE(dsp.present);
-  EXPECT_EQ(dsp.id, 1);
   ASSERT_EQ(dsp.words.size(), 320u);
-  EXPECT_EQ(dsp.words[0], 0x008062u);
-  EXPECT_EQ(dsp.extra_bytes, 0u);
+  EXPECT_EQ(std::tuple(dsp.id, dsp.words[0], dsp.extra_bytes), std::tuple(1, 0x008062u, 0u));
   // Bursts around the 256-byte limit, separated by waits, and the EEPROM registers.
   std::string script;
   uint32_t base = 0x100;
@@ -283,9 +247,7 @@ TEST(EepromImage, DecoderGivesBackTheDspSectionAndEveryBurstLength) {
   script += write_line(0x009, 0x85) + write_line(0x00A, 0x10) + write_line(0x003, 0x44);
   const built_s p = build({script}, 8192, 0);
   ASSERT_FALSE(p.result & kova_ee_too_long_e);
-  img = p.bytes();
-  ASSERT_TRUE(eeprom_image_decode(img.data(), img.size(), &d)) << d.errors.front();
-  expect_same_steps(eeprom_boot_steps(d, 0), expected_steps(p.scripts[0].get(), false));
+  EXPECT_EQ(decoded_steps(p, 0, &d), expected_steps(p.scripts[0].get(), false));
   for (const auto &op : d.branch[0].ops)
     if (op.kind == eeprom_op_burst_e) {
       EXPECT_LE(op.data.size(), 256u);
@@ -307,31 +269,25 @@ TEST(EepromImage, DecoderAgreesOnRandomScripts) {
     }
     const built_s b = build({"", "", s}, 8192, 0);
     ASSERT_FALSE(b.result & kova_ee_too_long_e);
-    const std::vector<uint8_t> img = b.bytes();
     eeprom_decoded_s d;
-    ASSERT_TRUE(eeprom_image_decode(img.data(), img.size(), &d)) << d.errors.front();
+    EXPECT_EQ(decoded_steps(b, 2, &d), expected_steps(b.scripts[2].get(), false));
     EXPECT_EQ(d.branch_offset[2], 18);
-    expect_same_steps(eeprom_boot_steps(d, 2), expected_steps(b.scripts[2].get(), false));
   }
 }
 
 TEST(EepromImage, DecoderReportsDamagedImages) {
-  const built_s b = build({write_line(0x100, 1) + write_line(0x101, 2) + "W , 10\n"});
-  std::vector<uint8_t> img = b.bytes();
+  const std::vector<uint8_t> img = build({write_line(0x100, 1) + write_line(0x101, 2) + "W , 10\n"}).bytes();
   eeprom_decoded_s d;
   ASSERT_TRUE(eeprom_image_decode(img.data(), img.size(), &d));
   EXPECT_TRUE(d.checksum_ok);
-
   std::vector<uint8_t> bad = img;
   bad[20] ^= 0x01;
   EXPECT_FALSE(eeprom_image_decode(bad.data(), bad.size(), &d));
   EXPECT_FALSE(d.checksum_ok);
   EXPECT_NE(d.errors.front().find("checksum"), std::string::npos);
-
   bad = img;
   bad[18] = 0xE5;  // no such record
   EXPECT_FALSE(eeprom_image_decode(bad.data(), bad.size(), &d));
-
   // Cut short: the length no longer fits; nothing is read beyond the bytes given.
   EXPECT_FALSE(eeprom_image_decode(img.data(), img.size() - 3, &d));
   EXPECT_FALSE(eeprom_image_decode(img.data(), 5, &d));
