@@ -42,8 +42,9 @@ struct temp_log_s {
     SuperUserModeSet(false);
     std::remove(path.c_str());
   }
-  std::string text() const {
-    std::ifstream in(path);
+  std::string text() const { return read(path); }
+  static std::string read(const std::string &file) {
+    std::ifstream in(file);
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();

@@ -5,23 +5,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
-#include <string>
-#include <vector>
+#include <tuple>
 
 #include "board/kxemu.h"
+#include "tests/app/app_test_util.h"
 
 namespace {
-
-std::vector<std::string> lines_of(const std::string &path) {
-  std::ifstream in(path);
-  std::vector<std::string> out;
-  for (std::string l; std::getline(in, l);) out.push_back(l);
-  return out;
-}
 
 struct BoardSession : ::testing::Test {
   void SetUp() override {
@@ -41,6 +32,14 @@ struct BoardSession : ::testing::Test {
     EXPECT_EQ(list->count, 3u);
     return list;
   }
+  static board_session_opts_s emulated(const char *devices) {
+    board_session_opts_s o;
+    o.emulator = true;
+    o.emulator_devices = devices;
+    return o;
+  }
+  board_session_s s;
+  std::string err;
 };
 
 TEST_F(BoardSession, SelectorNamesAnIndexASerialOrALocation) {
@@ -66,16 +65,10 @@ TEST_F(BoardSession, SelectorNamesAnIndexASerialOrALocation) {
 }
 
 TEST_F(BoardSession, OpensTheSelectedBoardAndReadsItsIdentity) {
-  board_session_opts_s o;
-  o.emulator = true;
-  o.emulator_devices = "40000,40089:0";
+  board_session_opts_s o = emulated("40000,40089:0");
   o.board = "EMU0001";
-  board_session_s s;
-  std::string err;
   ASSERT_TRUE(board_session_open(o, &s, &err)) << err;
-  EXPECT_EQ(s.board_index, 1);
-  EXPECT_EQ(s.product_index, 7);
-  EXPECT_EQ(s.revision, 0);
+  EXPECT_EQ(std::make_tuple(s.board_index, s.product_index, s.revision), std::make_tuple(1, 7, 0));
   EXPECT_TRUE(board_session_close(&s, &err)) << err;
   EXPECT_FALSE(kxemu_active());
   o.read_id = false;
@@ -110,56 +103,47 @@ TEST_F(BoardSession, FailuresTellOptionsFromBoardsAndLeaveNothingInstalled) {
       {"40000", "", "", "", "/nonexistent-dir/state", board_session_board_e, ""},
   };
   for (const auto &c : cases) {
-    board_session_opts_s o;
-    o.emulator = true;
-    o.emulator_devices = c.devices;
+    SCOPED_TRACE(c.text);
+    board_session_opts_s o = emulated(c.devices);
     o.board = c.board;
     o.trace = c.trace;
     o.usb_log = c.usb_log;
     o.emulator_state = c.state;
-    board_session_s s;
-    std::string err;
-    EXPECT_FALSE(board_session_open(o, &s, &err)) << c.text;
+    s = board_session_s{};
+    EXPECT_FALSE(board_session_open(o, &s, &err));
     EXPECT_EQ(s.failure, c.want) << err;
     EXPECT_EQ(err.rfind(c.text, 0), 0u) << err;
     if (!c.state.empty()) {
       EXPECT_NE(err.find(c.state + ".lock"), std::string::npos) << err;
     }
-    EXPECT_FALSE(kxemu_active()) << c.text;
-    EXPECT_FALSE(s.emulator_installed || s.trace_opened || s.libftdi_installed) << c.text;
+    EXPECT_FALSE(kxemu_active());
+    EXPECT_FALSE(s.emulator_installed || s.trace_opened || s.libftdi_installed);
   }
   // The devices come from the environment when the option names none.
   setenv("KOVA_EMULATED_BOARD", "KX1", 1);
-  board_session_s s;
-  std::string err;
   EXPECT_FALSE(board_session_open(board_session_opts_s{}, &s, &err));
   EXPECT_EQ(err.rfind("KOVA_EMULATED_BOARD: ", 0), 0u) << err;
 }
 
+// The trace and the connection log end with the session: a later session without them
+// leaves the files alone.
 TEST_F(BoardSession, TraceAndConnectionLogCoverTheSessionOnly) {
   const std::string trace = ::testing::TempDir() + "/board_session_trace_" + std::to_string(getpid());
   const std::string log = trace + ".log";
-  board_session_opts_s o;
-  o.emulator = true;
-  o.emulator_devices = "40000,40000";
+  board_session_opts_s o = emulated("40000,40000");
   o.trace = trace;
   o.usb_log = log;
-  board_session_s s;
-  std::string err;
   ASSERT_TRUE(board_session_open(o, &s, &err)) << err;
   board_session_close(&s);
-  const auto lines = lines_of(trace);
-  ASSERT_GT(lines.size(), 8u);
-  EXPECT_EQ(lines.back(), "A R 81");  // ID2 of a KX40000 revision 1
-  const auto logged = lines_of(log);
-  ASSERT_EQ(logged.size(), 6u);
-  EXPECT_NE(logged[1].find("Board query: 4 FTDI channels found"), std::string::npos) << logged[1];
-  // A later session without a trace leaves the file alone.
+  const std::string traced = temp_log_s::read(trace), logged = temp_log_s::read(log);
+  EXPECT_TRUE(traced.ends_with("\nA R 81\n")) << traced;  // ID2 of a KX40000 revision 1
+  EXPECT_NE(logged.find("Board query: 4 FTDI channels found"), std::string::npos) << logged;
   o.trace.clear();
   o.usb_log.clear();
   ASSERT_TRUE(board_session_open(o, &s, &err)) << err;
   board_session_close(&s);
-  EXPECT_EQ(lines_of(trace), lines);
+  EXPECT_EQ(temp_log_s::read(trace), traced);
+  EXPECT_EQ(temp_log_s::read(log), logged);
   std::remove(trace.c_str());
   std::remove(log.c_str());
 }

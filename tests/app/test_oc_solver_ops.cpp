@@ -4,36 +4,28 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "app/oc_solver_ops.h"
-#include "app/user_dialog.h"
 #include "synthesis_config.h"
+#include "tests/app/app_test_util.h"
 
 namespace {
-
-struct recorder_s : user_dialog_s {
-  std::vector<std::pair<std::string, std::string>> seen;
-  void message(const std::string &t, const std::string &c) override { seen.emplace_back(t, c); }
-  bool ask_yes_no(const std::string &, const std::string &) override { return true; }
-};
 
 struct oc_solver_ops_test : ::testing::Test {
   main_state_s s;
   __dev_GuiParamS gui{};
   oc_solver_form_s f;
-  recorder_s dialog;
+  recording_dialog_s dialog;
 
   void SetUp() override {
-    app_set_dialog(&dialog);
+    dialog.answer = true;
     s.gui = &gui;
     configure_synthesis(&s.hal, false);
     oc_solver_open(&f, &s);
-    dialog.seen.clear();
+    dialog.shown.clear();
   }
-  void TearDown() override {
-    delete_api(&s.hal);
-    app_set_dialog(nullptr);
-  }
+  void TearDown() override { delete_api(&s.hal); }
 };
 
 TEST_F(oc_solver_ops_test, SelectCascadeSetsTheChosenSolution) {
@@ -45,12 +37,11 @@ TEST_F(oc_solver_ops_test, SelectCascadeSetsTheChosenSolution) {
   const int32_t other = f.lists[0].selected == 0 ? 1 : 0;
   ASSERT_TRUE(oc_solver_choose(&f, 0, other));
   EXPECT_EQ(fprec_compare(f.work.vco_freq_s, f.vco[other]), 0);
-  EXPECT_EQ(f.work.oc_solver_vco_index, other);
-  EXPECT_EQ(f.lists[1].selected, 0);
-  EXPECT_EQ(f.work.vco_hsdiv1x2_u8, f.lists[1].values[0]);
-  ASSERT_EQ(f.lists[oc_list_msdiv(2)].selected, 0);
-  EXPECT_EQ(f.work.oc2_msdiv_u8, f.lists[oc_list_msdiv(2)].values[0]);
-  EXPECT_TRUE(f.dirty);
+  const auto &hsdiv1 = f.lists[1], &msdiv2 = f.lists[oc_list_msdiv(2)];
+  ASSERT_FALSE(hsdiv1.values.empty() || msdiv2.values.empty());
+  EXPECT_EQ(std::make_tuple(f.work.oc_solver_vco_index, hsdiv1.selected, f.work.vco_hsdiv1x2_u8, msdiv2.selected,
+                            f.work.oc2_msdiv_u8, f.dirty),
+            std::make_tuple(other, 0, hsdiv1.values[0], 0, msdiv2.values[0], true));
   EXPECT_NE(fprec_compare(s.hal.vco_freq_s, f.vco[other]), 0);  // the object waits for the load
 }
 
@@ -85,11 +76,9 @@ TEST_F(oc_solver_ops_test, OutputSourceChoicesAndTheirFallBack) {
     f.work.oc2_lsdiv_u32 = c.lsdiv;
     f.work.oc2_freq_s = {100000000, 1, 1};
     EXPECT_EQ(oc_solver_choose_source(&f, 2, c.choice), c.in_force);
-    EXPECT_EQ(f.work.ocen_oc2en_u1, c.en);
-    EXPECT_EQ(f.work.oc2cr3_neglsd_u1, c.neglsd);
-    EXPECT_EQ(f.work.oc2_neg_lsdiv_u32, c.neg);
-    EXPECT_EQ(f.work.oc2cr3_lssel_u1, c.lssel);
-    EXPECT_EQ(f.work.oc2_freq_s.f, c.en ? 100000000u : 0u);
+    EXPECT_EQ(std::make_tuple(f.work.ocen_oc2en_u1, f.work.oc2cr3_neglsd_u1, f.work.oc2_neg_lsdiv_u32,
+                              f.work.oc2cr3_lssel_u1, f.work.oc2_freq_s.f),
+              std::make_tuple(c.en, c.neglsd, c.neg, c.lssel, c.en ? 100000000u : 0u));
   }
   // The select mode has no "From MSDIV" choice.
   ASSERT_TRUE(oc_solver_set_mode(&f, oc_solver_mode_select_e));
@@ -156,17 +145,14 @@ TEST_F(oc_solver_ops_test, ManualLoadChecks) {
     f.work.oc1_lsdiv_u32 = 1;
     f.work.oc1_neg_lsdiv_u32 = c.neg;
     const hal_api_s before = s.hal;
-    dialog.seen.clear();
+    dialog.shown.clear();
     EXPECT_EQ(oc_solver_load(&f), c.error == nullptr);
     if (c.error) {
-      ASSERT_EQ(dialog.seen.size(), 1u);
-      EXPECT_EQ(dialog.seen[0].first, c.error);
-      EXPECT_EQ(dialog.seen[0].second, "OCSolverForm");
+      EXPECT_EQ(dialog.shown, (decltype(dialog.shown){{c.error, "OCSolverForm"}}));
       EXPECT_EQ(std::memcmp(&before, &s.hal, sizeof before), 0);
     } else {
-      EXPECT_EQ(s.hal.oc_solver_mode_e, oc_solver_mode_manual_e);
+      EXPECT_EQ(std::make_tuple(s.hal.oc_solver_mode_e, s.hal.oc1_msdiv_u8), std::make_tuple(oc_solver_mode_manual_e, c.msdiv));
       EXPECT_EQ(fprec_compare(s.hal.oc1_freq_s, {4000000000u, 1, 6u * c.msdiv}), 0);
-      EXPECT_EQ(s.hal.oc1_msdiv_u8, c.msdiv);
       EXPECT_EQ(fprec_compare(s.hal.vco_freq_s, {4000000000u, 1, 1}), 0);
     }
   }
