@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/choice_texts.h"
-#include "app/user_dialog.h"
+#include "tests/app/app_test_util.h"
 
 namespace {
 
@@ -35,22 +35,16 @@ TEST(ChoiceTexts, ListsCarryTheStoredValue) {
 }
 
 TEST(ChoiceTexts, MaskedLoadRefusesLongTables) {
-  struct : user_dialog_s {
-    std::string last;
-    void message(const std::string &text, const std::string &) override { last = text; }
-    bool ask_yes_no(const std::string &, const std::string &) override { return false; }
-  } dialog;
-  app_set_dialog(&dialog);
+  recording_dialog_s dialog;
   const char *table[21] = {};
   for (auto &t : table) t = "x";
   choice_list_s list;
   ComboBoxUtil_LoadCharArray(&list, __dev_GpioStr, 4);
   EXPECT_EQ(ComboBoxUtil_LoadCharArrayByMask(&list, table, 21, ~0u), 0);
-  EXPECT_EQ(dialog.last, "Array too long 21");
+  EXPECT_EQ(dialog.shown.at(0).first, "Array too long 21");
   EXPECT_EQ(list.items.size(), 4u);  // the list is left as it was
   EXPECT_EQ(ComboBoxUtil_LoadCharArrayByMask(&list, table, 20, 0x80001), 2);
   EXPECT_EQ(list.items[1].value, 19);
-  app_set_dialog(nullptr);
 }
 
 }  // namespace

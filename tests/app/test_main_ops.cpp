@@ -4,32 +4,24 @@
 
 #include "app/main_ops.h"
 #include "app/main_view.h"
+#include "tests/app/app_test_util.h"
 
 TEST(main_ops, TextsAndNumbersTheWindowShows) {
-  const struct {
-    uint8_t reg;
-    const char *text;
-  } states[] = {{0x18, "Tracking; Locked"}, {0x30, "Tracking; Unlocked"}, {0x28, "Holdover"}, {0xC7, "Freerun"}};
-  for (const auto &c : states) EXPECT_EQ(main_dpll_state_text(c.reg), c.text) << std::hex << int(c.reg);
+  const std::pair<uint8_t, const char *> states[] = {
+      {0x18, "Tracking; Locked"}, {0x30, "Tracking; Unlocked"}, {0x28, "Holdover"}, {0xC7, "Freerun"}};
+  for (const auto &[reg, text] : states) EXPECT_EQ(main_dpll_state_text(reg), text) << std::hex << int(reg);
   const int32_t periods[] = {0, 1000, 2000, 5000, 5000};
   for (int32_t i = 0; i < 5; ++i) EXPECT_EQ(main_poll_period_ms(i), periods[i]) << i;
   // ppm typed, stored in ppb, rounded half away from zero.
-  const struct {
-    double ppm;
-    int32_t ppb;
-  } ppm[] = {{-0.0005, -1}, {0.0005, 1}, {0.0004, 0}, {1e12, INT32_MAX}};
-  for (const auto &c : ppm) EXPECT_EQ(main_ppm_to_ppb(c.ppm), c.ppb) << c.ppm;
-  hal_api_s hal{};
-  hal.init_api_mode_e = init_api_blank_e;
-  init_api(&hal);
-  put_reg(&hal, 0x04E, 0x10);  // IC2 valid
-  put_reg(&hal, 0x04F, 0x01);  // IC3 valid
-  EXPECT_FALSE(main_input_valid(&hal, 0));
-  EXPECT_TRUE(main_input_valid(&hal, 1));
-  EXPECT_TRUE(main_input_valid(&hal, 2));
-  put_reg(&hal, 0x04E, 0x01);
-  EXPECT_TRUE(main_input_valid(&hal, 0));
-  delete_api(&hal);
+  const std::pair<double, int32_t> ppm[] = {{-0.0005, -1}, {0.0005, 1}, {0.0004, 0}, {1e12, INT32_MAX}};
+  for (const auto &[typed, ppb] : ppm) EXPECT_EQ(main_ppm_to_ppb(typed), ppb) << typed;
+  hal_holder o(init_api_blank_e);
+  put_reg(&o.h, 0x04E, 0x10);  // IC2 valid
+  put_reg(&o.h, 0x04F, 0x01);  // IC3 valid
+  EXPECT_EQ(std::vector<bool>({main_input_valid(&o.h, 0), main_input_valid(&o.h, 1), main_input_valid(&o.h, 2)}),
+            std::vector<bool>({false, true, true}));
+  put_reg(&o.h, 0x04E, 0x01);
+  EXPECT_TRUE(main_input_valid(&o.h, 0));
 }
 
 // "Write GUI configuration to DUT" only for a configuration that was initialised and
