@@ -2,32 +2,20 @@
 // chip's own register map, and the generated register-map source text.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
+#include <tuple>
 
 #include "files/bitfield_file.h"
-#include "hal/hal_api.h"
 #include "regs/regmap.h"
+#include "tests/files/hal_object.h"
 
 namespace {
 
-std::vector<bitfield_reg_s> parse_ok(const std::string &text) {
-  std::vector<bitfield_reg_s> regs;
-  std::string error;
-  EXPECT_TRUE(bitfield_text_parse(text, "t.bf", &regs, &error)) << error;
-  return regs;
-}
+using reg_t = std::tuple<uint32_t, std::string, std::string>;
 
-std::string parse_error(const std::string &text) {
-  std::vector<bitfield_reg_s> regs{{1, "X", ""}};
-  std::string error;
-  EXPECT_FALSE(bitfield_text_parse(text, "t.bf", &regs, &error)) << text;
-  EXPECT_TRUE(regs.empty());
-  return error;
+std::vector<reg_t> tuples(const std::vector<bitfield_reg_s> &regs) {
+  std::vector<reg_t> out;
+  for (const auto &r : regs) out.emplace_back(r.address, r.name, r.layout);
+  return out;
 }
 
 size_t count_of(const std::string &text, const std::string &what) {
@@ -36,31 +24,25 @@ size_t count_of(const std::string &text, const std::string &what) {
   return n;
 }
 
-TEST(BitfieldFile, ReadsRegistersCommentsAndBlanks) {
-  const auto regs = parse_ok(
-      "# master control\r\n"
-      "\n"
-      "0x00A  MCR2\t- EXTSS[1:0]  AINCDIS - MCLK[2:0]   # trailing comment\n"
-      "0x9 MCR1 RST VCXO MCSEL1 MCSEL ROSCD DBL XAB[1:0]\r\n"
-      "   \t\n"
-      "0X120 DCO1\n"
-      "0x202 OC1CR3 SRLSEN DIVSEL NEGLSD LSSEL - - - LSDIV[24]");  // last line without line feed
-  ASSERT_EQ(regs.size(), 4u);
-  // Address order, layouts joined by single blanks.
-  EXPECT_EQ(regs[0].address, 0x009u);
-  EXPECT_EQ(regs[0].name, "MCR1");
-  EXPECT_EQ(regs[0].layout, "RST VCXO MCSEL1 MCSEL ROSCD DBL XAB[1:0]");
-  EXPECT_EQ(regs[1].address, 0x00Au);
-  EXPECT_EQ(regs[1].layout, "- EXTSS[1:0] AINCDIS - MCLK[2:0]");
-  EXPECT_EQ(regs[2].address, 0x120u);
-  EXPECT_EQ(regs[2].name, "DCO1");
-  EXPECT_TRUE(regs[2].layout.empty());
-  EXPECT_EQ(regs[3].layout, "SRLSEN DIVSEL NEGLSD LSSEL - - - LSDIV[24]");
-  EXPECT_TRUE(parse_ok("").empty());
-  EXPECT_TRUE(parse_ok("# only a comment\n\n").empty());
+TEST(BitfieldFile, ReadsRegistersCommentsAndBlanksInAddressOrder) {
+  std::vector<bitfield_reg_s> regs;
+  std::string error;
+  ASSERT_TRUE(bitfield_text_parse("# master control\r\n\n"
+                                  "0x00A  MCR2\t- EXTSS[1:0]  AINCDIS - MCLK[2:0]   # trailing comment\n"
+                                  "0x9 MCR1 RST VCXO MCSEL1 MCSEL ROSCD DBL XAB[1:0]\r\n   \t\n0X120 DCO1\n"
+                                  "0x202 OC1CR3 SRLSEN DIVSEL NEGLSD LSSEL - - - LSDIV[24]",  // no final line feed
+                                  "t.bf", &regs, &error))
+      << error;
+  const std::vector<reg_t> want = {{0x009, "MCR1", "RST VCXO MCSEL1 MCSEL ROSCD DBL XAB[1:0]"},
+                                   {0x00A, "MCR2", "- EXTSS[1:0] AINCDIS - MCLK[2:0]"},
+                                   {0x120, "DCO1", ""},
+                                   {0x202, "OC1CR3", "SRLSEN DIVSEL NEGLSD LSSEL - - - LSDIV[24]"}};
+  EXPECT_EQ(tuples(regs), want);
+  EXPECT_TRUE(bitfield_text_parse("# only a comment\n\n", "t.bf", &regs, &error));
+  EXPECT_TRUE(regs.empty());
 }
 
-TEST(BitfieldFile, MalformedLinesNameFileAndLine) {
+TEST(BitfieldFile, MalformedLinesNameFileAndLineAndKeepNothing) {
   const struct {
     std::string text, error;
   } cases[] = {
@@ -79,58 +61,43 @@ TEST(BitfieldFile, MalformedLinesNameFileAndLine) {
       {std::string("0x009 A X[7:0]\n0x00A B\0 X\n", 25), "t.bf:2: a NUL character in the line"},
       {"0x009 A\x01\xff\n", "t.bf:1: not a register name: \"A??\""},  // unprintable bytes are not copied
   };
-  for (const auto &c : cases) EXPECT_EQ(parse_error(c.text), c.error);
+  for (const auto &c : cases) {
+    std::vector<bitfield_reg_s> regs{{1, "X", ""}};
+    std::string error;
+    EXPECT_FALSE(bitfield_text_parse(c.text, "t.bf", &regs, &error)) << c.text;
+    EXPECT_EQ(error, c.error);
+    EXPECT_TRUE(regs.empty());
+  }
 }
 
 // Writing the chip's own map as a bitfield file and reading it back gives every register's
-// name and layout, for each of the three layout classes.
-TEST(BitfieldFile, ChipMapRoundTrip) {
+// name and layout, for each of the three layout classes; a file that does not load says why.
+TEST(BitfieldFile, ChipMapRoundTripAndLoadFailures) {
+  const std::string path = temp_path("map.bf");
+  std::vector<bitfield_reg_s> back;
+  file_message_s msg;
+  std::string detail;
   for (int32_t device : {40110, 40112, 40000}) {
-    const auto map = bitfield_regs_from_map(device);
-    EXPECT_EQ(map.size(), 586u);
-    const std::string path = ::testing::TempDir() + "/kova_bf_" + std::to_string(getpid()) + ".txt";
-    std::ofstream(path) << bitfield_file_text(map);
-    std::vector<bitfield_reg_s> back;
-    file_message_s msg;
-    std::string detail;
+    std::vector<reg_t> want;
+    for (uint32_t a = 0; a <= KOVA_REG_LAST; ++a)
+      if (kova_reg_name(a)) want.emplace_back(a, kova_reg_name(a), kova_text(kova_reg_bitfields(a, device)));
+    EXPECT_EQ(want.size(), 586u);
+    std::ofstream(path) << bitfield_file_text(bitfield_regs_from_map(device));
     ASSERT_TRUE(bitfield_file_load(path.c_str(), &back, &msg, &detail)) << detail;
     EXPECT_EQ(msg.title, "Bitfield Configuration Load");
-    std::remove(path.c_str());
-    size_t with_layout = 0;
-    size_t k = 0;
-    for (uint32_t a = 0; a <= KOVA_REG_LAST; ++a) {
-      const char *name = kova_reg_name(a);
-      if (!name) continue;
-      ASSERT_LT(k, back.size());
-      EXPECT_EQ(back[k].address, a);
-      EXPECT_EQ(back[k].name, name);
-      EXPECT_EQ(back[k].layout, kova_text(kova_reg_bitfields(a, device))) << device << " " << name;
-      if (!back[k].layout.empty()) ++with_layout;
-      ++k;
-    }
-    EXPECT_EQ(k, back.size());
-    EXPECT_GT(with_layout, 200u);
+    EXPECT_EQ(tuples(back), want) << device;
   }
   // The layout classes really differ, so the round trip above checks three distinct maps.
   EXPECT_STRNE(kova_reg_bitfields(0x044, 40110), kova_reg_bitfields(0x044, 40112));
-}
 
-TEST(BitfieldFile, LoadFailures) {
-  std::vector<bitfield_reg_s> regs;
-  file_message_s msg;
-  std::string detail;
-  const std::string missing = ::testing::TempDir() + "/kova_bf_missing_" + std::to_string(getpid());
-  EXPECT_FALSE(bitfield_file_load(missing.c_str(), &regs, &msg, &detail));
-  EXPECT_EQ(msg.text, "Could not find file " + missing);
-  EXPECT_EQ(msg.title, "Bitfield Configuration Load");
-
-  const std::string path = ::testing::TempDir() + "/kova_bf_bad_" + std::to_string(getpid()) + ".txt";
   std::ofstream(path) << "0x009 MCR1 RST VCXO MCSEL1 MCSEL ROSCD DBL XAB[1:0]\n0x00A MCR2 - EXTSS[1:0]\n";
-  EXPECT_FALSE(bitfield_file_load(path.c_str(), &regs, &msg, &detail));
+  EXPECT_FALSE(bitfield_file_load(path.c_str(), &back, &msg, &detail));
   EXPECT_EQ(msg.text, "Error in bitfield file " + path);
   EXPECT_EQ(detail, path + ":2: the bitfields of register MCR2 do not add up to 8 bits");
-  EXPECT_TRUE(regs.empty());
+  EXPECT_TRUE(back.empty());
   std::remove(path.c_str());
+  EXPECT_FALSE(bitfield_file_load(path.c_str(), &back, &msg, &detail));
+  EXPECT_EQ(msg.text, "Could not find file " + path);
 }
 
 // One name case per named register, one layout case per register with a layout, a "Not
@@ -144,22 +111,18 @@ TEST(BitfieldFile, SourceText) {
   EXPECT_EQ(count_of(chip, "\nconstexpr uint32_t REG_"), 586u);
   EXPECT_EQ(count_of(chip, " Not Found\n"), 2u * (0x700u - 586u));
   EXPECT_NE(chip.find("\n    case REG_MCR1: return \"RST VCXO MCSEL1 MCSEL ROSCD DBL XAB[1:0]\";\n"), std::string::npos);
-  const auto regs = parse_ok("0x00A MCR2 - EXTSS[1:0] AINCDIS - MCLK[2:0]\n0x009 MCR1\n");
+  const std::vector<bitfield_reg_s> regs = {{0x009, "MCR1", ""}, {0x00A, "MCR2", "- EXTSS[1:0] AINCDIS - MCLK[2:0]"}};
   const std::string src = bitfield_source_text(regs);
-  EXPECT_NE(src.find("constexpr uint32_t REG_MCR1 = 0x009;\nconstexpr uint32_t REG_MCR2 = 0x00A;\n"), std::string::npos);
-  EXPECT_NE(src.find("//Register Address 0x008 Not Found\n    case REG_MCR1: return \"MCR1\";\n"
-                     "    case REG_MCR2: return \"MCR2\";\n//Register Address 0x00B Not Found\n"),
-            std::string::npos);
-  EXPECT_NE(src.find("//Register Address 0x009 Bitfields undefined\n"
-                     "    case REG_MCR2: return \"- EXTSS[1:0] AINCDIS - MCLK[2:0]\";\n"),
-            std::string::npos);
-  const std::string path = ::testing::TempDir() + "/kova_bf_src_" + std::to_string(getpid()) + ".h";
+  for (const char *want : {"constexpr uint32_t REG_MCR1 = 0x009;\nconstexpr uint32_t REG_MCR2 = 0x00A;\n",
+                           "//Register Address 0x008 Not Found\n    case REG_MCR1: return \"MCR1\";\n"
+                           "    case REG_MCR2: return \"MCR2\";\n//Register Address 0x00B Not Found\n",
+                           "//Register Address 0x009 Bitfields undefined\n"
+                           "    case REG_MCR2: return \"- EXTSS[1:0] AINCDIS - MCLK[2:0]\";\n"})
+    EXPECT_NE(src.find(want), std::string::npos) << want;
+  const std::string path = temp_path("src.h");
   file_message_s msg;
   ASSERT_TRUE(bitfield_source_save(regs, path.c_str(), &msg));
-  std::ifstream in(path);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  EXPECT_EQ(ss.str(), src);
+  EXPECT_EQ(read_all(path), src);
   std::remove(path.c_str());
   EXPECT_FALSE(bitfield_source_save(regs, "/nonexistent_dir_kova/x.h", &msg));
   EXPECT_EQ(msg.text, "Unable to save file!\n/nonexistent_dir_kova/x.h: No such file or directory");
