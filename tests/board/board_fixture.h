@@ -2,10 +2,13 @@
 // instead of slept, the bytes each channel received, and the queued messages.
 #pragma once
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <fstream>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "board/ft_driver.h"
@@ -13,6 +16,7 @@
 #include "board/kxkovaio.h"
 
 using bytes_t = std::vector<uint8_t>;
+using messages_t = std::vector<std::pair<std::string, std::string>>;
 
 // n bytes of a pseudo-random pattern.
 inline bytes_t pattern(size_t n, uint32_t seed) {
@@ -20,6 +24,22 @@ inline bytes_t pattern(size_t n, uint32_t seed) {
   bytes_t b(n);
   for (auto &x : b) x = static_cast<uint8_t>(rng());
   return b;
+}
+
+// A file name in the test's temporary folder, unique to this process.
+inline std::string temp_path(const std::string &name) {
+  return ::testing::TempDir() + "/" + name + "_" + std::to_string(getpid());
+}
+
+// The lines of a text file, which is removed.
+inline std::vector<std::string> take_lines(const std::string &path) {
+  std::vector<std::string> lines;
+  {
+    std::ifstream in(path);
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+  }
+  std::remove(path.c_str());
+  return lines;
 }
 
 struct board_fixture : ::testing::Test {
@@ -35,6 +55,9 @@ struct board_fixture : ::testing::Test {
     ASSERT_TRUE(kxemu_config_parse(devices, &cfg, err, sizeof err)) << err;
     ASSERT_TRUE(kxemu_install(&cfg, err, sizeof err)) << err;
   }
+
+  // Arms faults on a board (designated fields, the rest left at "never").
+  static void arm(const kxemu_faults_s &f, uint32_t board = 0) { kxemu_faults_set(board, &f); }
 
   void SetUp() override {
     kxKovaIo_MessagesClear();
@@ -64,6 +87,13 @@ struct board_fixture : ::testing::Test {
     kxKovaIo_MessagesClear();
   }
 
+  // A fresh emulated board 0, opened.
+  void reopen_fresh() {
+    kxKovaIo_EvalBoardClose(&h);
+    install();
+    open_board();
+  }
+
   static std::vector<bytes_t> wire(uint32_t board, uint32_t channel) {
     std::vector<bytes_t> out;
     for (uint32_t i = 0; i < kxemu_wire_count(board, channel); ++i) {
@@ -75,11 +105,26 @@ struct board_fixture : ::testing::Test {
     return out;
   }
 
-  static std::vector<std::pair<std::string, std::string>> messages() {
-    std::vector<std::pair<std::string, std::string>> out;
+  static messages_t messages() {
+    messages_t out;
     kxKovaIo_MessageS m;
     while (kxKovaIo_MessageGet(&m)) out.emplace_back(m.text, m.title);
     return out;
+  }
+};
+
+// The emulated chip's registers at the addresses given.
+inline bytes_t chip_regs(uint32_t board, std::initializer_list<uint32_t> addrs) {
+  bytes_t out;
+  for (uint32_t a : addrs) out.push_back(kxemu_chip_regs(board)[a]);
+  return out;
+}
+
+// The tests that start with board 0 open and routed to the chip.
+struct open_board_fixture : board_fixture {
+  void SetUp() override {
+    board_fixture::SetUp();
+    open_board();
   }
 };
 

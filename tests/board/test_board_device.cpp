@@ -10,11 +10,11 @@ namespace {
 
 // Channel A's frames as tokens: S status read, E write enable, W<addr>/<n> write,
 // R<addr>/<n> read, anything else as X.
-std::string frames(const kxKovaIo_ChannelS &c, uint32_t board = 0) {
+std::string frames(const kxKovaIo_ChannelS &c) {
   std::string out;
   char t[32];
   const bytes_t lo = csl(c);
-  for (const auto &f : board_fixture::wire(board, 0)) {
+  for (const auto &f : board_fixture::wire(0, 0)) {
     if (!out.empty()) out += ' ';
     if (f == status_frame(c)) {
       out += 'S';
@@ -33,30 +33,26 @@ std::string frames(const kxKovaIo_ChannelS &c, uint32_t board = 0) {
   return out;
 }
 
-struct BoardDevice : board_fixture {
-  void SetUp() override {
-    board_fixture::SetUp();
-    open_board();
-  }
-};
+using BoardDevice = open_board_fixture;
 
-TEST_F(BoardDevice, ARegisterReadOfOneByteSendsTheSixteenByteFrame) {
+// One line per transfer, in the order sent: the access select first (status, write enable,
+// 0x00 to register 0x000), then the sixteen-byte read frame and the register's byte.
+TEST_F(BoardDevice, ARegisterReadOfOneByteIsTracedTransferByTransfer) {
+  const std::string path = temp_path("usb_trace");
+  ASSERT_TRUE(ft_trace_open(path.c_str()));
   uint8_t v = 0;
   ASSERT_EQ(kxKovaIo_DutRegRead(&h, 0x031, 1, &v), 0u);
+  ft_trace_close();
   EXPECT_EQ(v, 0x81);
-  const auto w = wire(0, 0);
-  ASSERT_EQ(w.size(), 4u);
-  // The access select first: status, write enable, 0x00 to register 0x000.
-  EXPECT_EQ(w[0], status_frame(h.chA));
-  EXPECT_EQ(w[1], wren_frame(h.chA));
-  EXPECT_EQ(w[2], write_frame(h.chA, 0x000, {0x00}));
-  const uint8_t lo = h.chA.gpio.lo.data, dir = h.chA.gpio.lo.dir;
-  EXPECT_EQ(w[3], (bytes_t{0x80, static_cast<uint8_t>(lo & ~0x08), static_cast<uint8_t>(dir | 0x08), 0x11, 0x02, 0x00,
-                           0x03, 0x00, 0x31, 0x20, 0x00, 0x00, 0x80, static_cast<uint8_t>(lo | 0x08),
-                           static_cast<uint8_t>(dir | 0x08), 0x87}));
-  const auto s = kxemu_stats(0);
-  EXPECT_EQ(s.writes, 4u);
-  EXPECT_EQ(s.reads, 2u);  // one status byte, one register byte
+  EXPECT_EQ(take_lines(path), (std::vector<std::string>{
+                                  "A W 80 86 FB 11 00 00 05 20 00 00 80 8E FB 87",
+                                  "A R 00",
+                                  "A W 80 86 FB 11 00 00 06 80 8E FB 87",
+                                  "A W 80 86 FB 11 03 00 02 00 00 00 80 8E FB 87",
+                                  "A W 80 86 FB 11 02 00 03 00 31 20 00 00 80 8E FB 87",
+                                  "A R 81",
+                              }));
+  EXPECT_EQ(std::pair(kxemu_stats(0).writes, kxemu_stats(0).reads), (std::pair<uint64_t, uint64_t>(4, 2)));
 }
 
 TEST_F(BoardDevice, AChipEepromWriteGoesInPagesEachAfterABusyWaitAndWriteEnable) {
@@ -119,25 +115,20 @@ TEST_F(BoardDevice, AResetRestoresTheDefaults) {
 TEST_F(BoardDevice, TheDspIdentifierLeadsOnlyALoadFromAddressZero) {
   const uint32_t words[3] = {0x123456, 0xABCDEF, 0x000001};
   ASSERT_EQ(kxkovaio_DspRamWrite(&h, 0, 3, words, 0xBEEF), 0u);
-  const bytes_t with_id = {0xEF, 0xBE, 0x56, 0x34, 0x12, 0xEF, 0xCD, 0xAB, 0x01, 0x00, 0x00};
   EXPECT_EQ(frames(h.chA),
             "S E W0000/1 S E W040B/1 S E W0000/1 S E W040E/2 S E W0000/1 S E W040B/1 S E W0000/1 S E W000A/1 "
             "S E W0000/1 S E W040E/11 S E W0000/1 S E W000A/1 S E W0000/1 S E W040B/1");
-  const auto w = wire(0, 0);
-  EXPECT_EQ(w[29], write_frame(h.chA, 0x40E, with_id));
-  EXPECT_EQ(w[11], write_frame(h.chA, 0x40E, {0x00, 0x00}));
-  EXPECT_EQ(kxemu_dsp_ram(0)[0], 0x123456u);
-  EXPECT_EQ(kxemu_dsp_ram(0)[2], 0x000001u);
-  EXPECT_EQ(kxemu_chip_regs(0)[0x032], 0xEF);
-  EXPECT_EQ(kxemu_chip_regs(0)[0x033], 0xBE);
+  EXPECT_EQ(wire(0, 0)[29], write_frame(h.chA, 0x40E, {0xEF, 0xBE, 0x56, 0x34, 0x12, 0xEF, 0xCD, 0xAB, 0x01, 0x00, 0x00}));
+  EXPECT_EQ(wire(0, 0)[11], write_frame(h.chA, 0x40E, {0x00, 0x00}));
+  EXPECT_EQ(std::vector<uint32_t>(kxemu_dsp_ram(0), kxemu_dsp_ram(0) + 3), std::vector<uint32_t>(words, words + 3));
+  EXPECT_EQ(chip_regs(0, {0x032, 0x033}), (bytes_t{0xEF, 0xBE}));
 
   kxemu_wire_clear(0);
   ASSERT_EQ(kxkovaio_DspRamWrite(&h, 0x10, 3, words, 0xBEEF), 0u);
   EXPECT_EQ(wire(0, 0)[29], write_frame(h.chA, 0x40E, {0x56, 0x34, 0x12, 0xEF, 0xCD, 0xAB, 0x01, 0x00, 0x00}));
   EXPECT_EQ(wire(0, 0)[11], write_frame(h.chA, 0x40E, {0x10, 0x00}));
   EXPECT_EQ(kxemu_dsp_ram(0)[0x11], 0xABCDEFu);
-  EXPECT_EQ(kxemu_chip_regs(0)[0x40B], 0x00);  // back in normal mode
-  EXPECT_EQ(kxemu_chip_regs(0)[0x00A], 0x00);
+  EXPECT_EQ(chip_regs(0, {0x40B, 0x00A}), (bytes_t{0, 0}));  // normal mode
 }
 
 TEST_F(BoardDevice, AFullDspProgramGoesInOneFrameAndReadsBack) {
@@ -153,31 +144,17 @@ TEST_F(BoardDevice, AFullDspProgramGoesInOneFrameAndReadsBack) {
   ASSERT_EQ(kxkovaio_DspRamRead(&h, 0, 320, back.data()), 0u);
   EXPECT_EQ(back, program);
   EXPECT_NE(frames(h.chA).find("R040F/960"), std::string::npos);
-  EXPECT_EQ(kxemu_chip_regs(0)[0x40B], 0x00);
-  EXPECT_EQ(kxemu_chip_regs(0)[0x00A], 0x00);
+  EXPECT_EQ(chip_regs(0, {0x40B, 0x00A}), (bytes_t{0, 0}));
   // A slice of the program, from the middle.
   std::vector<uint32_t> part(5);
   ASSERT_EQ(kxkovaio_DspRamRead(&h, 100, 5, part.data()), 0u);
   EXPECT_TRUE(std::equal(part.begin(), part.end(), program.begin() + 100));
 }
 
-TEST_F(BoardDevice, DspTransfersAboveTheirLimitAreRefusedBeforeTouchingTheChip) {
-  std::vector<uint32_t> words(321);
-  EXPECT_EQ(kxkovaio_DspRamWrite(&h, 0, 321, words.data(), 0), 1u);
-  EXPECT_EQ(FT_ERRNO, 6u);
-  EXPECT_EQ(kxkovaio_DspRamRead(&h, 0, 321, words.data()), 1u);
-  EXPECT_EQ(kxkovaio_DspRamRead(&h, 0, 0, words.data()), 1u);
-  EXPECT_EQ(kxkovaio_DspRamWrite(&h, 5, 0, words.data(), 0), 1u);
-  EXPECT_EQ(kxemu_wire_count(0, 0), 0u);
-}
-
 TEST_F(BoardDevice, WriteBlocksAreLimitedTo4000Bytes) {
   const bytes_t data = pattern(4001, 4);
   EXPECT_EQ(kxkovaio_DutWrite(&h.chA, 0x1000, 4001, data.data(), 4001), FT_INVALID_PARAMETER);
-  const auto m = messages();
-  ASSERT_EQ(m.size(), 1u);
-  EXPECT_EQ(m[0].first, "Write block size of 4001 exceeds 4000 bytes!");
-  EXPECT_EQ(m[0].second, "Write Error");
+  EXPECT_EQ(messages(), (messages_t{{"Write block size of 4001 exceeds 4000 bytes!", "Write Error"}}));
   EXPECT_EQ(kxemu_wire_count(0, 0), 0u);
 
   ASSERT_EQ(kxkovaio_DutWrite(&h.chA, 0x1000, 4001, data.data(), 4000), FT_OK);
@@ -202,6 +179,13 @@ TEST_F(BoardDevice, BadArgumentsGiveTheirStatuses) {
   EXPECT_EQ(kxkovaio_DutWrite(&h.chA, 0xFFFE, 4, b, 100), FT_INVALID_PARAMETER);  // past 16-bit addresses
   EXPECT_EQ(kxkovaio_DutEepromWriteEn(&h.chA, false), FT_INVALID_PARAMETER);
   EXPECT_EQ(kxkovaio_DutEepromStatusGet(&h.chA, nullptr), FT_INVALID_PARAMETER);
+  // DSP transfers above 320 words or of none are refused before touching the chip.
+  std::vector<uint32_t> words(321);
+  EXPECT_EQ(kxkovaio_DspRamWrite(&h, 0, 321, words.data(), 0), 1u);
+  EXPECT_EQ(FT_ERRNO, 6u);
+  EXPECT_EQ(kxkovaio_DspRamRead(&h, 0, 321, words.data()), 1u);
+  EXPECT_EQ(kxkovaio_DspRamRead(&h, 0, 0, words.data()), 1u);
+  EXPECT_EQ(kxkovaio_DspRamWrite(&h, 5, 0, words.data(), 0), 1u);
   EXPECT_EQ(kxemu_wire_count(0, 0), 0u);
 
   EXPECT_EQ(kxKovaIo_DutRegRead(nullptr, 0, 1, b), 1u);

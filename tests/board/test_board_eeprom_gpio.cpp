@@ -5,11 +5,7 @@
 
 namespace {
 
-struct BoardEeprom : board_fixture {
-  void SetUp() override {
-    board_fixture::SetUp();
-    open_board();
-  }
+struct BoardEeprom : open_board_fixture {
   // Data frames (command 0x02) channel A sent: address and data length.
   std::vector<std::pair<uint32_t, uint32_t>> data_frames() {
     std::vector<std::pair<uint32_t, uint32_t>> out;
@@ -49,10 +45,6 @@ TEST_F(BoardEeprom, WritesGoInPagesAndTheBusReturnsToTheChip) {
   ASSERT_EQ(kxKovaIo_EvalBrdEepromWrite(&h, 0x1000, 600, big.data(), 256), 0u);
   EXPECT_EQ(data_frames(), (std::vector<std::pair<uint32_t, uint32_t>>{{0x1000, 256}, {0x1100, 256}, {0x1200, 88}}));
   EXPECT_TRUE(std::equal(big.begin(), big.end(), kxemu_board_eeprom(0) + 0x1000));
-  // The page size choices.
-  const uint32_t pages[] = {32, 16, 32, 64, 256, 32};
-  for (int32_t c = -1; c <= 4; ++c) EXPECT_EQ(kxKovaIo_EepromPageSizeChoice(c), pages[c + 1]) << c;
-  EXPECT_EQ(EEPROMPageSize, 32u);
 }
 
 // Each way a write fails: its status, its message, nothing written that should not be, and
@@ -65,27 +57,23 @@ TEST_F(BoardEeprom, FailedWritesSayWhy) {
     const char *message, *title;
   } cases[] = {
       {"page above 256", {}, 512, 100, 6, "EEPROM page size of 512 exceeds 256 bytes!", "Write Error"},
-      {"stays busy", [] { kxemu_faults_s f; f.board_eeprom_stuck_busy = true; return f; }(), 16, 16, 4,
-       "EEPROM busy!", "Write Error"},
+      {"stays busy", {.board_eeprom_stuck_busy = true}, 16, 16, 4, "EEPROM busy!", "Write Error"},
       // Writes: routing A, routing B, status, write enable, then the data frame cut to its
       // 9-byte head and 10 data bytes.
-      {"short data frame", [] { kxemu_faults_s f; f.short_write_after = 4; f.short_write_keep = 19; return f; }(), 64, 64,
-       4, "Could only write 10 of 64 bytes", "Write Error!"},
-      {"write enable lost", [] { kxemu_faults_s f; f.unplug_after = 4; return f; }(), 32, 8, 4, "Write Enable failed!",
-       "Write Error"},
+      {"short data frame", {.short_write_after = 4, .short_write_keep = 19}, 64, 64, 4,
+       "Could only write 10 of 64 bytes", "Write Error!"},
+      {"write enable lost", {.unplug_after = 4}, 32, 8, 4, "Write Enable failed!", "Write Error"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.name);
-    kxKovaIo_EvalBoardClose(&h);
-    install();
-    open_board();
-    kxemu_faults_set(0, &c.faults);
+    reopen_fresh();
+    arm(c.faults);
     const bytes_t d = data(c.n, 1);
     EXPECT_EQ(kxKovaIo_EvalBrdEepromWrite(&h, 0, c.n, d.data(), c.page), 1u);
     EXPECT_EQ(FT_ERRNO, c.errno_);
     const auto m = messages();
     ASSERT_GE(m.size(), 1u);
-    EXPECT_EQ(m[0], std::make_pair(std::string(c.message), std::string(c.title)));
+    EXPECT_EQ(m[0], (std::pair<std::string, std::string>(c.message, c.title)));
     if (c.page > 256 || c.faults.board_eeprom_stuck_busy) {
       EXPECT_TRUE(data_frames().empty());
       EXPECT_EQ(kxemu_board_eeprom(0)[0], 0xFF);
@@ -109,8 +97,7 @@ TEST_F(BoardEeprom, ChecksComeBeforeTheBoardMode) {
   EXPECT_TRUE(messages().empty());
   // Before any routing the board EEPROM is off-board.
   EXPECT_EQ(kxKovaIo_EvalBrdEepromRead(&h, 0, 4, b), 1u);
-  EXPECT_EQ(messages(), (std::vector<std::pair<std::string, std::string>>{
-                            {"Cannot access an external EEPROM that is off-board!", "EEPROM Error"}}));
+  EXPECT_EQ(messages(), (messages_t{{"Cannot access an external EEPROM that is off-board!", "EEPROM Error"}}));
   EXPECT_EQ(kxemu_wire_count(0, 0), 0u);
 }
 
@@ -122,8 +109,7 @@ TEST_F(BoardGpio, AMaskedWriteChangesOnlyTheMaskedPinsAndReadsTakeTheInputs) {
   kxemu_pins_s a, b;
   kxemu_pins(0, 0, &a);
   kxemu_pins(0, 1, &b);
-  EXPECT_EQ(a.hi_dir, 0x0F);
-  EXPECT_EQ(a.hi_data & 0x0F, 0x05);
+  EXPECT_EQ(std::pair(+a.hi_dir, a.hi_data & 0x0F), std::pair(0x0F, 0x05));
   // Pins 4 to 7 are inputs at their pulled-up level; the record holds what was read back.
   EXPECT_EQ(h.chA.gpio.hi.data, 0xF5);
   EXPECT_EQ(wire(0, 0), (std::vector<bytes_t>{{0x82, 0x00, 0x0F}, {0x83}, {0x82, 0xF5, 0x0F}, {0x83}}));
@@ -134,9 +120,7 @@ TEST_F(BoardGpio, AMaskedWriteChangesOnlyTheMaskedPinsAndReadsTakeTheInputs) {
   EXPECT_EQ(b.hi_data, 0x31);
 
   // On a fresh board: reads take the input levels.
-  kxKovaIo_EvalBoardClose(&h);
-  install();
-  open_board();
+  reopen_fresh();
   kxemu_gpio_inputs_set(0, 1, 0x00);
   uint8_t ra = 0, rb = 0;
   ASSERT_EQ(kxKovaIo_GpioRead(&h, &ra, &rb), 0u);
@@ -153,9 +137,7 @@ TEST_F(BoardGpio, FailuresKeepTheRecord) {
   EXPECT_EQ(FT_ERRNO, 6u);
   EXPECT_EQ(kxKovaIo_GpioChannelRead(nullptr), FT_INVALID_PARAMETER);
   // A failed direction read-back keeps the old direction.
-  kxemu_faults_s f;
-  f.read_timeout_after = 0;
-  kxemu_faults_set(0, &f);
+  arm({.read_timeout_after = 0});
   EXPECT_EQ(kxKovaIo_GpioChannelDir(&h.chA, 0xFF, 0xFF), FT_IO_ERROR);
   EXPECT_EQ(h.chA.gpio.hi.dir, 0x00);
   kxKovaIo_EvalBoardClose(&h);

@@ -18,58 +18,41 @@
 
 namespace {
 
-std::string temp_path(const char *name) {
-  return ::testing::TempDir() + "/" + name + "_" + std::to_string(getpid());
+// The devices given, parsed, with a state file.
+kxemu_config_s config(const char *devices, const std::string &state) {
+  kxemu_config_s cfg{};
+  std::snprintf(cfg.state_path, sizeof cfg.state_path, "%s", state.c_str());
+  char err[512];
+  EXPECT_TRUE(kxemu_config_parse(devices, &cfg, err, sizeof err)) << err;
+  return cfg;
 }
 
-// The boot image of one script, as the EEPROM holds it.
-struct eeprom_test_image_s {
-  std::vector<uint8_t> bytes;
-  explicit eeprom_test_image_s(const std::string &script) {
-    auto m = std::make_unique<kova_mfg_data_s>();
-    auto ee = std::make_unique<kova_eeprom_data_s>();
-    kova_mfg_clear(m.get());
-    m->present = 1;
-    kova_mfg_parse_text(m.get(), script);
-    kova_mfg_data_s *const in[KOVA_EEPROM_BRANCHES] = {m.get(), nullptr, nullptr, nullptr};
-    kova_eeprom_build(ee.get(), in, 200, 2048, 0);
-    for (int32_t p = 0; p < ee->image_len; ++p) bytes.push_back(static_cast<uint8_t>(ee->image[p]));
-  }
-};
+// kxemu_install's text, empty when it succeeded.
+std::string install_error(const kxemu_config_s &cfg) {
+  char err[512] = "";
+  return kxemu_install(&cfg, err, sizeof err) ? "" : err;
+}
 
-using BoardFaults = board_fixture;
+void remove_state(const std::string &path) {
+  std::remove(path.c_str());
+  std::remove((path + ".lock").c_str());
+}
+
+using BoardFaults = open_board_fixture;
 
 TEST_F(BoardFaults, AChipEepromThatStaysBusyFailsWithFour) {
-  open_board();
-  kxemu_faults_s f;
-  f.chip_eeprom_stuck_busy = true;
-  kxemu_faults_set(0, &f);
+  arm({.chip_eeprom_stuck_busy = true});
   const bytes_t d = pattern(32, 1);
   EXPECT_EQ(kxKovaIo_DutEepromWrite(&h, 0, 32, d.data()), 1u);
   EXPECT_EQ(FT_ERRNO, 4u);
-  EXPECT_EQ(kxemu_stats(0).reads, 101u);  // the busy-wait's count of 100, plus the first read
-  EXPECT_EQ(kxemu_stats(0).writes, 101u);
-  EXPECT_TRUE(messages().empty());  // the chip's own EEPROM has no messages
+  // The busy-wait's count of 100, plus the first read; the chip's own EEPROM has no messages.
+  EXPECT_EQ(std::pair(kxemu_stats(0).reads, kxemu_stats(0).writes), (std::pair<uint64_t, uint64_t>(101, 101)));
+  EXPECT_TRUE(messages().empty());
   EXPECT_NE(h.chA.handle, 0u);
 }
 
-TEST_F(BoardFaults, AShortFrameWriteGivesFour) {
-  open_board();
-  kxemu_faults_s f;
-  f.short_write_after = 5;  // the register data frame after the access select
-  f.short_write_keep = 7;
-  kxemu_faults_set(0, &f);
-  const bytes_t d = pattern(9, 2);
-  EXPECT_EQ(kxKovaIo_DutRegWrite(&h, 0x200, 9, d.data()), 1u);
-  EXPECT_EQ(FT_ERRNO, 4u);
-  EXPECT_EQ(kxemu_chip_regs(0)[0x200], kova_regs_defaults(0x200));  // the cut frame wrote nothing
-}
-
 TEST_F(BoardFaults, AReadThatTimesOutIsAFailureNotStaleData) {
-  open_board();
-  kxemu_faults_s f;
-  f.read_timeout_after = 2;  // the two reads of one register read pass, the next read times out
-  kxemu_faults_set(0, &f);
+  arm({.read_timeout_after = 2});  // the two reads of one register read pass, the next read times out
   uint8_t v = 0x77;
   const uint64_t before = kxemu_clock_us();
   EXPECT_EQ(kxKovaIo_DutRegRead(&h, 0x030, 1, &v), 0u);  // two reads: status, then ID1
@@ -82,28 +65,20 @@ TEST_F(BoardFaults, AReadThatTimesOutIsAFailureNotStaleData) {
   EXPECT_EQ(v, 0x19);
 }
 
-TEST_F(BoardFaults, AFailedDspLoadLeavesTheChipInNormalMode) {
-  open_board();
-  kxemu_faults_s f;
-  f.read_timeout_after = 9;  // the status read before the data frame (fifth register write)
-  kxemu_faults_set(0, &f);
+TEST_F(BoardFaults, AFailedDspLoadIsNamedAndLeavesTheChipInNormalMode) {
+  arm({.read_timeout_after = 9});  // the status read before the data frame (fifth register write)
   const uint32_t words[2] = {1, 2};
   EXPECT_EQ(kxkovaio_DspRamWrite(&h, 0, 2, words, 7), 1u);
   EXPECT_EQ(FT_ERRNO, 4u);
-  // Named as what it was, not only as a driver status.
-  const auto m = messages();
-  ASSERT_EQ(m.size(), 1u);
-  EXPECT_EQ(m[0].first, "The DSP program load failed: read time-out: 0 of 1 bytes arrived");
+  EXPECT_EQ(messages(), (messages_t{{"The DSP program load failed: read time-out: 0 of 1 bytes arrived", "DSP Load Error"}}));
   EXPECT_EQ(kxemu_dsp_ram(0)[0], 0u);
-  EXPECT_EQ(kxemu_chip_regs(0)[0x40B], 0x00);
-  EXPECT_EQ(kxemu_chip_regs(0)[0x00A], 0x00);
+  EXPECT_EQ(chip_regs(0, {0x40B, 0x00A}), (bytes_t{0, 0}));
 }
 
 // Unplugging in the middle of a multi-block write at every possible transfer: the write
 // fails with the driver's status, the handles stay until closed, a frame cut off is not
 // carried out, and after reconnecting the chip holds the blocks written before the cut.
 TEST_F(BoardFaults, UnplugAtEveryTransferOfAMultiBlockWriteThenReconnect) {
-  open_board();
   const bytes_t old = pattern(256, 3), fresh = pattern(256, 4);
   ASSERT_EQ(kxKovaIo_DutEepromWrite(&h, 0x200, 256, old.data()), 0u);
   kxemu_stats_clear(0);
@@ -111,35 +86,33 @@ TEST_F(BoardFaults, UnplugAtEveryTransferOfAMultiBlockWriteThenReconnect) {
   const auto full = kxemu_stats(0);
   const uint32_t transfers = static_cast<uint32_t>(full.writes + full.reads);
   ASSERT_EQ(kxKovaIo_DutEepromWrite(&h, 0x200, 256, old.data()), 0u);
+  const uint8_t *ee = kxemu_chip_eeprom(0) + 0x200;
 
   uint32_t failures = 0;
   for (uint32_t n = 0; n < transfers + 5; ++n) {
-    kxemu_faults_s f;
-    f.unplug_after = static_cast<int32_t>(n);
-    kxemu_faults_set(0, &f);
-    const uint32_t r = kxKovaIo_DutEepromWrite(&h, 0x200, 256, fresh.data());
-    if (r == 0) {
+    SCOPED_TRACE(n);
+    arm({.unplug_after = static_cast<int32_t>(n)});
+    if (kxKovaIo_DutEepromWrite(&h, 0x200, 256, fresh.data()) == 0) {
       // The emulated clock runs during polls, so one run may need fewer transfers.
       EXPECT_TRUE(kxemu_plugged(0));
-      EXPECT_TRUE(std::equal(fresh.begin(), fresh.end(), kxemu_chip_eeprom(0) + 0x200));
+      EXPECT_TRUE(std::equal(fresh.begin(), fresh.end(), ee));
     } else {
       ++failures;
-      EXPECT_EQ(FT_ERRNO, FT_IO_ERROR) << n;
+      EXPECT_EQ(FT_ERRNO, FT_IO_ERROR);
       EXPECT_FALSE(kxemu_plugged(0));
       bool open = false;
       EXPECT_EQ(kxKovaIo_EvalBoardConnected(&h, &open), 0u);
       EXPECT_TRUE(open);  // the handles stay until the board is closed
       // Whole pages only: each 32-byte page is all old or all new, new ones first.
-      const uint8_t *ee = kxemu_chip_eeprom(0) + 0x200;
       uint32_t page = 0;
       while (page < 8 && std::equal(fresh.begin() + 32 * page, fresh.begin() + 32 * (page + 1), ee + 32 * page)) ++page;
-      EXPECT_TRUE(std::equal(old.begin() + 32 * page, old.end(), ee + 32 * page)) << "cut after " << n;
+      EXPECT_TRUE(std::equal(old.begin() + 32 * page, old.end(), ee + 32 * page));
       ASSERT_EQ(kxKovaIo_EvalBoardClose(&h), 0u);
       kxemu_replug(0);
       open_board();
       // Writing again finishes the job; then the old data goes back for the next round.
       ASSERT_EQ(kxKovaIo_DutEepromWrite(&h, 0x200, 256, fresh.data()), 0u);
-      EXPECT_TRUE(std::equal(fresh.begin(), fresh.end(), kxemu_chip_eeprom(0) + 0x200));
+      EXPECT_TRUE(std::equal(fresh.begin(), fresh.end(), ee));
     }
     kxemu_faults_set(0, nullptr);
     ASSERT_EQ(kxKovaIo_DutEepromWrite(&h, 0x200, 256, old.data()), 0u);
@@ -149,23 +122,21 @@ TEST_F(BoardFaults, UnplugAtEveryTransferOfAMultiBlockWriteThenReconnect) {
 
 using BoardEmulator = board_fixture;
 
-TEST_F(BoardEmulator, EachDeviceHasItsIdentity) {
-  const struct {
-    const char *devices;
-    uint8_t id2;
-  } cases[] = {{"40089", 0x71}, {"KX40110:0", 0x00}, {"40112", 0x21}, {"kx40075:1", 0x51}, {"40113:0", 0x30}};
-  for (const auto &c : cases) {
-    install(c.devices);
-    EXPECT_EQ(kxemu_chip_regs(0)[0x030], 0x19) << c.devices;
-    EXPECT_EQ(kxemu_chip_regs(0)[0x031], c.id2) << c.devices;
+TEST_F(BoardEmulator, EachDeviceHasItsIdentityAndBadListsAreNamed) {
+  const std::pair<const char *, uint8_t> devices[] = {
+      {"40089", 0x71}, {"KX40110:0", 0x00}, {"40112", 0x21}, {"kx40075:1", 0x51}, {"40113:0", 0x30}};
+  for (const auto &[list, id2] : devices) {
+    install(list);
+    EXPECT_EQ(chip_regs(0, {0x030, 0x031}), (bytes_t{0x19, id2}))
+        << list;
   }
   kxemu_config_s cfg{};
   char err[256];
   const std::pair<const char *, const char *> bad[] = {
       {"", "''"}, {"foo", "'foo'"}, {"40001", "'40001'"}, {"40000:2", "'40000:2'"}, {"40000,", "''"}, {"KX", "'KX'"}};
-  for (const auto &b : bad) {
-    EXPECT_FALSE(kxemu_config_parse(b.first, &cfg, err, sizeof err)) << b.first;
-    EXPECT_NE(std::string(err).find(b.second), std::string::npos) << err;
+  for (const auto &[list, named] : bad) {
+    EXPECT_FALSE(kxemu_config_parse(list, &cfg, err, sizeof err)) << list;
+    EXPECT_NE(std::string(err).find(named), std::string::npos) << err;
   }
 }
 
@@ -174,9 +145,8 @@ TEST_F(BoardEmulator, SeveralBoardsAreListedAndKeptApart) {
   kxKovaIo_BoardListS list;
   ASSERT_EQ(kxKovaIo_BoardListRefresh(&list, nullptr, nullptr), 0u);
   ASSERT_EQ(list.count, 2u);
-  EXPECT_EQ(list.boardInfo[1].chanA, 2u);
-  EXPECT_EQ(list.boardInfo[1].chanB, 3u);
-  EXPECT_EQ(list.boardInfo[1].locIdA, 0x1011u);
+  const auto &b = list.boardInfo[1];
+  EXPECT_EQ(std::tuple(b.chanA, b.chanB, b.locIdA), std::tuple(2u, 3u, 0x1011u));
   EXPECT_STREQ(list.lines[1], "2: Kova Emulated Board A");
   char serial[FT_SERIAL_LEN];
   uint32_t type = 0, id = 0;
@@ -203,7 +173,6 @@ TEST_F(BoardEmulator, TheEnvironmentChoosesTheEmulator) {
   uint32_t n = 0;
   EXPECT_EQ(FT_CreateDeviceInfoList(&n), FT_OK);
   EXPECT_EQ(n, 2u);
-  EXPECT_TRUE(kxemu_active());
   EXPECT_EQ(kxemu_chip_regs(0)[0x031], 0x21);
   char err[256];
   EXPECT_FALSE(ft_backend_env_error(err, sizeof err));
@@ -222,45 +191,37 @@ TEST_F(BoardEmulator, TheEnvironmentChoosesTheEmulator) {
 
 TEST_F(BoardEmulator, TheStateFileKeepsTheChipBetweenRuns) {
   const std::string path = temp_path("emu_state");
-  std::remove(path.c_str());
+  remove_state(path);
   install("40000,40075", path.c_str());
   open_board(1);
   const bytes_t regs = pattern(16, 5), ee = pattern(64, 6), brd = pattern(40, 7);
-  const uint32_t words[4] = {0x111111, 0x222222, 0x333333, 0xFFFFFF};
+  const std::vector<uint32_t> words = {0x111111, 0x222222, 0x333333, 0xFFFFFF};
   ASSERT_EQ(kxKovaIo_DutRegWrite(&h, 0x200, 16, regs.data()), 0u);
   ASSERT_EQ(kxKovaIo_DutEepromWrite(&h, 0x80, 64, ee.data()), 0u);
   ASSERT_EQ(kxKovaIo_EvalBrdEepromWrite(&h, 0x1234, 40, brd.data(), 16), 0u);
-  ASSERT_EQ(kxkovaio_DspRamWrite(&h, 0, 4, words, 0x4321), 0u);
+  ASSERT_EQ(kxkovaio_DspRamWrite(&h, 0, 4, words.data(), 0x4321), 0u);
   ASSERT_EQ(kxKovaIo_EvalBoardClose(&h), 0u);  // closing saves
   kxemu_remove();
-  std::ifstream probe(path + ".tmp." + std::to_string(getpid()));
-  EXPECT_FALSE(probe.good());  // written through a temporary file that was renamed
+  EXPECT_FALSE(std::ifstream(path + ".tmp." + std::to_string(getpid())).good());  // written through a renamed temporary
 
   install("40000,40075", path.c_str());
   open_board(1);
-  bytes_t back(64);
+  bytes_t back(16), ee_back(64), brd_back(40);
+  std::vector<uint32_t> words_back(4);
   ASSERT_EQ(kxKovaIo_DutRegRead(&h, 0x200, 16, back.data()), 0u);
-  EXPECT_TRUE(std::equal(regs.begin(), regs.end(), back.begin()));
-  ASSERT_EQ(kxKovaIo_DutEepromRead(&h, 0x80, 64, back.data()), 0u);
-  EXPECT_EQ(back, ee);
-  ASSERT_EQ(kxKovaIo_EvalBrdEepromRead(&h, 0x1234, 40, back.data()), 0u);
-  EXPECT_TRUE(std::equal(brd.begin(), brd.end(), back.begin()));
-  uint32_t wback[4];
-  ASSERT_EQ(kxkovaio_DspRamRead(&h, 0, 4, wback), 0u);
-  EXPECT_TRUE(std::equal(words, words + 4, wback));
+  ASSERT_EQ(kxKovaIo_DutEepromRead(&h, 0x80, 64, ee_back.data()), 0u);
+  ASSERT_EQ(kxKovaIo_EvalBrdEepromRead(&h, 0x1234, 40, brd_back.data()), 0u);
+  ASSERT_EQ(kxkovaio_DspRamRead(&h, 0, 4, words_back.data()), 0u);
+  EXPECT_EQ(std::tuple(back, ee_back, brd_back, words_back), std::tuple(regs, ee, brd, words));
   EXPECT_EQ(kxemu_chip_regs(1)[0x032], 0x21);
   EXPECT_EQ(kxemu_chip_regs(0)[0x200], 0x00);  // board 0 untouched
   kxKovaIo_EvalBoardClose(&h);
   kxemu_remove();
 
   // Another device in the same slot is refused with a text naming the file.
-  kxemu_config_s cfg{};
-  std::snprintf(cfg.state_path, sizeof cfg.state_path, "%s", path.c_str());
-  char err[512];
-  ASSERT_TRUE(kxemu_config_parse("40000,40089", &cfg, err, sizeof err));
-  EXPECT_FALSE(kxemu_install(&cfg, err, sizeof err));
-  EXPECT_NE(std::string(err).find(path), std::string::npos) << err;
-  EXPECT_NE(std::string(err).find("KX40075"), std::string::npos) << err;
+  const std::string err = install_error(config("40000,40089", path));
+  EXPECT_NE(err.find(path), std::string::npos) << err;
+  EXPECT_NE(err.find("KX40075"), std::string::npos) << err;
   EXPECT_FALSE(kxemu_active());
   // Under a name of one character, and for fewer boards than the file holds (those named
   // are loaded).
@@ -274,65 +235,55 @@ TEST_F(BoardEmulator, TheStateFileKeepsTheChipBetweenRuns) {
   install("40000", "k");
   EXPECT_TRUE(kxemu_active());
   kxemu_remove();
-  std::remove("k");
-  std::remove("k.lock");
-  std::remove((path + ".lock").c_str());
+  remove_state("k");
+  remove_state(path);
   ASSERT_EQ(chdir(cwd), 0);
   install();
 }
 
 TEST_F(BoardEmulator, ACorruptStateFileIsAnErrorNamingIt) {
   const std::string path = temp_path("emu_corrupt");
-  std::remove(path.c_str());
+  remove_state(path);
   install("40000", path.c_str());
   ASSERT_TRUE(kxemu_state_save(nullptr, 0));
   kxemu_remove();
-  std::string good;
-  {
-    std::ifstream in(path);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    good = ss.str();
-  }
-  const auto damaged = [&](const std::string &text) {
-    std::ofstream(path) << text;
-    kxemu_config_s cfg{};
-    std::snprintf(cfg.state_path, sizeof cfg.state_path, "%s", path.c_str());
-    char err[512] = "";
-    kxemu_config_parse("40000", &cfg, err, sizeof err);
-    const bool ok = kxemu_install(&cfg, err, sizeof err);
-    EXPECT_FALSE(ok) << text.substr(0, 60);
-    EXPECT_NE(std::string(err).find(path), std::string::npos) << err;
-    return std::string(err);
-  };
-  EXPECT_NE(damaged("").find("line 1"), std::string::npos);
-  EXPECT_NE(damaged("garbage\n").find("not an emulated board state file"), std::string::npos);
-  EXPECT_NE(damaged(good.substr(0, good.size() / 2)).find("corrupt"), std::string::npos);
-  std::string bad_hex = good;
+  std::stringstream saved;
+  saved << std::ifstream(path).rdbuf();
+  const std::string good = saved.str();
+  std::string bad_hex = good, short_line = good;
   bad_hex[bad_hex.find("chip-eeprom") + 20] = 'G';
-  EXPECT_NE(damaged(bad_hex).find("line 69"), std::string::npos);
-  EXPECT_NE(damaged(good + "more\n").find("after"), std::string::npos);
-  std::string short_line = good;
   short_line.erase(short_line.find("board-eeprom") + 20, 2);
-  damaged(short_line);
-  std::remove(path.c_str());
+  const std::pair<std::string, const char *> cases[] = {
+      {"", "line 1"},
+      {"garbage\n", "not an emulated board state file"},
+      {good.substr(0, good.size() / 2), "corrupt"},
+      {bad_hex, "line 69"},
+      {good + "more\n", "after"},
+      {short_line, ""},
+  };
+  for (const auto &[text, says] : cases) {
+    SCOPED_TRACE(text.substr(0, 60));
+    std::ofstream(path) << text;
+    const std::string err = install_error(config("40000", path));
+    EXPECT_NE(err.find(path), std::string::npos) << err;  // never empty: the install failed
+    EXPECT_NE(err.find(says), std::string::npos) << err;
+  }
+  remove_state(path);
 }
 
-// Like a real FT2232H, the boards of a state file belong to one process at a time: a
-// second process is told "board busy" instead of loading a state the first one will
-// overwrite when it ends.
+// Like a real board, the boards of a state file belong to one process at a time: a second
+// process is told "board busy" instead of loading a state the first one will overwrite
+// when it ends.
 TEST_F(BoardEmulator, AnotherProcessFindsTheBoardBusy) {
   const std::string path = temp_path("emu_shared");
   kxemu_remove();
+  const kxemu_config_s cfg = config("40000", path);
   int ready[2], done[2];
   ASSERT_EQ(pipe(ready), 0);
   ASSERT_EQ(pipe(done), 0);
   const pid_t child = fork();
   if (child == 0) {
-    kxemu_config_s cfg{};
-    std::snprintf(cfg.state_path, sizeof cfg.state_path, "%s", path.c_str());
-    char err[512];
-    const char ok = kxemu_config_parse("40000", &cfg, err, sizeof err) && kxemu_install(&cfg, err, sizeof err);
+    const char ok = install_error(cfg).empty();
     (void)!write(ready[1], &ok, 1);
     char c;
     (void)!read(done[0], &c, 1);
@@ -341,17 +292,11 @@ TEST_F(BoardEmulator, AnotherProcessFindsTheBoardBusy) {
   char ok = 0;
   ASSERT_EQ(read(ready[0], &ok, 1), 1);
   ASSERT_TRUE(ok);
-  kxemu_config_s cfg{};
-  std::snprintf(cfg.state_path, sizeof cfg.state_path, "%s", path.c_str());
-  char err[512] = "";
-  ASSERT_TRUE(kxemu_config_parse("40000", &cfg, err, sizeof err));
-  EXPECT_FALSE(kxemu_install(&cfg, err, sizeof err));
-  EXPECT_EQ(std::string(err).rfind("board busy: ", 0), 0u) << err;
+  EXPECT_EQ(install_error(cfg).rfind("board busy: ", 0), 0u);
   (void)!write(done[1], "x", 1);
   waitpid(child, nullptr, 0);
-  EXPECT_TRUE(kxemu_install(&cfg, err, sizeof err)) << err;  // free again once it ended
-  std::remove(path.c_str());
-  std::remove((path + ".lock").c_str());
+  EXPECT_EQ(install_error(cfg), "");  // free again once it ended
+  remove_state(path);
 }
 
 TEST_F(BoardEmulator, AStateThatCannotBeSavedFailsTheRemoval) {
@@ -373,28 +318,29 @@ TEST_F(BoardEmulator, AStateThatCannotBeSavedFailsTheRemoval) {
   signal(SIGXFSZ, SIG_DFL);
   EXPECT_FALSE(removed);
   EXPECT_EQ(std::string(err), "cannot save the emulated board state file " + path + ": File too large");
-  std::remove(path.c_str());
-  std::remove((path + ".lock").c_str());
+  remove_state(path);
   install();
 }
 
 // The products whose chip boots from the board EEPROM (product indices 0 and 2) load
 // branch 0 from there when the chip comes out of reset; the others from the chip's own.
 TEST_F(BoardEmulator, TheChipBootsFromTheEepromOfItsProduct) {
-  eeprom_test_image_s img("X , 0X200 , 0X5A\n");
-  const struct {
-    const char *device;
-    bool board_eeprom;
-  } cases[] = {{"40110", true}, {"40112", true}, {"40111", false}, {"40000", false}};
-  for (const auto &c : cases) {
-    SCOPED_TRACE(c.device);
-    install(c.device);
-    uint8_t *boot = c.board_eeprom ? kxemu_board_eeprom(0) : kxemu_chip_eeprom(0);
-    uint8_t *other = c.board_eeprom ? kxemu_chip_eeprom(0) : kxemu_board_eeprom(0);
-    std::copy(img.bytes.begin(), img.bytes.end(), other);
+  auto m = std::make_unique<kova_mfg_data_s>();
+  auto ee = std::make_unique<kova_eeprom_data_s>();
+  kova_mfg_clear(m.get());
+  m->present = 1;
+  kova_mfg_parse_text(m.get(), "X , 0X200 , 0X5A\n");
+  kova_mfg_data_s *const in[KOVA_EEPROM_BRANCHES] = {m.get(), nullptr, nullptr, nullptr};
+  kova_eeprom_build(ee.get(), in, 200, 2048, 0);
+  const bytes_t img(ee->image, ee->image + ee->image_len);
+  const std::pair<const char *, bool> products[] = {{"40110", true}, {"40112", true}, {"40111", false}, {"40000", false}};
+  for (const auto &[device, board_eeprom] : products) {
+    SCOPED_TRACE(device);
+    install(device);
+    std::copy(img.begin(), img.end(), board_eeprom ? kxemu_chip_eeprom(0) : kxemu_board_eeprom(0));
     kxemu_chip_reset(0);
     EXPECT_EQ(kxemu_chip_regs(0)[0x200], kova_regs_defaults(0x200));  // not the boot EEPROM
-    std::copy(img.bytes.begin(), img.bytes.end(), boot);
+    std::copy(img.begin(), img.end(), board_eeprom ? kxemu_board_eeprom(0) : kxemu_chip_eeprom(0));
     kxemu_chip_reset(0);
     EXPECT_EQ(kxemu_chip_regs(0)[0x200], 0x5A);
   }
@@ -426,10 +372,9 @@ TEST(BoardFaultInjection, FaultsArmedFromOutside) {
       EXPECT_NE(std::string(err).find("bad fault"), std::string::npos) << err;
       continue;
     }
-    EXPECT_EQ(f.unplug_after, c.unplug);
-    EXPECT_EQ(f.short_write_after, c.short_write);
-    EXPECT_EQ(f.read_timeout_after, c.read_timeout);
-    EXPECT_EQ(f.read_timeouts, c.read_timeout >= 0 ? 0u : 1u);  // from then on, every read
+    // From the time-out on, every read times out.
+    EXPECT_EQ(std::tuple(f.unplug_after, f.short_write_after, f.read_timeout_after, f.read_timeouts),
+              std::tuple(c.unplug, c.short_write, c.read_timeout, c.read_timeout >= 0 ? 0u : 1u));
     EXPECT_EQ(f.chip_eeprom_stuck_busy && f.board_eeprom_stuck_busy, c.busy);
   }
 }
