@@ -61,7 +61,7 @@ struct EepromProgram : ::testing::Test {
   }
 };
 
-TEST_F(EepromProgram, ImageOfTwoConfigurationsIsWrittenReadBackAndVerified) {
+TEST_F(EepromProgram, ChipEepromIsWrittenReadBackVerifiedAndCompared) {
   const eeprom_io_s o = open("40000");
   ASSERT_EQ(o.target, eeprom_target_chip_e);
   ASSERT_TRUE(o.reserve12);
@@ -69,6 +69,13 @@ TEST_F(EepromProgram, ImageOfTwoConfigurationsIsWrittenReadBackAndVerified) {
   for (int p = 2036; p < 2048; ++p) chip[p] = static_cast<uint8_t>(0xA0 + p - 2036);  // factory data
   std::vector<uint8_t> want;
   const std::string hex = image("two.hex", true, &want);
+  // Cancelled between pages: what was written stays, the rest is erased.
+  const eeprom_result_s c = eeprom_program_file(o, hex, nullptr, [](uint32_t done, uint32_t) { return done < 512; });
+  EXPECT_EQ(c.status, eeprom_cancelled_e);
+  EXPECT_EQ(c.bytes_done, 512u);
+  EXPECT_TRUE(std::equal(want.begin() + 1, want.begin() + 512, chip + 1));
+  EXPECT_EQ(chip[512], 0xFF);
+
   std::vector<uint32_t> progress;
   const eeprom_result_s w = eeprom_program_file(o, hex, nullptr, [&](uint32_t done, uint32_t total) {
     EXPECT_EQ(total, 2036u);
@@ -93,23 +100,9 @@ TEST_F(EepromProgram, ImageOfTwoConfigurationsIsWrittenReadBackAndVerified) {
     EXPECT_EQ(eeprom_dump_file(o, dump, nullptr).msg.text, "Wrote 2048 bytes to " + dump);
     EXPECT_EQ(eeprom_verify_file(o, dump, nullptr).status, eeprom_done_e) << ext;
   }
-}
-
-TEST_F(EepromProgram, DifferencesCancelsAndReadFailuresAreTold) {
-  const eeprom_io_s o = open("40000");
-  std::vector<uint8_t> want;
-  const std::string rec = image("img.rec", true, &want);
-  // Cancelled between pages: what was written stays, the rest is erased.
-  const eeprom_result_s c = eeprom_program_file(o, rec, nullptr, [](uint32_t done, uint32_t) { return done < 512; });
-  EXPECT_EQ(c.status, eeprom_cancelled_e);
-  EXPECT_EQ(c.bytes_done, 512u);
-  uint8_t *chip = kxemu_chip_eeprom(0);
-  EXPECT_TRUE(std::equal(want.begin() + 1, want.begin() + 512, chip + 1));
-  EXPECT_EQ(chip[512], 0xFF);
-  ASSERT_EQ(eeprom_program_file(o, rec, nullptr, nullptr).status, eeprom_done_e);
   chip[100] ^= 0x0F;
   chip[1500] ^= 0xFF;
-  const eeprom_result_s v = eeprom_verify_file(o, rec, nullptr);
+  const eeprom_result_s v = eeprom_verify_file(o, hex, nullptr);
   EXPECT_EQ(v.status, eeprom_differs_e);
   EXPECT_EQ(v.compare.differ_count, 2u);
   char detail[96];
@@ -117,7 +110,7 @@ TEST_F(EepromProgram, DifferencesCancelsAndReadFailuresAreTold) {
                 want[100], want[100] ^ 0x0F);
   EXPECT_NE(v.msg.text.find(detail), std::string::npos) << v.msg.text;
   kxemu_unplug(0);
-  const eeprom_result_s u = eeprom_verify_file(o, rec, nullptr);
+  const eeprom_result_s u = eeprom_verify_file(o, hex, nullptr);
   EXPECT_EQ(u.status, eeprom_unreadable_e);
   EXPECT_EQ(u.msg.text.rfind("Cannot read EEPROM: FT Error 0x04", 0), 0u) << u.msg.text;
 }
