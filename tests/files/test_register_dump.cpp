@@ -1,14 +1,11 @@
 // Register dumps, their loading and comment lines, and register configuration files.
 #include <gtest/gtest.h>
 
-
 #include <algorithm>
-#include <string>
-#include <vector>
 
 #include "files/register_dump.h"
 #include "regs/regmap.h"
-#include "hal_object.h"
+#include "tests/files/hal_object.h"
 
 namespace {
 
@@ -19,50 +16,40 @@ TEST(RegisterDump, WriteAndLoadBack) {
   uint8_t regs[KOVA_REG_COUNT];
   for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a) regs[a] = static_cast<uint8_t>(a * 13 + 1);
   regs[0x031] = 0x21;
-  uint32_t dsp[KOVA_DSP_WORDS];
+  std::vector<uint32_t> dsp(KOVA_DSP_WORDS);
   for (uint32_t i = 0; i < KOVA_DSP_WORDS; ++i) dsp[i] = (i * 0x10203u + 7) & 0xFFFFFF;
   const std::string path = temp_path("dump.txt");
   file_message_s msg;
-  ASSERT_TRUE(register_dump_write(h.get(), path.c_str(), regs, dsp, 4, &msg));
+  ASSERT_TRUE(register_dump_write(h.get(), path.c_str(), regs, dsp.data(), 4, &msg));
   EXPECT_EQ(msg.text, "Register values saved to " + path);
   EXPECT_EQ(msg.title, "Register Dump");
-
   const std::string text = read_all(path);
   EXPECT_EQ(text.rfind("; KX40089 Register Dump\n; ", 0), 0u);
-  EXPECT_NE(text.find("\n; MFG Mode : JitterAttenuator (3)\n"), std::string::npos);
-  EXPECT_NE(text.find("\n; IC1 Input  Frequency Hz =     19440000 * (1) / (1)\n"), std::string::npos);
-  EXPECT_NE(text.find("\n; OC1 Output Frequency Hz =    156250000 * (1) / (1)\n"), std::string::npos);
-  char status_row[40];
+  char status_row[40];  // 0x21 with product index 4 becomes 0x41
   std::snprintf(status_row, sizeof status_row, "\n; Status Registers\n0030:  %02X  41  ", regs[0x030]);
-  EXPECT_NE(text.find(status_row), std::string::npos);  // 0x21 with product index 4 becomes 0x41
-  EXPECT_NE(text.find("\n; Manufacturer Test Registers\n0600:"), std::string::npos);
-  EXPECT_NE(text.find("\n; DSP Code\n0000:  07  00  00  0A  02  01"), std::string::npos);
-  EXPECT_NE(text.find("\n03B0:"), std::string::npos);
+  for (const char *want : {"\n; MFG Mode : JitterAttenuator (3)\n", "\n; IC1 Input  Frequency Hz =     19440000 * (1) / (1)\n",
+                           "\n; OC1 Output Frequency Hz =    156250000 * (1) / (1)\n", static_cast<const char *>(status_row),
+                           "\n; Manufacturer Test Registers\n0600:", "\n; DSP Code\n0000:  07  00  00  0A  02  01", "\n03B0:"})
+    EXPECT_NE(text.find(want), std::string::npos) << want;
   EXPECT_EQ(text.find("\n03C0:"), std::string::npos);
   // Synthesis has no DSP section.
   Hal syn(kova_device_40089_e, kova_mode_syn_e);
   const std::string syn_path = temp_path("syn.txt");
   ASSERT_TRUE(register_dump_write(syn.get(), syn_path.c_str(), regs, nullptr, 7, &msg));
   EXPECT_EQ(read_all(syn_path).find("DSP Code"), std::string::npos);
-  std::vector<uint32_t> none;
-  ASSERT_TRUE(register_dump_load(syn.get(), syn_path.c_str(), &none, &msg));
-  EXPECT_TRUE(none.empty());
+  std::vector<uint32_t> code;
+  ASSERT_TRUE(register_dump_load(syn.get(), syn_path.c_str(), &code, &msg));
+  EXPECT_TRUE(code.empty());
   std::remove(syn_path.c_str());
 
   Hal g(kova_device_40089_e, kova_mode_syn_e);
-  std::vector<uint32_t> code;
   ASSERT_TRUE(register_dump_load(g.get(), path.c_str(), &code, &msg));
-  EXPECT_EQ(g->ic1_freq_s.f, 19440000u);
-  EXPECT_EQ(g->oc1_freq_s.f, 156250000u);
-  ASSERT_EQ(code.size(), KOVA_DSP_WORDS);
-  for (uint32_t i = 0; i < KOVA_DSP_WORDS; ++i) ASSERT_EQ(code[i], dsp[i]) << i;
+  std::remove(path.c_str());
+  EXPECT_EQ(std::pair(g->ic1_freq_s.f, g->oc1_freq_s.f), std::pair(19440000u, 156250000u));
+  EXPECT_EQ(code, dsp);
   const uint32_t ranges[][2] = {{0x000, 0x0AF}, {0x100, 0x13F}, {0x200, 0x22F}, {0x300, 0x35F}, {0x400, 0x47F}, {0x600, 0x63F}};
   for (const auto &r : ranges)
-    for (uint32_t a = r[0]; a <= r[1]; ++a) {
-      const uint32_t expect = a == 0x031 ? 0x41u : regs[a];
-      ASSERT_EQ(get_reg(g.get(), a), expect) << a;
-    }
-  std::remove(path.c_str());
+    for (uint32_t a = r[0]; a <= r[1]; ++a) ASSERT_EQ(get_reg(g.get(), a), a == 0x031 ? 0x41u : regs[a]) << a;
 }
 
 TEST(RegisterDump, LoadingIsLenient) {
@@ -72,23 +59,18 @@ TEST(RegisterDump, LoadingIsLenient) {
                          "0200:  11  zz  22\n"   // a non-hex value is skipped, not counted
                          "XYZ0:  55\n"           // no address: the row is skipped
                          "   \n"
-                         "0610:  0x7F  123456789  66\n"
+                         "0610:  0x7F  123456789  66\n"  // the 9-digit piece is not a byte value
                          "07FF:  01  02  03\n";  // past the image: ignored
   std::vector<uint32_t> code;
   file_message_s msg;
   ASSERT_TRUE(register_dump_load(h.get(), path.c_str(), &code, &msg));
-  EXPECT_EQ(get_reg(h.get(), 0x100), 0xAAu);
-  EXPECT_EQ(get_reg(h.get(), 0x102), 0xCCu);
-  EXPECT_EQ(get_reg(h.get(), 0x103), 0x00u);
-  EXPECT_EQ(get_reg(h.get(), 0x201), 0x22u);
-  EXPECT_EQ(get_reg(h.get(), 0x610), 0x7Fu);
-  EXPECT_EQ(get_reg(h.get(), 0x611), 0x66u);  // the 9-digit piece is not a byte value
-  EXPECT_EQ(get_reg(h.get(), 0x7FF), 0x01u);
-
+  std::remove(path.c_str());
+  std::vector<uint32_t> got;
+  for (uint32_t a : {0x100, 0x102, 0x103, 0x201, 0x610, 0x611, 0x7FF}) got.push_back(get_reg(h.get(), a));
+  EXPECT_EQ(got, (std::vector<uint32_t>{0xAA, 0xCC, 0x00, 0x22, 0x7F, 0x66, 0x01}));
   EXPECT_FALSE(register_dump_load(h.get(), "/nonexistent/dump.txt", &code, &msg));
   EXPECT_EQ(msg.text, "Could not find file /nonexistent/dump.txt");
   EXPECT_EQ(msg.title, "Dump File Load Error!");
-  std::remove(path.c_str());
 }
 
 // Comment lines set the device, revision, mode and frequencies they name; what does not fit
@@ -102,14 +84,9 @@ TEST(RegisterDump, CommentLines) {
                            "; OC2 Output Frequency Hz = 0 * (1) / (1)", "; OC2 Output Frequency Hz = 5 * (1)",
                            "; MFG Mode : NCO (1)", "", "; OC3 Output Frequency Hz = 99999999999999999999999 * (1) / (1)"})
     ScriptCommentLineParse(h.get(), line);
-  EXPECT_EQ(h->kova_device_e, 0);
-  EXPECT_EQ(h->kova_device_rev_e, 1);
-  EXPECT_EQ(h->xa_freq_s.f, 125000000u);
-  EXPECT_EQ(h->xa_freq_s.n, 2u);
-  EXPECT_EQ(h->xa_freq_s.m, 3u);
-  EXPECT_EQ(h->oc2_freq_s.f, 0u);
-  EXPECT_EQ(h->oc3_freq_s.f, 0u);
-  EXPECT_EQ(h->kova_mode_e, kova_mode_ja_e);
+  EXPECT_EQ(std::tuple(h->kova_device_e, h->kova_device_rev_e, h->kova_mode_e), std::tuple(0, 1, kova_mode_ja_e));
+  EXPECT_EQ(std::tuple(h->xa_freq_s.f, h->xa_freq_s.n, h->xa_freq_s.m), std::tuple(125000000u, 2u, 3u));
+  EXPECT_EQ(std::pair(h->oc2_freq_s.f, h->oc3_freq_s.f), std::pair(0u, 0u));
   ScriptCommentLineParse(h.get(), "; Device Rev : 0");
   EXPECT_EQ(h->kova_device_rev_e, 0);
 }
@@ -123,12 +100,9 @@ TEST(RegisterConfigFile, WritesNamedRegisters) {
   std::string text = read_all(path);
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4);  // only the header when everything is at its default
   EXPECT_EQ(text.rfind("Kova Register Configuration\n", 0), 0u);
-
   regs[0x10B] = 0x03;
   ASSERT_TRUE(register_config_write(path.c_str(), regs, true, &msg));
-  text = read_all(path);
-  EXPECT_NE(text.find("\n0x10B    0x03    " + std::string(kova_reg_name(0x10B)) + "\n"), std::string::npos);
-
+  EXPECT_NE(read_all(path).find("\n0x10B    0x03    " + std::string(kova_reg_name(0x10B)) + "\n"), std::string::npos);
   ASSERT_TRUE(register_config_write(path.c_str(), regs, false, &msg));
   text = read_all(path);
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4 + 586);
