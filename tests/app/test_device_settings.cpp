@@ -1,4 +1,4 @@
-// Product table, device and mode defaults, and the records of the windows.
+// Product table, device and mode defaults, and the monitor thresholds of an input record.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -53,33 +53,6 @@ TEST(DeviceSettings, DeviceAndModeDefaults) {
   EXPECT_FALSE(__dev_DefaultsForDevType(&bad));
   EXPECT_FALSE(__dev_DefaultsForDevMode(&bad));
   EXPECT_EQ(bad.kova_mode_e, 2);
-}
-
-TEST(DeviceSettings, InputAndOutputRecordsCopyTheirChannelsFields) {
-  hal_api_s h{};
-  __dev_InputClockConfigS in{};
-  in.enable = 1;
-  in.invert = 1;
-  set_fprec_s(&in.frequency, 19440000, 1, 1);
-  in.ppm = {1, 100, 120};
-  in.validationWait = 7;
-  __dev_ConvertApiToHalInputConfigS(1, &in, &h);
-  EXPECT_EQ(std::make_tuple(h.icen_ic2en_u1, h.ic2cr1_pol_u1, h.ic2_freq_s.f, h.ic2_mon_thr2_ppm, h.ic1_mon_thr2_ppm),
-            std::make_tuple(1u, 1u, 19440000u, 120u, 0u));
-  h.ic2_div_u32 = 1944;  // filled from the object only
-  __dev_InputClockConfigS back{};
-  __dev_ConvertHalToApiInputConfigS(1, &h, &back);
-  EXPECT_EQ(std::make_tuple(back.div, back.validationWait), std::make_tuple(1944, 7));
-  __dev_OutputClockConfigS out{};
-  out.signalFormat = 3;
-  out.alignPhase = 25;
-  __dev_ConvertApiToHalOutputConfigS(2, &out, &h);
-  EXPECT_EQ(h.oc3cr2_ocsf_u3, 3u);
-  set_fprec_s(&h.oc3_lsdiv_freq_s, 156250000, 1, 1);
-  __dev_OutputClockConfigS ob{};
-  __dev_ConvertHalToApiOutputConfigS(2, &h, &ob);
-  EXPECT_EQ(ob.alignPhase, 25);
-  EXPECT_DOUBLE_EQ(ob.lsdivFreqMhz, 156.25);
 }
 
 TEST(DeviceSettings, MonitorThresholdDerivation) {

@@ -16,18 +16,11 @@
 
 namespace {
 
-struct entry_s {
-  uint32_t address, value, wait;
-};
-struct burst_s {
-  uint32_t start;
-  std::vector<uint8_t> bytes;
-  bool operator==(const burst_s &o) const { return start == o.start && bytes == o.bytes; }
-};
+using burst_s = std::pair<uint32_t, std::vector<uint8_t>>;  // start address, bytes
 
 // n entries with consecutive addresses from `first`, each holding its address's low byte.
-std::vector<entry_s> ramp(uint32_t first, uint32_t n) {
-  std::vector<entry_s> out;
+std::vector<get_seq_s> ramp(uint32_t first, uint32_t n) {
+  std::vector<get_seq_s> out;
   for (uint32_t a = first; a < first + n; ++a) out.push_back({a, a & 0xFF, 0});
   return out;
 }
@@ -39,7 +32,7 @@ burst_s ramp_burst(uint32_t first, uint32_t n) {
 
 TEST(WriteBursts, ConsecutiveAddressesTravelTogetherUntilAWaitOrAFailure) {
   const struct {
-    std::vector<entry_s> in;
+    std::vector<get_seq_s> in;
     int fail_at;  // the write with this number fails
     bool ok;
     std::vector<burst_s> bursts;
@@ -61,12 +54,12 @@ TEST(WriteBursts, ConsecutiveAddressesTravelTogetherUntilAWaitOrAFailure) {
     const bool ok = seq_write_bursts(
         [&](get_seq_s *rec) {
           if (i >= c.in.size()) return false;
-          *rec = {c.in[i].address, c.in[i].value, c.in[i].wait};
-          return ++i, true;
+          *rec = c.in[i++];
+          return true;
         },
         [&](uint32_t start, const uint8_t *b, uint32_t n) {
           if (static_cast<int>(out.size()) == c.fail_at) return false;
-          out.push_back({start, std::vector<uint8_t>(b, b + n)});
+          out.emplace_back(start, std::vector<uint8_t>(b, b + n));
           return true;
         },
         [&](uint32_t) { waits.push_back(out.size()); });
@@ -158,6 +151,12 @@ class RunControl : public ::testing::Test {
     for (uint32_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(get_reg(&o_.h, first + i));
     return out;
   }
+  // The board goes away after k more transfers (never for k = -1).
+  static void unplug_after(int32_t k) {
+    kxemu_faults_s faults;
+    faults.unplug_after = k;
+    kxemu_faults_set(0, &faults);
+  }
   static std::vector<uint8_t> chip(uint32_t first, uint32_t n) {
     return {kxemu_chip_regs(0) + first, kxemu_chip_regs(0) + first + n};
   }
@@ -208,10 +207,7 @@ TEST_F(RunControl, OnlineReadsAndWritesBackFillTheImageOnlyWhenAsked) {
   EXPECT_EQ(image(a, 4), kept);
   EXPECT_TRUE(gui_write_reg_checked(&__dev_GuiParams, &o_.h, a, 3, w, true));
   EXPECT_EQ(image(a, 4), (std::vector<uint8_t>{w[0], w[1], w[2], kept[3]}));  // only the bytes written
-  // A write the board does not take is reported.
-  kxemu_faults_s faults;
-  faults.unplug_after = 0;
-  kxemu_faults_set(0, &faults);
+  unplug_after(0);  // a write the board does not take is reported
   EXPECT_FALSE(gui_write_reg_checked(&__dev_GuiParams, &o_.h, a, 3, w, false));
 }
 
@@ -250,24 +246,19 @@ TEST_F(RunControl, AnUnpluggedBoardLosesNothing) {
   const std::vector<uint8_t> chip_reset = chip(0, KOVA_REG_COUNT);
   int failures = 0;
   for (int32_t k = 0; k < 200; ++k) {
+    SCOPED_TRACE("unplugged at transfer " + std::to_string(k));
     copy_api(&o_.h, &start.h);
     std::memcpy(kxemu_chip_regs(0), chip_reset.data(), KOVA_REG_COUNT);
-    kxemu_faults_s faults;
-    faults.unplug_after = k;
-    kxemu_faults_set(0, &faults);
+    unplug_after(k);
     if (WriteHalChangesToDevice(&o_.h, true)) break;  // the whole write fits in k transfers
     ++failures;
-    kxemu_faults_s none;
-    kxemu_faults_set(0, &none);
+    unplug_after(-1);
     kxemu_replug(0);
     kxKovaIo_EvalBoardClose(&__dev_GuiParams.ioHandle);
     connect();
-    ASSERT_TRUE(WriteHalChangesToDevice(&o_.h, true)) << "after unplug at transfer " << k;
+    ASSERT_TRUE(WriteHalChangesToDevice(&o_.h, true));
     expect_chip_holds_image(addresses);
-    if (HasFatalFailure()) {
-      ADD_FAILURE() << "unplugged at transfer " << k;
-      break;
-    }
+    if (HasFatalFailure()) return;
   }
   EXPECT_GT(failures, 3);
 }
