@@ -68,6 +68,16 @@ void each_field(const std::string &assignments, Fn fn) {
   }
 }
 
+// A field by name, typed (uint32_t, int32_t, fprec_s, ...), for fields numbered per input or
+// output ("oc" + n + "_msdiv_u8").
+template <class T>
+T &field(hal_api_s *h, const std::string &name) {
+  const hal_field_s *f = hal_api_field_find(name.c_str());
+  EXPECT_TRUE(f && f->size == sizeof(T)) << name;
+  static T none{};
+  return f && f->size == sizeof(T) ? *static_cast<T *>(hal_field_ptr(h, f)) : none;
+}
+
 // Sets fields from "name=value ...", values as the configuration text takes them (decimal or
 // 0x integers, decimals, F or F,N,M frequencies).
 inline void set_fields(hal_api_s *h, const std::string &assignments) {
