@@ -16,6 +16,13 @@ using kova_test::has_msg;
 using kova_test::init_full;
 using kova_test::set_fields;
 
+// A blank object (init_api mode 1: register defaults, nothing known), then the chip's bytes.
+inline void load_blank(hal_api_s *h, const uint8_t *image = nullptr) {
+  h->init_api_mode_e = init_api_blank_e;
+  init_api(h);
+  for (uint32_t a = 0; image && a < KOVA_REG_COUNT; ++a) put_reg(h, a, image[a]);
+}
+
 // Every record of one sequence; stops (and fails the caller's check) after `limit` records.
 inline std::vector<get_seq_s> collect(hal_api_s *h, int32_t mode, size_t limit = 10000) {
   std::vector<get_seq_s> out;

@@ -267,9 +267,7 @@ void check_one(int32_t mode, uint64_t seed, stats_s *st) {
   image[0x031] = static_cast<uint8_t>((image[0x031] & 0xF0) | p1->kova_device_rev_e);
 
   Hal inv;
-  inv->init_api_mode_e = init_api_blank_e;
-  init_api(inv.get());
-  for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a) put_reg(inv.get(), a, image[a]);
+  regs_test::load_blank(inv.get(), image.data());
   // KX40000 has no code in the ID registers the reader decodes: the user names it.
   if (p1->kova_device_e == kova_device_40000_e) inv->kova_device_e = kova_device_40000_e;
   *freq_at(inv.get(), known_idx) = *freq_at(p1.get(), known_idx);
@@ -310,8 +308,7 @@ void check_one(int32_t mode, uint64_t seed, stats_s *st) {
   // matches the cut one bit for bit.
   if (approximate) return;
   Hal p2;
-  p2->init_api_mode_e = init_api_blank_e;
-  init_api(p2.get());
+  regs_test::load_blank(p2.get());
   copy_api(p2.get(), inv.get());
   if (!plan(p2.get(), &why)) return (void)st->fail("second plan failed: " + why);
 

@@ -8,10 +8,11 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <tuple>
 
+#include "hal/hal_api.h"
 #include "regs/regmap.h"
 #include "regs/regmap_data.h"
-#include "tests/regs/regs_test_util.h"
 
 namespace {
 
@@ -97,76 +98,71 @@ TEST(RegTable, MultiRegisterLayoutsAgreeWithTheRegisterLayouts) {
 }
 
 // Class A, B and C layouts of one register; registers without a layout on every device.
-TEST(RegMap, LayoutsFollowTheDeviceClassAndMapsArePrefixMatches) {
+TEST(RegMap, LayoutsFollowTheDeviceClass) {
   EXPECT_STREQ(kova_reg_bitfields(0x050, 40110), "- - - - - - - -");
   EXPECT_STREQ(kova_reg_bitfields(0x050, 40113), "LKCLR LKTO LOS ACVAL PCVAL - VAL VALT");
   EXPECT_STREQ(kova_reg_bitfields(0x050, 40089), "LKCLR LKTO LOS ACVAL PCVAL PPVAL VAL VALT");
+  EXPECT_STREQ(kova_reg_bitfields(0x050, 0), "LKCLR LKTO LOS ACVAL PCVAL PPVAL VAL VALT");
   for (int32_t d : {40000, 40075, 40089, 40110, 40111, 40112, 40113}) {
     EXPECT_STREQ(kova_reg_bitfields(0x202, d), "SRLSEN DIVSEL NEGLSD LSSEL - - - LSDIV[24]");
     for (uint32_t a : {0x120u, 0x467u, 0x010u, 0x700u}) EXPECT_EQ(kova_reg_bitfields(a, d), nullptr) << a;  // no layout
   }
-  EXPECT_EQ(kova_reg_layout_class(40110), kova_layout_class_a);
-  EXPECT_EQ(kova_reg_layout_class(40113), kova_layout_class_b);
-  EXPECT_EQ(kova_reg_layout_class(0), kova_layout_class_c);
-  const struct { const char *name; int row; } maps[] = {{"LSDIV2", 12}, {"DIV2", 21}, {"DIV1", 14}, {"DIV", 14},
-                                                       {"FREQ", 6},    {"FREQZ", 38}, {"PP", 18},  {"DECINC", 41}};
-  for (const auto &m : maps) EXPECT_STREQ(kova_bitfield_map(m.name), kova_multireg_layouts[m.row]) << m.name;
-  for (const char *none : {"XYZ", "div1", "", "AFBDIV;[7:0:106:7:0]XX"}) EXPECT_EQ(kova_bitfield_map(none), nullptr) << none;
 }
 
-struct Component {
-  uint32_t h = 99, l = 99, w = 99;
-  bool ok = false;
-};
+// ok, high, low, width
+using Component = std::tuple<bool, uint32_t, uint32_t, uint32_t>;
 
 Component component(std::string_view text) {
-  Component c;
-  c.ok = BitfieldComponentParse(text, &c.h, &c.l, &c.w);
-  return c;
+  uint32_t h = 99, l = 99, w = 99;
+  const bool ok = BitfieldComponentParse(text, &h, &l, &w);
+  return {ok, h, l, w};
 }
 
-struct Segment {
-  uint32_t vh = 99, vl = 99, reg = 99, rh = 99, rl = 99, w = 99;
-  bool ok = false;
-};
+// ok, value high, value low, register, register high, register low, width
+using Segment = std::tuple<bool, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t>;
 
 Segment segment(std::string_view text) {
-  Segment s;
-  s.ok = BitfieldMappingParse(text, &s.vh, &s.vl, &s.reg, &s.rh, &s.rl, &s.w);
-  return s;
+  uint32_t vh = 99, vl = 99, reg = 99, rh = 99, rl = 99, w = 99;
+  const bool ok = BitfieldMappingParse(text, &vh, &vl, &reg, &rh, &rl, &w);
+  return {ok, vh, vl, reg, rh, rl, w};
 }
 
 // Components read names, ranges and indexes; malformed ones fail as plain one-bit fields.
 // Segments read decimal bits and a hexadecimal register; malformed ones fail with zeros.
-TEST(Parsers, ComponentsAndSegments) {
-  const struct { const char *t; uint32_t h, l, w; } good[] = {
-      {"LSDIV[24]", 24, 24, 1}, {"-", 0, 0, 1}, {"  DIV[19:16] ", 19, 16, 4}, {"AFBDIV[41:40]", 41, 40, 2},
-      {"DIS_BC_DONE", 0, 0, 1}};
-  for (const auto &c : good) {
-    const Component x = component(c.t);
-    EXPECT_TRUE(x.ok && x.h == c.h && x.l == c.l && x.w == c.w) << c.t;
-  }
+// Layouts place their components from bit 7 down and fail on anything but eight bits.
+TEST(Parsers, ComponentsSegmentsAndLayouts) {
+  const struct { const char *t; Component want; } good[] = {
+      {"LSDIV[24]", {true, 24, 24, 1}}, {"-", {true, 0, 0, 1}}, {"  DIV[19:16] ", {true, 19, 16, 4}},
+      {"AFBDIV[41:40]", {true, 41, 40, 2}}, {"DIS_BC_DONE", {true, 0, 0, 1}}};
+  for (const auto &c : good) EXPECT_EQ(component(c.t), c.want) << c.t;
   for (const char *t : {"", "   ", "DIV[7:0", "DIV7:0]", "DIV[]", "DIV[:]", "DIV[a:0]", "DIV[7:b]", "DIV[7:0:1]",
                         "DIV[0:7]", "DIV[15:0]", "DIV[64]", "DIV[99999999999999999999]", "DIV[7:0]]", "[7:0]",
                         "DIV[-1]", "DI V", "DIV[7:0]x", "DIV[[7:0]", "--", "A]", "DIV[ 7 :0", "N\xff"}) {
-    const Component c = component(t);
-    EXPECT_TRUE(!c.ok && c.h == 0u && c.l == 0u && c.w == 1u) << '"' << t << '"';
+    EXPECT_EQ(component(t), Component(false, 0, 0, 1)) << '"' << t << '"';
   }
   EXPECT_TRUE(BitfieldComponentParse("X[3:0]", nullptr, nullptr, nullptr));  // null outputs are allowed
   EXPECT_TRUE(IsMultiBitField("MEAS[10:8]") && !IsMultiBitField("MEAS") && !IsMultiBitField(""));
-  const struct { const char *t; uint32_t vh, vl, reg, rh, rl, w; } segs[] = {
-      {"[41:40:10B:1:0]", 41, 40, 0x10B, 1, 0, 2}, {"[24:24: 202 :0:0]", 24, 24, 0x202, 0, 0, 1},
-      {"[7:0:31c:7:0]", 7, 0, 0x31C, 7, 0, 8}};
-  for (const auto &c : segs) {
-    const Segment s = segment(c.t);
-    EXPECT_TRUE(s.ok && s.vh == c.vh && s.vl == c.vl && s.reg == c.reg && s.rh == c.rh && s.rl == c.rl && s.w == c.w) << c.t;
-  }
+  const struct { const char *t; Segment want; } segs[] = {
+      {"[41:40:10B:1:0]", {true, 41, 40, 0x10B, 1, 0, 2}}, {"[24:24: 202 :0:0]", {true, 24, 24, 0x202, 0, 0, 1}},
+      {"[7:0:31c:7:0]", {true, 7, 0, 0x31C, 7, 0, 8}}};
+  for (const auto &c : segs) EXPECT_EQ(segment(c.t), c.want) << c.t;
   for (const char *t : {"", "[]", "[7:0:10B:1:0", "7:0:10B:1:0]", "[7:0:10B:1]", "[7:0:10B:1:0:0]", "[x:0:10B:7:0]",
                         "[7:0:10G:7:0]", "[7:0::7:0]", "[7:0:800:7:0]", "[7:0:10B:8:1]", "[64:57:10B:7:0]",
                         "[0:7:10B:7:0]", "[7:0:10B:0:7]", "[7:0:10B:3:0]", "[7:0:FFFFFFFFFFFF:7:0]",
                         "[99999999999:0:1:7:0]", "[7:0:10B:7:0]]", "[[7:0:10B:7:0]", "[7:-1:10B:7:0]"}) {
-    const Segment s = segment(t);
-    EXPECT_TRUE(!s.ok && (s.vh | s.vl | s.reg | s.rh | s.rl | s.w) == 0u) << t;
+    EXPECT_EQ(segment(t), Segment(false, 0, 0, 0, 0, 0, 0)) << t;
+  }
+  kova_bitfield_s f[8];
+  uint32_t n = 0;
+  ASSERT_TRUE(kova_layout_parse("- EXTSS[1:0] AINCDIS - MCLK[2:0]", f, &n));
+  ASSERT_EQ(n, 5u);
+  EXPECT_TRUE(!std::strcmp(f[1].name, "EXTSS") && f[1].reg_high == 6u && f[1].reg_low == 5u && f[1].high == 1u);
+  EXPECT_TRUE(!std::strcmp(f[4].name, "MCLK") && f[4].reg_high == 2u && f[4].reg_low == 0u);
+  // 7 bits, 9 components, 9 bits, an open bracket, nothing.
+  for (const char *bad : {"A B C D E F G", "A B C D E F G H I", "X[7:0] Y", "X[7:0 Y", ""}) {
+    n = 7;
+    EXPECT_FALSE(kova_layout_parse(bad, f, &n)) << bad;
+    EXPECT_EQ(n, 0u) << bad;
   }
 }
 
@@ -180,10 +176,11 @@ TEST(Parsers, NeverReadBeyondTheTextGiven) {
   };
   const char *seg = "[41:40:10B:1:0]", *comp = "AFBDIV[41:40]", *multi = kova_multireg_layouts[8];
   for (size_t n = 0; n <= std::strlen(seg); ++n) {
-    EXPECT_EQ(segment(std::string_view(exact(seg, n).get(), n)).ok, n == std::strlen(seg)) << n;
+    EXPECT_EQ(std::get<0>(segment(std::string_view(exact(seg, n).get(), n))), n == std::strlen(seg)) << n;
   }
   for (size_t n = 0; n <= std::strlen(comp); ++n) {
-    EXPECT_EQ(component(std::string_view(exact(comp, n).get(), n)).ok, n == std::strlen(comp) || (n >= 1 && n <= 6)) << n;
+    const bool ok = n == std::strlen(comp) || (n >= 1 && n <= 6);
+    EXPECT_EQ(std::get<0>(component(std::string_view(exact(comp, n).get(), n))), ok) << n;
   }
   for (size_t n = 0; n <= std::strlen(multi); ++n) {
     kova_multireg_s m;
@@ -195,49 +192,9 @@ TEST(Parsers, NeverReadBeyondTheTextGiven) {
   uint32_t h, l, w, r, rh, rl;
   kova_bitfield_s f[8];
   kova_multireg_s m;
-  EXPECT_FALSE(IsMultiBitField(none) || kova_bitfield_map(none) || BitfieldComponentParse(none, &h, &l, &w) ||
+  EXPECT_FALSE(IsMultiBitField(none) || BitfieldComponentParse(none, &h, &l, &w) ||
                BitfieldMappingParse(none, &h, &l, &r, &rh, &rl, &w) || kova_layout_parse(none, f, &w) ||
-               kova_multireg_parse(none, &m) || kova_multireg_find(none, &m));
-}
-
-TEST(LayoutParse, PlacesComponentsFromBitSevenDown) {
-  kova_bitfield_s f[8];
-  uint32_t n = 0;
-  ASSERT_TRUE(kova_layout_parse("- EXTSS[1:0] AINCDIS - MCLK[2:0]", f, &n));
-  ASSERT_EQ(n, 5u);
-  EXPECT_TRUE(!std::strcmp(f[1].name, "EXTSS") && f[1].reg_high == 6u && f[1].reg_low == 5u);
-  EXPECT_TRUE(!std::strcmp(f[4].name, "MCLK") && f[4].reg_high == 2u && f[4].reg_low == 0u);
-  ASSERT_TRUE(kova_layout_parse("SRLSEN DIVSEL NEGLSD LSSEL - - - LSDIV[24]", f, &n));
-  EXPECT_TRUE(!std::strcmp(f[0].name, "SRLSEN") && f[0].reg_high == 7u);
-  EXPECT_TRUE(!std::strcmp(f[7].name, "LSDIV") && f[7].reg_low == 0u && f[7].high == 24u);
-  // 7 bits, 9 components, 9 bits, an open bracket, nothing.
-  for (const char *bad : {"A B C D E F G", "A B C D E F G H I", "X[7:0] Y", "X[7:0 Y", ""}) {
-    n = 7;
-    EXPECT_FALSE(kova_layout_parse(bad, f, &n)) << bad;
-    EXPECT_EQ(n, 0u) << bad;
-  }
-}
-
-TEST(MultiReg, AfbdivIsFortyTwoBitsOfSixRegisters) {
-  regs_test::Hal h;
-  regs_test::init_full(h.get(), 40000, kova_mode_ja_e);
-  kova_multireg_s m;
-  ASSERT_TRUE(kova_multireg_find("AFBDIV[41:40]", &m));
-  char cap[64];
-  kova_multireg_caption("AFBDIV", m.width, cap, sizeof cap);
-  EXPECT_STREQ(cap, "AFBDIV (42 Bits)");
-  for (uint32_t a = 0x106; a <= 0x10B; ++a) put_reg(h.get(), a, 0xFC);
-  EXPECT_EQ(kova_multireg_get(h.get(), &m), 0x0FCFCFCFCFCull);
-  kova_multireg_put(h.get(), &m, 0x3FFFFFFFFFFull);
-  EXPECT_EQ(get_reg(h.get(), 0x10B), 0xFFu);  // bits 7..2 kept, bits 1..0 set
-  // The first entry starting with the component name; unknown names fail.
-  ASSERT_TRUE(kova_multireg_find("DIV[19:16]", &m));
-  EXPECT_TRUE(!std::strcmp(m.name, "DIV1") && m.width == 20u);
-  ASSERT_TRUE(kova_multireg_find("MEAS[10:8]", &m));
-  EXPECT_TRUE(m.width == 11u && m.seg[0].reg == 0x04Bu);
-  EXPECT_FALSE(kova_multireg_find("B[7:0]", &m));
-  EXPECT_EQ(m.count, 0u);
-  EXPECT_FALSE(kova_multireg_find("[7:0]", &m) || kova_multireg_find("", &m));
+               kova_multireg_parse(none, &m));
 }
 
 TEST(MultiReg, EveryValueRoundTripsAndLeavesOtherBitsAlone) {
@@ -281,6 +238,9 @@ TEST(MultiReg, MalformedLayoutsFail) {
   kova_multireg_write(img.data(), &m, 0x0123456789ABCDEFull);
   EXPECT_TRUE(img[1] == 0x01 && img[8] == 0xEF);
   EXPECT_EQ(kova_multireg_read(img.data(), &m), 0x0123456789ABCDEFull);
+  char cap[24];
+  kova_multireg_caption("AFBDIV", 42, cap, sizeof cap);
+  EXPECT_STREQ(cap, "AFBDIV (42 Bits)");
 }
 
 }  // namespace
