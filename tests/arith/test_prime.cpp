@@ -95,13 +95,19 @@ TEST(FactorBigint128, Examples) {
       {from_dec("18446744073709551557") * 4294967291u * 7, 1, {{7, 1}, {4294967291u, 1}}},
       {p40 * p40 * p40, 1, {}},
       {p40 * from_dec("8589934609") * 5, 1, {{5, 1}}},
+      // One factor below 2^32 beside a prime far above it: the wide part must still be split.
+      {from_dec("18446744073709551629") * q, 1, {{q, 1}}},
+      {from_dec("628080025866562937957") * r, 1, {{r, 1}}},
+      {from_dec("799739375510530361920766019763") * 33554393, 1, {{33554393, 1}}},
       // 2^128 - 9 = 13 3889 467443687 39463029637 364870227143809.
       {~static_cast<u128>(0) - 8, 1, {{13, 1}, {3889, 1}, {467443687, 1}}},
   };
   for (const auto &c : cases) expect_factors(c.v, c.status, c.f);
 }
 
-TEST(FactorBigint128, RandomSmallFactors) {
+// Random products of primes: mostly the smallest, some on both sides of the small-prime
+// table's end, now and then one of 17 to 32 bits; exponents up to 12.
+TEST(FactorBigint128, RandomProducts) {
   std::mt19937_64 rng(12345);
   std::vector<uint32_t> primes;
   for (uint32_t p = 2; p < 6000; ++p) {
@@ -111,44 +117,14 @@ TEST(FactorBigint128, RandomSmallFactors) {
     u128 v = 1;
     factor_map expected;
     for (int k = 1 + static_cast<int>(rng() % 10); k > 0; --k) {
-      // Mostly the smallest primes, some on both sides of the table's end, now and then 17 bits.
-      uint64_t p = (rng() % 4 == 0) ? primes[rng() % primes.size()] : primes[rng() % 40];
-      if (i % 50 == 0 && k == 1) p = random_prime(rng, 17);
+      const uint64_t r = rng() % 8;
+      const uint32_t p = r < 5 ? primes[rng() % 40]
+                         : r < 7 || i % 8 != 0 ? primes[rng() % primes.size()]
+                                               : random_prime(rng, 17 + static_cast<unsigned>(rng() % 16));
       const int e = 1 + static_cast<int>(rng() % (rng() % 3 == 0 ? 12 : 2));
-      for (int j = 0; j < e && v <= ~static_cast<u128>(0) / p; ++j) v *= p, ++expected[static_cast<uint32_t>(p)];
+      for (int j = 0; j < e && v <= ~static_cast<u128>(0) / p; ++j) v *= p, ++expected[p];
     }
     expect_factors(v, 0, expected);
-    if (HasFailure()) return;
-  }
-}
-
-TEST(FactorBigint128, RandomProductsOfLargeThirtyTwoBitPrimes) {
-  std::mt19937_64 rng(777);
-  static const uint32_t kSmall[] = {2, 3, 5, 7, 11, 13, 4093, 4099};
-  for (int i = 0; i < 150; ++i) {
-    factor_map expected;
-    u128 v = 1;
-    for (int k = 1 + static_cast<int>(rng() % 4); k > 0; --k) {
-      const uint32_t p = random_prime(rng, 20 + static_cast<unsigned>(rng() % 13));
-      if (v > ~static_cast<u128>(0) / p) break;
-      v *= p;
-      ++expected[p];
-    }
-    for (int k = 0; k < 6; ++k) {
-      const uint32_t p = kSmall[rng() % 8];
-      if (v > ~static_cast<u128>(0) / p) break;
-      v *= p;
-      ++expected[p];
-    }
-    expect_factors(v, 0, expected);
-    if (HasFailure()) return;
-  }
-  // One factor below 2^32 beside a prime far above it: the wide part must still be split.
-  const u128 wide[] = {from_dec("18446744073709551629"), from_dec("628080025866562937957"),
-                       from_dec("799739375510530361920766019763")};
-  for (int i = 0; i < 24; ++i) {
-    const uint32_t p = random_prime(rng, i % 3 == 2 ? 26 : 32);
-    expect_factors(wide[i % 3] * p, 1, {{p, 1}});
     if (HasFailure()) return;
   }
 }
