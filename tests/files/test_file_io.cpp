@@ -8,20 +8,16 @@
 #include <sys/stat.h>
 
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "files/atomic_file.h"
 #include "files/bitfield_file.h"
 #include "files/hal_config_file.h"
-#include "files/image_files.h"
 #include "files/mfg_script.h"
 #include "files/register_dump.h"
 #include "tests/files/eeprom_test_util.h"
 #include "hal_object.h"
 
 namespace {
-
 
 // Every writer of the files layer, on one path; the message text of its outcome.
 struct writer_s {
@@ -122,29 +118,19 @@ TEST(FileReads, WhatIsNoTextFileOfThisToolIsRefused) {
     const char *name;
     std::function<bool(const std::string &, std::string *)> read;
   };
+  Hal h;
+  file_message_s m;
+  std::vector<bitfield_reg_s> regs;
+  std::string text;
   const std::vector<reader_s> readers = {
-      {"configuration", [](const std::string &p, std::string *why) {
-         Hal h;
-         file_message_s m;
-         return hal_config_load_file(h.get(), p.c_str(), &m, why);
-       }},
-      {"register dump", [](const std::string &p, std::string *why) {
-         Hal h;
-         file_message_s m;
+      {"configuration", [&](auto &p, auto *why) { return hal_config_load_file(h.get(), p.c_str(), &m, why); }},
+      {"register dump", [&](auto &p, auto *why) {
          const bool ok = register_dump_load(h.get(), p.c_str(), nullptr, &m);
          *why = m.text;
          return ok;
        }},
-      {"image or script", [](const std::string &p, std::string *why) {
-         std::string text;
-         bool missing = false;
-         return eeprom_file_load(p, &text, &missing, why);
-       }},
-      {"bitfield description", [](const std::string &p, std::string *why) {
-         std::vector<bitfield_reg_s> regs;
-         file_message_s m;
-         return bitfield_file_load(p.c_str(), &regs, &m, why);
-       }},
+      {"image or script", [&](auto &p, auto *why) { return eeprom_file_load(p, &text, nullptr, why); }},
+      {"bitfield description", [&](auto &p, auto *why) { return bitfield_file_load(p.c_str(), &regs, &m, why); }},
   };
   const struct {
     std::string path, why;
@@ -163,51 +149,4 @@ TEST(FileReads, WhatIsNoTextFileOfThisToolIsRefused) {
     }
   std::remove(fifo.c_str());
   std::remove(wide.c_str());
-}
-
-TEST(EepromFiles, ABuildWithBadLinesNamesEachAndWritesNothing) {
-  const std::string script = temp_path("bad.mfg"), out = temp_path("img.hex");
-  std::ofstream(script) << "X , 0X100 , 0X01\nX , 0X4000 , 0X01\nW , -5\nX , 0X101\nX , 0X102 , 0X03\n";
-  std::ofstream(out) << "the previous image\n";
-  kova_eeprom_create_s c;
-  EXPECT_FALSE(kova_eeprom_create_file({script}, out, 200, 2048, 1, &c));
-  for (const char *line : {":2: register address above 0x3FFF", ":3: negative wait", ":4: malformed register write"})
-    EXPECT_NE(c.text.find(script + line), std::string::npos) << c.text;
-  EXPECT_EQ(read_all(out), "the previous image\n");
-  std::remove(script.c_str());
-  std::remove(out.c_str());
-}
-
-TEST(EepromFiles, WriteRefusesAnImageWithAWrongChecksumAndVerifyTakesWhatWriteTakes) {
-  const std::string script = temp_path("syn.mfg"), img = temp_path("img.txt");
-  std::ofstream(script) << eetest::config_script(kova_mode_syn_e);
-  kova_eeprom_create_s c;
-  ASSERT_TRUE(kova_eeprom_create_file({script}, img, 200, 2048, 1, &c)) << c.text;
-  std::string text = read_all(img);
-  // Built with the 12 reserved bytes left out; a product without reserve writes and
-  // verifies it as it is.
-  eeprom_image_read_s w;
-  eeprom_image_check_for_write("img", text, kova_ee_file_bytes_e, 2048, false, nullptr, nullptr, &w);
-  ASSERT_EQ(w.status, eeprom_read_ok_e) << w.msg.text;
-  eeprom_file_data_s d;
-  file_message_s msg;
-  EXPECT_TRUE(eeprom_image_check_for_verify("img", text, kova_ee_file_bytes_e, 2048, false, &d, &msg)) << msg.text;
-  EXPECT_EQ(d.bytes, w.bytes);
-  eeprom_image_read_for_write(img + ".none", 2048, false, nullptr, nullptr, &w);
-  EXPECT_EQ(w.msg.text, "Could not find " + img + ".none");
-
-  // One byte of the branch code changed by hand: the checksum no longer fits.
-  size_t at = 0;
-  for (int data_line = 0; data_line <= 20;) {
-    at = text.find('\n', at) + 1;
-    if (text[at] != ';') ++data_line;
-  }
-  text[at + 1] = text[at + 1] == '0' ? '1' : '0';
-  eeprom_image_check_for_write("img", text, kova_ee_file_bytes_e, 2048, true, nullptr, nullptr, &w);
-  EXPECT_EQ(w.status, eeprom_read_refused_e);
-  EXPECT_NE(w.msg.text.find("is not a sound boot image: checksum"), std::string::npos) << w.msg.text;
-  eeprom_image_check_for_write("img", text, kova_ee_file_bytes_e, 2048, true, nullptr, nullptr, &w, true);
-  EXPECT_EQ(w.status, eeprom_read_ok_e) << w.msg.text;
-  std::remove(script.c_str());
-  std::remove(img.c_str());
 }
