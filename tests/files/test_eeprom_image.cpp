@@ -64,38 +64,26 @@ TEST(EepromImage, WaitCodesAreTheShortestPowerOfTwoThatCoversTheWait) {
   }
 }
 
+// The offered SPI clocks; q must fit in six bits and be at least 1: no silent wrap into the
+// size code.
 TEST(EepromImage, ClockFieldOfTheOfferedSpiClocks) {
-  uint8_t f = 0;
-  for (const auto &[khz, field] : {std::pair{1000u, 0x98}, {500u, 0x4C}, {200u, 0x20}, {100u, 0x10}}) {
-    ASSERT_TRUE(kova_eeprom_clock_field(khz, &f)) << khz;
-    EXPECT_EQ(f, field) << khz;
+  for (const auto &[khz, ok, field] : {std::tuple{1000u, true, 0x98}, {500u, true, 0x4C}, {200u, true, 0x20}, {100u, true, 0x10},
+                                       {1680u, true, 0xFC}, {1690u, false, 0}, {0u, false, 0}}) {
+    uint8_t f = 0;
+    EXPECT_EQ(kova_eeprom_clock_field(khz, &f), ok) << khz;
+    EXPECT_EQ(f, field) << khz;  // untouched when refused
   }
-  // q must fit in six bits and be at least 1: no silent wrap into the size code.
-  EXPECT_TRUE(kova_eeprom_clock_field(1680, &f));
-  EXPECT_FALSE(kova_eeprom_clock_field(1690, &f));
-  EXPECT_FALSE(kova_eeprom_clock_field(0, &f));
   EXPECT_EQ(build({write_line(0x100, 1)}, 2048, 1, 5000).result & kova_ee_bad_clock_e, kova_ee_bad_clock_e);
 }
 
 TEST(EepromImage, ParseReadsCommentFieldsSegmentsAndCommands) {
   const std::string text =
-      "; Device Type : 40112\n"
-      "; Device Rev : 1\n"
-      "; GUI Version : 1.1.2\n"
-      "; HAL Version : 09111400\n"
-      "; XA  Input  Frequency Hz =    125000000 * (1) / (1)\n"
-      "; OC2 Output Frequency Hz =156250000*(3)/   (7)\n"
-      "; DSP Code segment start\n"
-      "X , 0X040B , 0X0C ; mode\n"
-      "W , 5\n"
-      "; DSP Code segment stop\n"
+      "; Device Type : 40112\n; Device Rev : 1\n; GUI Version : 1.1.2\n; HAL Version : 09111400\n"
+      "; XA  Input  Frequency Hz =    125000000 * (1) / (1)\n; OC2 Output Frequency Hz =156250000*(3)/   (7)\n"
+      "; DSP Code segment start\nX , 0X040B , 0X0C ; mode\nW , 5\n; DSP Code segment stop\n"
       "x,0x0100,0x1ff // data keeps its low 8 bits\n"
-      "/* a block comment\n"
-      "X , 0X0101 , 0X02\n"
-      "*/ closes it\n"
-      "  X , 31 , 5   \n"
-      "W,10000\n"
-      "garbage that is ignored\n";
+      "/* a block comment\nX , 0X0101 , 0X02\n*/ closes it\n"
+      "  X , 31 , 5   \nW,10000\ngarbage that is ignored\n";
   int32_t r = -1;
   mfg_ptr m = parsed(text, "a.mfg", &r);
   EXPECT_EQ(r, 0);
