@@ -61,7 +61,5 @@ struct hal_holder {
     h.init_api_mode_e = init_mode;
     init_api(&h);
   }
-  hal_holder(const hal_holder &) = delete;
-  hal_holder &operator=(const hal_holder &) = delete;
   ~hal_holder() { delete_api(&h); }
 };

@@ -64,26 +64,6 @@ TEST_F(BoardSession, SelectorNamesAnIndexASerialOrALocation) {
   EXPECT_EQ(board_session_find(*list, "0x2"), 0);
 }
 
-// The session removes the emulator it installed; it uses and keeps one the program installed.
-TEST_F(BoardSession, OpensTheSelectedBoardAndReadsItsIdentity) {
-  board_session_opts_s o = emulated("40000,40089:0");
-  o.board = "EMU0001";
-  o.read_id = false;
-  ASSERT_TRUE(board_session_open(o, &s, &err)) << err;
-  EXPECT_EQ(std::make_tuple(s.board_index, s.product_index), std::make_tuple(1, -1));
-  EXPECT_TRUE(board_session_close(&s, &err)) << err;
-  EXPECT_FALSE(kxemu_active());
-  // An emulator the program installed itself is used and kept.
-  three_boards();
-  board_session_opts_s none;
-  none.board = "2";
-  ASSERT_TRUE(board_session_open(none, &s, &err)) << err;
-  EXPECT_EQ(std::make_tuple(s.board_index, s.product_index, s.revision, s.emulator_installed),
-            std::make_tuple(2, 7, 0, false));
-  board_session_close(&s);
-  EXPECT_TRUE(kxemu_active());
-}
-
 TEST_F(BoardSession, FailuresTellOptionsFromBoardsAndLeaveNothingInstalled) {
   const struct {
     const char *devices, *board;
@@ -123,27 +103,40 @@ TEST_F(BoardSession, FailuresTellOptionsFromBoardsAndLeaveNothingInstalled) {
   EXPECT_EQ(err.rfind("KOVA_EMULATED_BOARD: ", 0), 0u) << err;
 }
 
-// The trace and the connection log end with the session: a later session without them
-// leaves the files alone.
-TEST_F(BoardSession, TraceAndConnectionLogCoverTheSessionOnly) {
+// The session removes the emulator it installed, and its trace and connection log end with
+// it: a later session without them leaves the files alone. It uses and keeps an emulator the
+// program installed itself.
+TEST_F(BoardSession, WhatASessionSetsUpEndsWithIt) {
   const std::string trace = ::testing::TempDir() + "/board_session_trace_" + std::to_string(getpid());
   const std::string log = trace + ".log";
-  board_session_opts_s o = emulated("40000,40000");
+  board_session_opts_s o = emulated("40000,40089:0");
+  o.board = "EMU0001";
   o.trace = trace;
   o.usb_log = log;
   ASSERT_TRUE(board_session_open(o, &s, &err)) << err;
-  board_session_close(&s);
+  EXPECT_EQ(std::make_tuple(s.board_index, s.product_index, s.revision), std::make_tuple(1, 7, 0));
+  EXPECT_TRUE(board_session_close(&s, &err)) << err;
+  EXPECT_FALSE(kxemu_active());
   const std::string traced = temp_log_s::read(trace), logged = temp_log_s::read(log);
-  EXPECT_TRUE(traced.ends_with("\nA R 81\n")) << traced;  // ID2 of a KX40000 revision 1
+  EXPECT_TRUE(traced.ends_with("\nA R 70\n")) << traced;  // ID2 of a KX40089 revision 0
   EXPECT_NE(logged.find("Board query: 4 FTDI channels found"), std::string::npos) << logged;
   o.trace.clear();
   o.usb_log.clear();
+  o.read_id = false;
   ASSERT_TRUE(board_session_open(o, &s, &err)) << err;
+  EXPECT_EQ(s.product_index, -1);
   board_session_close(&s);
   EXPECT_EQ(temp_log_s::read(trace), traced);
   EXPECT_EQ(temp_log_s::read(log), logged);
   std::remove(trace.c_str());
   std::remove(log.c_str());
+  three_boards();
+  board_session_opts_s none;
+  none.board = "2";
+  ASSERT_TRUE(board_session_open(none, &s, &err)) << err;
+  EXPECT_EQ(std::make_tuple(s.board_index, s.product_index, s.emulator_installed), std::make_tuple(2, 7, false));
+  board_session_close(&s);
+  EXPECT_TRUE(kxemu_active());
 }
 
 }  // namespace

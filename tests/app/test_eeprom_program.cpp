@@ -61,7 +61,7 @@ struct EepromProgram : ::testing::Test {
   }
 };
 
-TEST_F(EepromProgram, ChipEepromIsWrittenReadBackVerifiedAndCompared) {
+TEST_F(EepromProgram, ChipEepromIsWrittenVerifiedBootedFromAndCompared) {
   const eeprom_io_s o = open("40000");
   ASSERT_EQ(o.target, eeprom_target_chip_e);
   ASSERT_TRUE(o.reserve12);
@@ -100,6 +100,35 @@ TEST_F(EepromProgram, ChipEepromIsWrittenReadBackVerifiedAndCompared) {
     EXPECT_EQ(eeprom_dump_file(o, dump, nullptr).msg.text, "Wrote 2048 bytes to " + dump);
     EXPECT_EQ(eeprom_verify_file(o, dump, nullptr).status, eeprom_done_e) << ext;
   }
+  // A chip whose EEPROM holds a valid image configures itself from branch 0 when it comes
+  // out of reset, as the engine computes that configuration, and sets its EEPROM offsets.
+  hal_holder syn;
+  hal_api_s &h = syn.h;
+  h.kova_device_e = kova_device_40000_e;
+  h.kova_mode_e = kova_mode_syn_e;
+  h.xa_mode_e = xa_mode_xo_e;
+  h.sysclk_mode_e = sysclk_mode_ro_e;
+  init_api(&h);
+  h.oc1_freq_s = {156250000, 1, 1};
+  calc_expert(&h);
+  calc_hal(&h);
+  build_regs(&h);
+  ASSERT_EQ(kxKovaIo_DutReset(&session.handle), 0u);
+  std::vector<uint8_t> regs(KOVA_REG_COUNT);
+  ASSERT_EQ(kxKovaIo_DutRegRead(&session.handle, 0, KOVA_REG_COUNT, regs.data()), 0u);
+  const uint32_t ranges[][2] = {{0x009, 0x01F}, {0x100, 0x12C}, {0x200, 0x228},
+                                {0x300, 0x35C}, {0x400, 0x467}, {0x600, 0x632}};
+  for (const auto &r : ranges)
+    for (uint32_t a = r[0]; a <= r[1]; ++a) {
+      if (a == 0x40E) continue;  // DALGWR, the DSP RAM port, keeps the last byte of the download
+      const uint32_t mask = a == 0x01B ? 0x1F : 0xFF;  // PACR1's one-shot bits are not held
+      EXPECT_EQ(regs[a] & mask, get_reg(&h, a) & mask) << "register 0x" << std::hex << a;
+    }
+  eeprom_decoded_s d;
+  ASSERT_TRUE(eeprom_image_decode(want.data(), want.size(), &d));
+  EXPECT_NE(d.branch_offset[0], 0);
+  EXPECT_EQ(regs[1] | (regs[2] & 0x1F) << 8, d.branch_offset[0]);  // EEOFF0: branch 0's code
+
   chip[100] ^= 0x0F;
   chip[1500] ^= 0xFF;
   const eeprom_result_s v = eeprom_verify_file(o, hex, nullptr);
@@ -136,43 +165,6 @@ TEST_F(EepromProgram, BoardEepromProductsWriteInTheirPagesAndCompare) {
   });
   EXPECT_EQ(w.status, eeprom_differs_e);
   EXPECT_EQ(w.msg.text.rfind("EEPROM write failed: the read-back differs at address 0x0123", 0), 0u) << w.msg.text;
-}
-
-// A chip whose EEPROM holds a valid image configures itself from branch 0 when it comes out
-// of reset, and sets its EEPROM offset registers.
-TEST_F(EepromProgram, TheChipBootsBranchZeroAfterReset) {
-  const eeprom_io_s o = open("40000");
-  std::vector<uint8_t> img;
-  const std::string hex = image("boot.hex", true, &img);
-  ASSERT_EQ(eeprom_program_file(o, hex, nullptr, nullptr).status, eeprom_done_e);
-  // The configuration branch 0 was built from, as the engine computes it.
-  hal_holder o40000;
-  hal_api_s &h = o40000.h;
-  h.kova_device_e = kova_device_40000_e;
-  h.kova_mode_e = kova_mode_syn_e;
-  h.xa_mode_e = xa_mode_xo_e;
-  h.sysclk_mode_e = sysclk_mode_ro_e;
-  init_api(&h);
-  h.oc1_freq_s = {156250000, 1, 1};
-  calc_expert(&h);
-  calc_hal(&h);
-  build_regs(&h);
-  ASSERT_EQ(kxKovaIo_DutReset(&session.handle), 0u);
-  std::vector<uint8_t> chip(KOVA_REG_COUNT);
-  ASSERT_EQ(kxKovaIo_DutRegRead(&session.handle, 0, KOVA_REG_COUNT, chip.data()), 0u);
-  const uint32_t ranges[][2] = {{0x009, 0x01F}, {0x100, 0x12C}, {0x200, 0x228},
-                                {0x300, 0x35C}, {0x400, 0x467}, {0x600, 0x632}};
-  for (const auto &r : ranges)
-    for (uint32_t a = r[0]; a <= r[1]; ++a) {
-      if (a == 0x40E) continue;  // DALGWR, the DSP RAM port, keeps the last byte of the download
-      const uint32_t mask = a == 0x01B ? 0x1F : 0xFF;  // PACR1's one-shot bits are not held
-      EXPECT_EQ(chip[a] & mask, get_reg(&h, a) & mask) << "register 0x" << std::hex << a;
-    }
-  // EEOFF0 points at branch 0's code, as the decoder finds it.
-  eeprom_decoded_s d;
-  ASSERT_TRUE(eeprom_image_decode(img.data(), img.size(), &d));
-  EXPECT_EQ(chip[1] | (chip[2] & 0x1F) << 8, d.branch_offset[0]);
-  EXPECT_NE(d.branch_offset[0], 0);
 }
 
 }  // namespace
