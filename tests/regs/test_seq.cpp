@@ -13,7 +13,7 @@ namespace {
 using namespace regs_test;
 
 struct W {
-  uint32_t address, value, wait;
+  uint32_t address, value, wait = 0;
   bool operator==(const W &o) const { return address == o.address && value == o.value && wait == o.wait; }
 };
 
@@ -62,46 +62,46 @@ TEST_F(Seq, ChangesComeInSequenceOrderWithTheChipProcedures) {
   const struct { const char *name; std::vector<pass_s> passes; } cases[] = {
       // EEPROM offsets are not part of any sequence; a pass leaves nothing for the next.
       {"order", {{true, {}, {}}, {false, {{0x00C, 3}, {0x301, 0x44}, {0x612, 0x12}, {0x001, 0x99}},
-                                  {{0x612, 0x12, 0}, {0x301, 0x44, 0}, {0x00C, 0x03, 0}}}, {false, {}, {}}}},
+                                  {{0x612, 0x12}, {0x301, 0x44}, {0x00C, 0x03}}}, {false, {}, {}}}},
       // The frequency and phase offset words go out whole; DCRB6 between them goes out alone.
       {"groups", {{true, {{0x420, 0x20}, {0x421, 0x21}, {0x422, 0x22}, {0x423, 0x23}, {0x424, 0x24}, {0x428, 0x28},
                           {0x429, 0x29}, {0x42A, 0x2A}, {0x42B, 0x2B}}, {}},
-                  {false, {{0x422, 0xEE}}, {{0x420, 0x20, 0}, {0x421, 0x21, 0}, {0x422, 0xEE, 0}, {0x423, 0x23, 0}, {0x424, 0x24, 0}}},
+                  {false, {{0x422, 0xEE}}, {{0x420, 0x20}, {0x421, 0x21}, {0x422, 0xEE}, {0x423, 0x23}, {0x424, 0x24}}},
                   {false, {{0x42B, 0}, {0x425, 0x77}},
-                   {{0x425, 0x77, 0}, {0x428, 0x28, 0}, {0x429, 0x29, 0}, {0x42A, 0x2A, 0}, {0x42B, 0x00, 0}}}}},
+                   {{0x425, 0x77}, {0x428, 0x28}, {0x429, 0x29}, {0x42A, 0x2A}, {0x42B, 0x00}}}}},
       // A feedback change restarts the running APLL; with outputs running, the outputs too.
       {"apll restart", {{true, {{0x00B, 0x11}, {0x00D, 0}}, {}},
-                        {false, {{0x10C, 5}}, {{0x10C, 0x05, 0}, {0x00B, 0x10, 0}, {0x00B, 0x11, 10}}},
+                        {false, {{0x10C, 5}}, {{0x10C, 0x05}, {0x00B, 0x10}, {0x00B, 0x11, 10}}},
                         {true, {{0x00D, 5}}, {}},
-                        {false, {{0x113, 1}}, {{0x113, 1, 0}, {0x00B, 0x10, 0}, {0x00B, 0x11, 10}, {0x00D, 0, 0}, {0x00D, 5, 0}}}}},
-      {"apll off", {{true, {{0x00B, 0x10}}, {}}, {false, {{0x10F, 0x80}, {0x00B, 0x11}}, {{0x10F, 0x80, 0}, {0x00B, 0x11, 10}}}}},
+                        {false, {{0x113, 1}}, {{0x113, 1}, {0x00B, 0x10}, {0x00B, 0x11, 10}, {0x00D, 0}, {0x00D, 5}}}}},
+      {"apll off", {{true, {{0x00B, 0x10}}, {}}, {false, {{0x10F, 0x80}, {0x00B, 0x11}}, {{0x10F, 0x80}, {0x00B, 0x11, 10}}}}},
       // A PLL enable change restarts running outputs; outputs switched off are not restarted.
       {"pll enable", {{true, {{0x00B, 0x11}, {0x00D, 7}}, {}},
-                      {false, {{0x00B, 0x01}}, {{0x00B, 0x01, 0}, {0x00D, 0x00, 0}, {0x00D, 0x07, 0}}},
-                      {false, {{0x00B, 0x11}, {0x00D, 0}}, {{0x00B, 0x11, 0}, {0x00D, 0x00, 0}}}}},
+                      {false, {{0x00B, 0x01}}, {{0x00B, 0x01}, {0x00D, 0x00}, {0x00D, 0x07}}},
+                      {false, {{0x00B, 0x11}, {0x00D, 0}}, {{0x00B, 0x11}, {0x00D, 0x00}}}}},
       // A feedback divider change on a configured chip calibrates the DCO first; the normal
       // order then writes the restored divider and re-enables the APLL.
       {"dco calibration", {{true, {{0x106, 0x11}, {0x107, 0x22}, {0x108, 0x33}, {0x109, 0x44}, {0x10A, 5}, {0x00B, 0x11},
                                    {0x00D, 0}}, {}},
                            {false, {{0x106, 0x12}},
-                            {{0x120, 0x06, 0}, {0x61A, 0x08, 0}, {0x61C, 0x0D, 0}, {0x10A, 0xFE, 0}, {0x106, 0x00, 0},
-                             {0x107, 0x00, 0}, {0x108, 0x00, 0}, {0x109, 0x00, 0}, {0x10A, 0x40, 0}, {0x10A, 0x00, 0},
-                             {0x00B, 0x10, 0}, {0x120, 0x02, 0}, {0x61A, 0x00, 0}, {0x61C, 0x00, 0}, {0x106, 0x12, 0},
-                             {0x107, 0x22, 0}, {0x108, 0x33, 0}, {0x109, 0x44, 0}, {0x10A, 0x05, 0}, {0x00B, 0x11, 10}}},
+                            {{0x120, 0x06}, {0x61A, 0x08}, {0x61C, 0x0D}, {0x10A, 0xFE}, {0x106, 0x00},
+                             {0x107, 0x00}, {0x108, 0x00}, {0x109, 0x00}, {0x10A, 0x40}, {0x10A, 0x00},
+                             {0x00B, 0x10}, {0x120, 0x02}, {0x61A, 0x00}, {0x61C, 0x00}, {0x106, 0x12},
+                             {0x107, 0x22}, {0x108, 0x33}, {0x109, 0x44}, {0x10A, 0x05}, {0x00B, 0x11, 10}}},
                            {false, {}, {}}}},
       // Calibration steps writing bytes the chip already holds are skipped.
       {"dco steps held", {{true, {{0x10A, 1}, {0x00B, 0}, {0x120, 6}}, {}},
                           {false, {{0x107, 0x80}},
-                           {{0x61A, 0x08, 0}, {0x61C, 0x0D, 0}, {0x10A, 0xFE, 0}, {0x10A, 0x40, 0}, {0x10A, 0x00, 0},
-                            {0x61A, 0x00, 0}, {0x61C, 0x00, 0}, {0x107, 0x80, 0}, {0x10A, 0x01, 0}}}}},
+                           {{0x61A, 0x08}, {0x61C, 0x0D}, {0x10A, 0xFE}, {0x10A, 0x40}, {0x10A, 0x00},
+                            {0x61A, 0x00}, {0x61C, 0x00}, {0x107, 0x80}, {0x10A, 0x01}}}}},
       // A crystal with the doubler starts without it; without the doubler one write with the
       // wait; on a chip already on the crystal, none.
-      {"crystal", {{true, {{0x009, 2}}, {}}, {false, {{0x009, 5}, {0x00A, 0x20}}, {{0x009, 1, 10}, {0x009, 5, 0}, {0x00A, 0x20, 0}}},
+      {"crystal", {{true, {{0x009, 2}}, {}}, {false, {{0x009, 5}, {0x00A, 0x20}}, {{0x009, 1, 10}, {0x009, 5}, {0x00A, 0x20}}},
                    {true, {{0x009, 2}}, {}}, {false, {{0x009, 0x81}}, {{0x009, 0x81, 10}}},
-                   {false, {{0x009, 0x85}}, {{0x009, 0x85, 0}}}}},
+                   {false, {{0x009, 0x85}}, {{0x009, 0x85}}}}},
       // The written PACR1 never holds the one-shot bits: while the image asks for them they
       // go out again.
-      {"pacr1", {{true, {{0x01B, 0xE1}}, {}}, {false, {{0x01B, 0xA3}}, {{0x01B, 0xA3, 0}}}, {false, {}, {{0x01B, 0xA3, 0}}}}},
+      {"pacr1", {{true, {{0x01B, 0xE1}}, {}}, {false, {{0x01B, 0xA3}}, {{0x01B, 0xA3}}}, {false, {}, {{0x01B, 0xA3}}}}},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.name);
@@ -137,7 +137,7 @@ TEST_F(Seq, AllRegistersAfterChipResetStartsTheCrystalWithoutDoublerFirst) {
   const std::vector<W> recs = plain(collect(h.get(), get_seq_all_e));
   ASSERT_EQ(recs.size(), sequence_order().size() + 1);
   EXPECT_EQ(std::vector<W>(recs.begin(), recs.begin() + 5),
-            (std::vector<W>{{0x000, get_reg(h.get(), 0), 0}, {0x009, 0x01, 10}, {0x009, 0x05, 0},
+            (std::vector<W>{{0x000, get_reg(h.get(), 0), 0}, {0x009, 0x01, 10}, {0x009, 0x05},
                             {0x00A, get_reg(h.get(), 0x00A), 0}, {0x600, get_reg(h.get(), 0x600), 0}}));
 }
 
@@ -167,16 +167,16 @@ TEST_F(Seq, OutputDividerChangeAlignsAllOutputsOnRevisionZero) {
   set(0x00D, 0x07);
   mark_written();
   set(0x210, 0x08);
-  EXPECT_EQ(changes(), (std::vector<W>{{0x210, 0x08, 0}, {0x200, 0x84, 0}, {0x207, 0x11, 0}, {0x210, 0x88, 0},
-                                       {0x217, 0xFE, 0}, {0x220, 0x86, 0}, {0x227, 0x33, 0}, {0x01C, 0x10, 0},
-                                       {0x01B, 0x20, 0}, {0x01B, 0x40, 0}}));
+  EXPECT_EQ(changes(), (std::vector<W>{{0x210, 0x08}, {0x200, 0x84}, {0x207, 0x11}, {0x210, 0x88},
+                                       {0x217, 0xFE}, {0x220, 0x86}, {0x227, 0x33}, {0x01C, 0x10},
+                                       {0x01B, 0x20}, {0x01B, 0x40}}));
   EXPECT_EQ(word(seq_align_pending_w) + word(seq_align_step_w), 0u);
   EXPECT_TRUE(h.img()[0x200] == 0x84 && h.img()[0x217] == 0xFE);  // the image keeps PHEN and the phases
   EXPECT_EQ(h.wr()[0x01B], 0x00);
   // Two qualifying outputs are not enough on revision 0.
   h->oc3_msdiv_u8 = 1;
   set(0x214, 0x01);
-  EXPECT_EQ(changes(), (std::vector<W>{{0x01B, 0x40, 0}, {0x214, 0x01, 0}}));
+  EXPECT_EQ(changes(), (std::vector<W>{{0x01B, 0x40}, {0x214, 0x01}}));
 }
 
 TEST_F(Seq, RevisionOneAlignsQualifyingOutputsWhenTwoAreEnabled) {
@@ -187,24 +187,24 @@ TEST_F(Seq, RevisionOneAlignsQualifyingOutputsWhenTwoAreEnabled) {
   set(0x210, 0x02);
   mark_written();
   set(0x203, 0x10);
-  EXPECT_EQ(changes(), (std::vector<W>{{0x203, 0x10, 0}, {0x210, 0x82, 0}, {0x217, 0x5A, 0}, {0x01C, 0x10, 0},
-                                       {0x01B, 0x20, 0}, {0x01B, 0x40, 0}}));
+  EXPECT_EQ(changes(), (std::vector<W>{{0x203, 0x10}, {0x210, 0x82}, {0x217, 0x5A}, {0x01C, 0x10},
+                                       {0x01B, 0x20}, {0x01B, 0x40}}));
   // A single enabled output does not align, nor do two enabled outputs of which none qualifies.
   h->oc2_align_en = 0;
   mark_written();
   set(0x203, 0x11);
-  EXPECT_EQ(changes(), (std::vector<W>{{0x203, 0x11, 0}}));
+  EXPECT_EQ(changes(), (std::vector<W>{{0x203, 0x11}}));
   set_fields(h.get(), "oc2_align_en=1 oc2_msdiv_u8=1");
   set(0x203, 0x12);
-  EXPECT_EQ(changes(), (std::vector<W>{{0x203, 0x12, 0}}));
+  EXPECT_EQ(changes(), (std::vector<W>{{0x203, 0x12}}));
 }
 
 TEST_F(Seq, AlignmentFollowsEnablesPhaseModeAndSettings) {
   qualify_all();
   const uint32_t d200 = get_reg(h.get(), 0x200) | 0x80, d210 = get_reg(h.get(), 0x210) | 0x80,
                  d220 = get_reg(h.get(), 0x220) | 0x80;
-  const std::vector<W> align = {{0x200, d200, 0}, {0x207, 1, 0}, {0x210, d210, 0}, {0x217, 2, 0}, {0x220, d220, 0},
-                                {0x227, 3, 0},    {0x01C, 0x10, 0}, {0x01B, 0x20, 0}, {0x01B, 0x40, 0}};
+  const std::vector<W> align = {{0x200, d200, 0}, {0x207, 1}, {0x210, d210, 0}, {0x217, 2}, {0x220, d220, 0},
+                                {0x227, 3},    {0x01C, 0x10}, {0x01B, 0x20}, {0x01B, 0x40}};
   auto with = [&](W first) {
     std::vector<W> v{first};
     v.insert(v.end(), align.begin(), align.end());
@@ -214,26 +214,26 @@ TEST_F(Seq, AlignmentFollowsEnablesPhaseModeAndSettings) {
   set(0x00D, 0x07);
   mark_written();
   set(0x00D, 0x03);
-  EXPECT_EQ(changes(), with({0x00D, 0x03, 0}));
+  EXPECT_EQ(changes(), with({0x00D, 0x03}));
   // PACR1 MODE = 1: the phase adjust registers do not call for alignment, the divider and
   // format registers up to offset 6 of a block do in any mode; MODE = 0: both do.
   set(0x01B, 0x01);
   mark_written();
   set(0x207, 0x10);
-  EXPECT_EQ(changes(), (std::vector<W>{{0x207, 0x10, 0}}));
+  EXPECT_EQ(changes(), (std::vector<W>{{0x207, 0x10}}));
   set(0x216, 0x10);
-  EXPECT_EQ(changes().back(), (W{0x01B, 0x40, 0}));
+  EXPECT_EQ(changes().back(), (W{0x01B, 0x40}));
   set(0x01B, 0x00);
   mark_written();
   set(0x227, 0x10);
-  EXPECT_EQ(changes().back(), (W{0x01B, 0x40, 0}));
+  EXPECT_EQ(changes().back(), (W{0x01B, 0x40}));
   // A changed alignment setting is noticed at the next record, not before.
   mark_written();
   h->oc2_align_nsx10_u16 = 25;
   EXPECT_EQ(changes(), std::vector<W>{});
   set(0x301, 0x01);
   // (the chip holds the phase steps of the earlier alignments: only the trigger goes out)
-  EXPECT_EQ(changes(), (std::vector<W>{{0x301, 0x01, 0}, {0x01B, 0x20, 0}, {0x01B, 0x40, 0}}));
+  EXPECT_EQ(changes(), (std::vector<W>{{0x301, 0x01}, {0x01B, 0x20}, {0x01B, 0x40}}));
   EXPECT_EQ(word(seq_align_snap_w + 2), 25u);
   // The all-registers sequence also runs the alignment after the sequence order.
   step(get_seq_chip_reset_e);
@@ -293,7 +293,7 @@ TEST_F(Seq, MissingRecordObjectOrStateEndsTheSequence) {
   h->hal_obj_p->seq[seq_phase_w] = seq_phase_inputs;
   h->hal_obj_p->seq[seq_cursor_w] = 0x9999;
   EXPECT_EQ(get_seq(h.get(), get_seq_all_e, &rec), 0u);
-  EXPECT_EQ(changes(), (std::vector<W>{{0x301, 0x02, 0}}));
+  EXPECT_EQ(changes(), (std::vector<W>{{0x301, 0x02}}));
 }
 
 // ---- properties over random images ----
