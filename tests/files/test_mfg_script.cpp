@@ -33,30 +33,30 @@ script_s script_of(int32_t device, int32_t mode, void (*set_regs)(hal_api_s *)) 
   return s;
 }
 
-void afbdiv6(hal_api_s *h) { put_reg(h, 0x10B, 0x03); }
-
 TEST(MfgScript, DefaultsGiveAnEmptySequence) {
   // The register image at its reset defaults, ID2's device code included, is what the chip holds.
   const script_s s = script_of(kova_device_40110_e, kova_mode_syn_e, [](hal_api_s *h) {
     for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a) put_reg(h, a, kova_regs_defaults(a));
   });
   EXPECT_EQ(s.code, mfg_no_writes_e);
-  EXPECT_EQ(s.lines[3], "; Device Type : 40110");
-  EXPECT_EQ(s.lines[5], "; GUI Version : 1.2.3");
-  EXPECT_NE(s.index_of("; MFG Mode : Synthesis (0)"), -1);
-  EXPECT_NE(s.index_of("; XA  Input  Frequency Hz =    125000000 * (1) / (1)"), -1);
-  EXPECT_EQ(s.count_prefix("; IC1"), 0);  // no frequency, no line
-  EXPECT_EQ(s.index_of("; DSP Code segment start"), -1);
-  const int seq = s.index_of("; Register Sequences");
-  ASSERT_NE(seq, -1);
-  EXPECT_EQ(s.lines[seq + 4], "; Performed 0 register writes");
-  EXPECT_EQ(s.lines[s.lines.size() - 2], "; End of MFG");
+  EXPECT_EQ(std::vector<std::string>(s.lines.begin() + 3, s.lines.begin() + 6),
+            (std::vector<std::string>{"; Device Type : 40110", "; Device Rev : 0", "; GUI Version : 1.2.3"}));
+  for (const char *line : {"; MFG Mode : Synthesis (0)", "; XA  Input  Frequency Hz =    125000000 * (1) / (1)",
+                           "; Performed 0 register writes", "; End of MFG"})
+    EXPECT_NE(s.index_of(line), -1) << line;
+  EXPECT_EQ(s.count_prefix("; IC1") + s.count_prefix("; DSP Code"), 0);  // no frequency, no line; no DSP section
+  EXPECT_EQ(script_of(0, kova_mode_syn_e, [](hal_api_s *) {}).code & mfg_no_device_e, mfg_no_device_e);
 }
 
 // Jitter attenuation writes the DSP section first and counts its 967 writes; synthesis has
-// none; every write is counted, and sequence writes carry names.
+// none; every write is counted, sequence writes carry names, and a write that needs settling
+// (PLLEN, bit 0 of 0x00B) is followed by its wait in microseconds.
 TEST(MfgScript, TheDspSectionOnlyInJitterAttenuation) {
-  const script_s s = script_of(kova_device_40000_e, kova_mode_ja_e, afbdiv6);
+  const auto regs = [](hal_api_s *h) {
+    put_reg(h, 0x10B, 0x03);
+    put_reg(h, 0x00B, 0x01);
+  };
+  const script_s s = script_of(kova_device_40000_e, kova_mode_ja_e, regs);
   const int start = s.index_of("; DSP Code segment start");
   ASSERT_NE(start, -1);
   EXPECT_EQ(s.lines[start + 2], "X , 0X040B , 0X0C ; Set DSP RAM write address mode");
@@ -68,29 +68,19 @@ TEST(MfgScript, TheDspSectionOnlyInJitterAttenuation) {
   EXPECT_EQ(s.code, 0);
   EXPECT_NE(s.index_of("; MFG Mode : JitterAttenuator (3)"), -1);
   EXPECT_NE(s.count_prefix("X , 0X010B , 0X03 ; "), 0);
-  const script_s syn = script_of(kova_device_40000_e, kova_mode_syn_e, afbdiv6);
+  const script_s syn = script_of(kova_device_40000_e, kova_mode_syn_e, regs);
   EXPECT_EQ(syn.count_prefix("X , 0X040E"), 0);
   for (const script_s *t : {&s, &syn}) {
     const long writes = t->count_prefix("X , ");
     EXPECT_NE(t->index_of("; Performed " + std::to_string(writes) + " register writes"), -1);
     EXPECT_EQ(writes > 967, t == &s);
+    EXPECT_GT(t->count_prefix("W , "), 0);
+    for (size_t i = 1; i < t->lines.size(); ++i)
+      if (t->lines[i].rfind("W , ", 0) == 0) {
+        EXPECT_EQ(t->lines[i], "W , " + std::to_string(KOVA_SEQ_WAIT * 1000));
+        EXPECT_EQ(t->lines[i - 1].rfind("X , ", 0), 0u);
+      }
   }
-}
-
-TEST(MfgScript, WaitsAreWrittenInMicrosecondsAfterTheWriteThatNeedsThem) {
-  // Enabling the APLL (PLLEN bit 0) needs a settling wait.
-  const script_s s = script_of(kova_device_40000_e, kova_mode_syn_e, [](hal_api_s *h) { put_reg(h, 0x00B, 0x01); });
-  int waits = 0;
-  for (size_t i = 1; i < s.lines.size(); ++i)
-    if (s.lines[i].rfind("W , ", 0) == 0) {
-      ++waits;
-      EXPECT_EQ(s.lines[i], "W , " + std::to_string(KOVA_SEQ_WAIT * 1000));
-      EXPECT_EQ(s.lines[i - 1].rfind("X , ", 0), 0u);
-    }
-  EXPECT_GT(waits, 0);
-  EXPECT_EQ(script_of(kova_device_40000_e, kova_mode_syn_e, [](hal_api_s *h) { h->kova_device_e = 0; }).code & mfg_no_device_e,
-            mfg_no_device_e);
-  EXPECT_EQ(kova_hal_api_to_mfg(nullptr, nullptr, "x"), mfg_no_file_e);
 }
 
 // Every register that differs from its reset default is part of the saved script, whatever
@@ -112,6 +102,7 @@ TEST(MfgScript, Saving) {
   EXPECT_EQ(msg.title, "File Error");
   EXPECT_FALSE(mfg_save_file(g.get(), std::string(1024, 'a').c_str(), "1.0", &code, &msg));
   EXPECT_EQ(msg.text, "File name length too long.");
+  EXPECT_EQ(kova_hal_api_to_mfg(nullptr, nullptr, "x"), mfg_no_file_e);
 }
 
 }  // namespace
