@@ -72,23 +72,4 @@ TEST(DpllLoop, WordsFromTheSettings) {
   }
 }
 
-// At a DSP rate that does not divide a second the rewritten times must program the same
-// codes on the next recalculation: 500 us at 9 kHz is 4 samples (phase-fix code 2, 444.4 us);
-// 444 us would be 3 samples and code 1.
-TEST(DpllLoop, RewrittenTimesProgramTheSameCodesAgain) {
-  Hal h;
-  run_loop(h, "dsp_rate_hz_u32=9000 pfixavgto_us=500 lolset_us=1000 hoavgto_us=300");
-  expect_fields(h.get(), "pfixavgto_ro_u8_0=2 pfixavgto_us=445");
-  const uint32_t lol = h->phlolset_ro_u8_0, ho = h->hoavgto_ro_u8_0;
-  calc_hal_work_s w{};
-  w.dco_pfd_mhz = 100.0;
-  w.freqz_scale = 8589934592.0 * 40.0;
-  for (int i = 0; i < 3; ++i) {
-    calc_dpll_loop_regs(h.get(), &w);
-    expect_fields(h.get(), "pfixavgto_ro_u8_0=2 pfixavgto_us=445");
-    EXPECT_EQ(h->phlolset_ro_u8_0, lol);
-    EXPECT_EQ(h->hoavgto_ro_u8_0, ho);
-  }
-}
-
 }  // namespace

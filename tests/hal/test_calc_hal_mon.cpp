@@ -131,23 +131,6 @@ TEST(Monitor, RegistersAndReportedFigures) {
   }
 }
 
-TEST(CounterSplit, ExactAndMissingSplits) {
-  const struct { double mhz, err; uint32_t pcd, ppd; } cases[] = {
-      {10.0, 0.0, 250, 400},
-      {7.77777, 0.3, 174, 447},  // t = 77777.7: the best product is 174 x 447 = 77778
-      {26.2016, 1e6, 0, 0},      // t = 262016 (256 x 1023.5) and above: no split
-      {100.0, 1e6, 0, 0},
-      {0.00001, 0.9, 2, 1}};  // tiny counts never give a zero PPD
-  for (const auto &c : cases) {
-    uint32_t pcd = 7, ppd = 7;
-    EXPECT_NEAR(mon_counter_split(c.mhz, 100.0, &pcd, &ppd), c.err, 1e-6) << c.mhz;
-    EXPECT_EQ(ppd, c.ppd) << c.mhz;
-    if (c.mhz > 0.001) {
-      EXPECT_EQ(pcd, c.pcd) << c.mhz;
-    }
-  }
-}
-
 TEST(IcDiv, CodesAndInvalidValues) {
   Hal h;
   init_full(h.get(), 40000, kova_mode_ja_e);

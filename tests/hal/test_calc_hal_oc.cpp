@@ -17,22 +17,12 @@ struct OcRegs : ::testing::Test {
   }
   // Sets an output's plan and the frequencies the clock tree derives from it (1 GHz HSDIV).
   void set_output(int n, uint32_t msdiv, uint32_t lsdiv, bool lssel) {
-    const fprec_s msf = fp(1000000000 / msdiv);
-    const fprec_s lsf = fp(1000000000 / msdiv / lsdiv);
-    uint32_t *ms[] = {&h->oc1_msdiv_u8, &h->oc2_msdiv_u8, &h->oc3_msdiv_u8};
-    uint32_t *ls[] = {&h->oc1_lsdiv_u32, &h->oc2_lsdiv_u32, &h->oc3_lsdiv_u32};
-    uint32_t *sel[] = {&h->oc1cr3_lssel_u1, &h->oc2cr3_lssel_u1, &h->oc3cr3_lssel_u1};
-    fprec_s *f[] = {&h->oc1_freq_s, &h->oc2_freq_s, &h->oc3_freq_s};
-    fprec_s *fm[] = {&h->oc1_msdiv_freq_s, &h->oc2_msdiv_freq_s, &h->oc3_msdiv_freq_s};
-    fprec_s *fl[] = {&h->oc1_lsdiv_freq_s, &h->oc2_lsdiv_freq_s, &h->oc3_lsdiv_freq_s};
-    uint32_t *en[] = {&h->ocen_oc1en_u1, &h->ocen_oc2en_u1, &h->ocen_oc3en_u1};
-    *ms[n - 1] = msdiv;
-    *ls[n - 1] = lsdiv;
-    *sel[n - 1] = lssel ? 1 : 0;
-    *f[n - 1] = lssel ? lsf : msf;
-    *fm[n - 1] = msf;
-    *fl[n - 1] = lsdiv > 1 ? lsf : fp(0);
-    *en[n - 1] = 1;
+    const std::string oc = "oc" + std::to_string(n), ms = std::to_string(1000000000 / msdiv),
+                      ls = std::to_string(1000000000 / msdiv / lsdiv);
+    set_fields(h.get(), oc + "_msdiv_u8=" + std::to_string(msdiv) + " " + oc + "_lsdiv_u32=" + std::to_string(lsdiv) + " " +
+                            oc + "cr3_lssel_u1=" + (lssel ? "1 " : "0 ") + oc + "_freq_s=" + (lssel ? ls : ms) + " " + oc +
+                            "_msdiv_freq_s=" + ms + " " + oc + "_lsdiv_freq_s=" + (lsdiv > 1 ? ls : "0") + " ocen_" + oc +
+                            "en_u1=1");
   }
   std::vector<std::string> run() {
     calc_oc_regs(h.get());

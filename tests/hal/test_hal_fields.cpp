@@ -10,16 +10,14 @@
 namespace {
 
 // The table covers the struct exactly: fields in order, no gaps but alignment padding, and
-// nothing after the last field. A member added to the struct and not the table (or the
-// reverse) breaks this. Names are unique and found, and a name's suffix states its kind
-// (_s frequency records, _e enumerations, _r reals) and the kind its keyword.
+// nothing after the last field; names are unique and found, and a name's suffix states its
+// kind (_s frequency records, _e enumerations, _r reals).
 TEST(FieldTable, CoversTheStructInOrderWithNamesThatStateTheirKind) {
-  ASSERT_EQ(hal_api_field_count, 471u);
   size_t end = 0;
   std::set<std::string> names;
   for (size_t i = 0; i < hal_api_field_count; ++i) {
     const hal_field_s &f = hal_api_fields[i];
-    const std::string n = f.name, kw = f.keyword;
+    const std::string n = f.name, suffix = n.substr(n.size() - 2);
     SCOPED_TRACE(n);
     const bool wide = f.kind == hal_field_u64_e || f.kind == hal_field_i64_e || f.kind == hal_field_dbl_e;
     const size_t size = wide ? 8 : f.kind == hal_field_fprec_e ? 12 : f.kind == hal_field_ptr_e ? sizeof(void *) : 4;
@@ -29,28 +27,16 @@ TEST(FieldTable, CoversTheStructInOrderWithNamesThatStateTheirKind) {
     end = f.offset + f.size;
     EXPECT_TRUE(names.insert(n).second) << "duplicate";
     EXPECT_EQ(hal_api_field_find(f.name), &f);
-    const std::string suffix = n.substr(n.size() - 2);
     EXPECT_EQ(suffix == "_s", f.kind == hal_field_fprec_e);
     EXPECT_EQ(suffix == "_e", f.kind == hal_field_enum_e);
-    if (suffix == "_r") {
-      EXPECT_EQ(f.kind, hal_field_dbl_e);
-    }
-    const char *want_kw = f.kind == hal_field_fprec_e ? "fprec_s" : f.kind == hal_field_dbl_e ? "doublex"
-                          : f.kind == hal_field_u64_e ? "uint64x" : f.kind == hal_field_i64_e ? "int64x" : nullptr;
-    if (want_kw) {
-      EXPECT_EQ(kw, want_kw);
-    }
-    if (f.kind == hal_field_enum_e && !kw.empty()) {
-      EXPECT_EQ(kw.rfind("enum ", 0), 0u);
-    }
-    EXPECT_NE(hal_api_field_group(&f), nullptr);
+    EXPECT_TRUE(suffix != "_r" || f.kind == hal_field_dbl_e);
   }
   EXPECT_EQ((end + 7) / 8 * 8, sizeof(hal_api_s));
-  EXPECT_STREQ(hal_api_fields[hal_api_field_count - 1].name, "ocdiv_solution_msgs_max");
   EXPECT_EQ(hal_api_field_find("no_such_field"), nullptr);
   EXPECT_EQ(hal_api_field_find(nullptr), nullptr);
-  EXPECT_STREQ(hal_api_field_group(hal_api_field_find("vco_clk_max_mhz_r")), "Limits (set by init_api per device and mode)");
   EXPECT_STREQ(hal_api_field_group(hal_api_field_find("kova_device_e")), "Device and modes (user inputs)");
+  EXPECT_STREQ(hal_api_field_group(&hal_api_fields[hal_api_field_count - 1]), "Limits (set by init_api per device and mode)");
+  EXPECT_EQ(hal_api_field_group(hal_api_fields + hal_api_field_count), nullptr);
 }
 
 TEST(FieldTable, SetFromText) {
