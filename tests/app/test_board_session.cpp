@@ -44,16 +44,13 @@ struct BoardSession : ::testing::Test {
 
 TEST_F(BoardSession, SelectorNamesAnIndexASerialOrALocation) {
   auto list = three_boards();
-  const struct {
-    const char *sel;
-    int32_t want;
-  } cases[] = {
+  const std::pair<const char *, int32_t> cases[] = {
       {"", 0},          {"2", 2},           {"EMU0001A", 1},    {"EMU0001", 1},     {"0x1021", 2},
       {"4113", 1},      {"3", -1},          {"emu0001a", -1},   {"0x", -1},         {"0x1011z", -1},
       {"+1", -1},       {" 1", -1},         {"0x100001011", -1},  // nine hex digits: not 0x1011 cut short
       {"4294971409", -1},                                          // 0x100001011 in decimal
   };
-  for (const auto &c : cases) EXPECT_EQ(board_session_find(*list, c.sel), c.want) << "'" << c.sel << "'";
+  for (const auto &[sel, want] : cases) EXPECT_EQ(board_session_find(*list, sel), want) << "'" << sel << "'";
   kxKovaIo_BoardListS empty{};
   EXPECT_EQ(board_session_find(empty, ""), -1);
   // An index wins over a location; hex is always a location.
@@ -65,12 +62,7 @@ TEST_F(BoardSession, SelectorNamesAnIndexASerialOrALocation) {
 }
 
 TEST_F(BoardSession, FailuresTellOptionsFromBoardsAndLeaveNothingInstalled) {
-  const struct {
-    const char *devices, *board;
-    std::string trace, usb_log, state;
-    board_session_failure_e want;
-    const char *text;
-  } cases[] = {
+  const struct { const char *devices, *board; std::string trace, usb_log, state; board_session_failure_e want; const char *text; } cases[] = {
       {"40001", "", "", "", "", board_session_bad_option_e, "--emulator: "},
       {"40000", "1", "", "", "", board_session_board_e, "--board: no evaluation board '1' (1 listed): "},
       {"40000", "", "/nonexistent-dir/trace.txt", "", "", board_session_bad_option_e,

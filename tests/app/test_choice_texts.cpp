@@ -9,12 +9,7 @@ namespace {
 
 TEST(ChoiceTexts, ListsCarryTheStoredValue) {
   using E = std::vector<std::pair<std::string, int32_t>>;
-  const struct {
-    const char *name;
-    choice_list_s list;
-    E expected;
-    int32_t selected_value;
-  } cases[] = {
+  const struct { const char *name; choice_list_s list; E expected; int32_t selected_value; } cases[] = {
       {"stop source GPIO2", choice_stop_source_list(10),
        E{{"Stop Checkbox", 0}, {"GPIO0", 8}, {"GPIO1", 9}, {"GPIO2", 10}, {"GPIO3", 11}}, 10},
       {"ppm monitor at 500 kHz", choice_ppm_monitor_list(0.5, 0),

@@ -33,11 +33,7 @@ TEST(main_ops, ConnectActionsOffered) {
   s.gui = &gui;
   s.hal.kova_device_e = kova_device_40112_e;
   s.hal.kova_device_rev_e = 1;
-  const struct {
-    uint8_t configured;
-    int32_t product, revision, status;
-    std::vector<int32_t> offered;
-  } cases[] = {
+  const struct { uint8_t configured; int32_t product, revision, status; std::vector<int32_t> offered; } cases[] = {
       {0, 2, 1, 0, {0}},       {1, 2, 1, 0, {0, 1}}, {1, 2, 0, 0, {0}},
       {1, 3, 1, 0, {0}},       {1, 2, 1, 5, {0, 1, 2}}, {0, 2, 1, 1, {0, 2}},
   };

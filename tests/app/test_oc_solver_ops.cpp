@@ -57,11 +57,7 @@ TEST_F(oc_solver_ops_test, ShorterVcoListSelectsItsFirstEntry) {
 
 TEST_F(oc_solver_ops_test, OutputSourceChoicesAndTheirFallBack) {
   ASSERT_TRUE(oc_solver_set_mode(&f, oc_solver_mode_manual_e));
-  const struct {
-    uint32_t format, lsdiv;
-    int32_t choice, in_force;
-    uint32_t en, neglsd, neg, lssel;
-  } cases[] = {
+  const struct { uint32_t format, lsdiv; int32_t choice, in_force; uint32_t en, neglsd, neg, lssel; } cases[] = {
       {4, 5, oc_source_ocn_lsdiv_e, oc_source_ocn_lsdiv_e, 1, 1, 5, 0},
       {7, 3, oc_source_ocn_lsdiv_e, oc_source_ocn_lsdiv_e, 1, 1, 3, 0},
       {3, 5, oc_source_ocn_lsdiv_e, oc_source_auto_e, 1, 0, 1, 1},  // no N output in HSTL
@@ -88,33 +84,26 @@ TEST_F(oc_solver_ops_test, OutputSourceChoicesAndTheirFallBack) {
 
 TEST_F(oc_solver_ops_test, ManualEntriesHeldToTheirLimits) {
   ASSERT_TRUE(oc_solver_set_mode(&f, oc_solver_mode_manual_e));
-  const struct {
-    const char *text;
-    bool taken;
-    uint32_t hz;
-  } vco[] = {{"5000", true, 4180000000u}, {"3000", true, 3715000000u}, {"3800.1234567", true, 3800123457u} /* to the hertz, rounded */,
-             {"abc", false, 3800123457u}};
-  for (const auto &c : vco) {
-    SCOPED_TRACE(c.text);
-    EXPECT_EQ(oc_solver_enter_vco(&f, c.text), c.taken);
-    EXPECT_EQ(f.work.vco_freq_s.f, c.hz);
+  // VCO entries are held to 3715 to 4180 MHz and taken to the hertz, rounded.
+  const std::tuple<const char *, bool, uint32_t> vco[] = {
+      {"5000", true, 4180000000u}, {"3000", true, 3715000000u}, {"3800.1234567", true, 3800123457u}, {"abc", false, 3800123457u}};
+  for (const auto &[text, taken, hz] : vco) {
+    EXPECT_EQ(oc_solver_enter_vco(&f, text), taken) << text;
+    EXPECT_EQ(f.work.vco_freq_s.f, hz) << text;
   }
   EXPECT_TRUE(oc_solver_enter_msdiv(&f, 1, "500"));
-  EXPECT_EQ(f.work.oc1_msdiv_u8, 128u);
   EXPECT_TRUE(oc_solver_enter_lsdiv(&f, 1, "99999999999"));
-  EXPECT_EQ(f.work.oc1_lsdiv_u32, 33554432u);
   EXPECT_FALSE(oc_solver_enter_lsdiv(&f, 1, "7x"));
+  EXPECT_EQ(std::make_tuple(f.work.oc1_msdiv_u8, f.work.oc1_lsdiv_u32), std::make_tuple(128u, 33554432u));
   // MSDIV 1 passes the HSDIV through: the LSDIV becomes 1 and takes no entry.
   EXPECT_TRUE(oc_solver_enter_msdiv(&f, 1, "0"));
-  EXPECT_EQ(f.work.oc1_msdiv_u8, 1u);
-  EXPECT_EQ(f.work.oc1_lsdiv_u32, 1u);
   EXPECT_FALSE(oc_solver_enter_lsdiv(&f, 1, "4"));
+  EXPECT_EQ(std::make_tuple(f.work.oc1_msdiv_u8, f.work.oc1_lsdiv_u32), std::make_tuple(1u, 1u));
   // HSDIV2 "OFF" keeps the x2 value 8 and clears the enable.
   ASSERT_TRUE(oc_solver_choose(&f, 2, 1));
   EXPECT_EQ(f.work.apllcr1_enhs2_u1, 1u);
   ASSERT_TRUE(oc_solver_choose(&f, 2, 0));
-  EXPECT_EQ(f.work.vco_hsdiv2x2_u8, 8u);
-  EXPECT_EQ(f.work.apllcr1_enhs2_u1, 0u);
+  EXPECT_EQ(std::make_tuple(f.work.vco_hsdiv2x2_u8, f.work.apllcr1_enhs2_u1), std::make_tuple(8u, 0u));
   EXPECT_EQ(oc_solver_hsdiv_freq_text(&f, 2), "- - - - -");
   // Bypassed, HSDIV2 carries the APLL input (synthesis).
   oc_solver_set_bypass(&f, true);
@@ -125,10 +114,7 @@ TEST_F(oc_solver_ops_test, ManualEntriesHeldToTheirLimits) {
 
 // A load whose dividers break a limit shows why and leaves the object as it was; a sound manual load derives each output's frequency from its dividers.
 TEST_F(oc_solver_ops_test, ManualLoadChecks) {
-  const struct {
-    uint32_t hsdiv1x2, msdiv, neg;
-    const char *error;
-  } cases[] = {
+  const struct { uint32_t hsdiv1x2, msdiv, neg; const char *error; } cases[] = {
       {8, 4, 1, "ERROR: OC1 Selected HSDIV frequency too high for MSDIV, it must be <= 850.00 MHz"},
       {12, 4, 4,
        "ERROR: OC1 When OCP comes from MSDIV and OCN comes from LSDIV, the MSDIV value must be in the range 6 to 128."},

@@ -8,10 +8,8 @@
 namespace {
 
 TEST(RegisterView, TypedFieldValues) {
-  struct field_case {
-    const char *text;
-    uint64_t max, want;  // want 1000: refused
-  } const fields[] = {{"7", 7, 7},     {"8", 7, 1000},   {"0x1F", 31, 31}, {"0X20", 31, 1000},
+  // want 1000: refused.
+  const struct { const char *text; uint64_t max, want; } fields[] = {{"7", 7, 7},     {"8", 7, 1000},   {"0x1F", 31, 31}, {"0X20", 31, 1000},
                       {"1.5", 99, 1000}, {"18446744073709551615", ~0ull, ~0ull}, {"18446744073709551616", ~0ull, 1000}};
   for (const auto &c : fields) {
     uint64_t v = 1000;
@@ -52,12 +50,8 @@ TEST(RegisterView, FieldOfAComponentIsThatRegistersOwn) {
 }
 
 TEST(RegisterView, FilterRanksWholeNamesThenBeginningsThenTheRest) {
-  struct filter_case {
-    const char *text;
-    size_t limit, count;  // count 0: any number
-    uint32_t first;
-    const char *first_text;  // null: nothing checked of the first
-  } const cases[] = {
+  // count 0: any number; first_text null: nothing checked of the first.
+  const struct { const char *text; size_t limit, count; uint32_t first; const char *first_text; } cases[] = {
       {"mclk", 10, 0, 0x00A, "MCLK in MCR2"}, {" mon2cr1 ", 10, 5, 0x330, "MON2CR1"}, {"div", 10, 10, 0x301, "DIV in IC1CR2"},
       {"en", 1, 1, 0x100, "ENHS2 in APLLCR1"}, {"b", 3, 3, 0, nullptr}, {"  ", 10, 0, 0, nullptr},
       {"zzzz", 10, 0, 0, nullptr}, {"-", 10, 0, 0, nullptr}};
