@@ -27,6 +27,10 @@ std::vector<W> plain(const std::vector<get_seq_s> &recs) {
   return out;
 }
 
+// All three outputs take part in the alignment, with phase steps 1, 2 and 3.
+const char *const kAll = "oc1_align_en=1 oc2_align_en=1 oc3_align_en=1 oc1_msdiv_u8=4 oc2_msdiv_u8=4 oc3_msdiv_u8=4 "
+                         "oc1ph_phadj_i8=1 oc2ph_phadj_i8=2 oc3ph_phadj_i8=3";
+
 class Seq : public ::testing::Test {
  protected:
   void SetUp() override { init(0); }
@@ -43,17 +47,15 @@ class Seq : public ::testing::Test {
   }
   void mark_written() { step(get_seq_mark_written_e); }
   std::vector<W> changes() { return plain(collect(h.get(), get_seq_changes_e)); }
-  void qualify_all() {
-    set_fields(h.get(), "oc1_align_en=1 oc2_align_en=1 oc3_align_en=1 oc1_msdiv_u8=4 oc2_msdiv_u8=4 oc3_msdiv_u8=4 "
-                        "oc1ph_phadj_i8=1 oc2ph_phadj_i8=2 oc3ph_phadj_i8=3");
-  }
   uint32_t word(int w) { return h->hal_obj_p->seq[w]; }
   Hal h;
 };
 
-// One pass of changes after registers were set: "mark" takes the image as written first.
+// One pass of changes after fields and registers were set: "mark" takes the image as written
+// first.
 struct pass_s {
   bool mark;
+  const char *fields;
   std::vector<std::pair<uint32_t, uint32_t>> set;
   std::vector<W> want;
 };
@@ -61,52 +63,82 @@ struct pass_s {
 TEST_F(Seq, ChangesComeInSequenceOrderWithTheChipProcedures) {
   const struct { const char *name; std::vector<pass_s> passes; } cases[] = {
       // EEPROM offsets are not part of any sequence; a pass leaves nothing for the next.
-      {"order", {{true, {}, {}}, {false, {{0x00C, 3}, {0x301, 0x44}, {0x612, 0x12}, {0x001, 0x99}},
-                                  {{0x612, 0x12}, {0x301, 0x44}, {0x00C, 0x03}}}, {false, {}, {}}}},
+      {"order", {{true, "", {}, {}}, {false, "", {{0x00C, 3}, {0x301, 0x44}, {0x612, 0x12}, {0x001, 0x99}},
+                                  {{0x612, 0x12}, {0x301, 0x44}, {0x00C, 0x03}}}, {false, "", {}, {}}}},
       // The frequency and phase offset words go out whole; DCRB6 between them goes out alone.
-      {"groups", {{true, {{0x420, 0x20}, {0x421, 0x21}, {0x422, 0x22}, {0x423, 0x23}, {0x424, 0x24}, {0x428, 0x28},
+      {"groups", {{true, "", {{0x420, 0x20}, {0x421, 0x21}, {0x422, 0x22}, {0x423, 0x23}, {0x424, 0x24}, {0x428, 0x28},
                           {0x429, 0x29}, {0x42A, 0x2A}, {0x42B, 0x2B}}, {}},
-                  {false, {{0x422, 0xEE}}, {{0x420, 0x20}, {0x421, 0x21}, {0x422, 0xEE}, {0x423, 0x23}, {0x424, 0x24}}},
-                  {false, {{0x42B, 0}, {0x425, 0x77}},
+                  {false, "", {{0x422, 0xEE}}, {{0x420, 0x20}, {0x421, 0x21}, {0x422, 0xEE}, {0x423, 0x23}, {0x424, 0x24}}},
+                  {false, "", {{0x42B, 0}, {0x425, 0x77}},
                    {{0x425, 0x77}, {0x428, 0x28}, {0x429, 0x29}, {0x42A, 0x2A}, {0x42B, 0x00}}}}},
       // A feedback change restarts the running APLL; with outputs running, the outputs too.
-      {"apll restart", {{true, {{0x00B, 0x11}, {0x00D, 0}}, {}},
-                        {false, {{0x10C, 5}}, {{0x10C, 0x05}, {0x00B, 0x10}, {0x00B, 0x11, 10}}},
-                        {true, {{0x00D, 5}}, {}},
-                        {false, {{0x113, 1}}, {{0x113, 1}, {0x00B, 0x10}, {0x00B, 0x11, 10}, {0x00D, 0}, {0x00D, 5}}}}},
-      {"apll off", {{true, {{0x00B, 0x10}}, {}}, {false, {{0x10F, 0x80}, {0x00B, 0x11}}, {{0x10F, 0x80}, {0x00B, 0x11, 10}}}}},
+      {"apll restart", {{true, "", {{0x00B, 0x11}, {0x00D, 0}}, {}},
+                        {false, "", {{0x10C, 5}}, {{0x10C, 0x05}, {0x00B, 0x10}, {0x00B, 0x11, 10}}},
+                        {true, "", {{0x00D, 5}}, {}},
+                        {false, "", {{0x113, 1}}, {{0x113, 1}, {0x00B, 0x10}, {0x00B, 0x11, 10}, {0x00D, 0}, {0x00D, 5}}}}},
+      {"apll off", {{true, "", {{0x00B, 0x10}}, {}}, {false, "", {{0x10F, 0x80}, {0x00B, 0x11}}, {{0x10F, 0x80}, {0x00B, 0x11, 10}}}}},
       // A PLL enable change restarts running outputs; outputs switched off are not restarted.
-      {"pll enable", {{true, {{0x00B, 0x11}, {0x00D, 7}}, {}},
-                      {false, {{0x00B, 0x01}}, {{0x00B, 0x01}, {0x00D, 0x00}, {0x00D, 0x07}}},
-                      {false, {{0x00B, 0x11}, {0x00D, 0}}, {{0x00B, 0x11}, {0x00D, 0x00}}}}},
+      {"pll enable", {{true, "", {{0x00B, 0x11}, {0x00D, 7}}, {}},
+                      {false, "", {{0x00B, 0x01}}, {{0x00B, 0x01}, {0x00D, 0x00}, {0x00D, 0x07}}},
+                      {false, "", {{0x00B, 0x11}, {0x00D, 0}}, {{0x00B, 0x11}, {0x00D, 0x00}}}}},
       // A feedback divider change on a configured chip calibrates the DCO first; the normal
       // order then writes the restored divider and re-enables the APLL.
-      {"dco calibration", {{true, {{0x106, 0x11}, {0x107, 0x22}, {0x108, 0x33}, {0x109, 0x44}, {0x10A, 5}, {0x00B, 0x11},
+      {"dco calibration", {{true, "", {{0x106, 0x11}, {0x107, 0x22}, {0x108, 0x33}, {0x109, 0x44}, {0x10A, 5}, {0x00B, 0x11},
                                    {0x00D, 0}}, {}},
-                           {false, {{0x106, 0x12}},
+                           {false, "", {{0x106, 0x12}},
                             {{0x120, 0x06}, {0x61A, 0x08}, {0x61C, 0x0D}, {0x10A, 0xFE}, {0x106, 0x00},
                              {0x107, 0x00}, {0x108, 0x00}, {0x109, 0x00}, {0x10A, 0x40}, {0x10A, 0x00},
                              {0x00B, 0x10}, {0x120, 0x02}, {0x61A, 0x00}, {0x61C, 0x00}, {0x106, 0x12},
                              {0x107, 0x22}, {0x108, 0x33}, {0x109, 0x44}, {0x10A, 0x05}, {0x00B, 0x11, 10}}},
-                           {false, {}, {}}}},
+                           {false, "", {}, {}}}},
       // Calibration steps writing bytes the chip already holds are skipped.
-      {"dco steps held", {{true, {{0x10A, 1}, {0x00B, 0}, {0x120, 6}}, {}},
-                          {false, {{0x107, 0x80}},
+      {"dco steps held", {{true, "", {{0x10A, 1}, {0x00B, 0}, {0x120, 6}}, {}},
+                          {false, "", {{0x107, 0x80}},
                            {{0x61A, 0x08}, {0x61C, 0x0D}, {0x10A, 0xFE}, {0x10A, 0x40}, {0x10A, 0x00},
                             {0x61A, 0x00}, {0x61C, 0x00}, {0x107, 0x80}, {0x10A, 0x01}}}}},
       // A crystal with the doubler starts without it; without the doubler one write with the
       // wait; on a chip already on the crystal, none.
-      {"crystal", {{true, {{0x009, 2}}, {}}, {false, {{0x009, 5}, {0x00A, 0x20}}, {{0x009, 1, 10}, {0x009, 5}, {0x00A, 0x20}}},
-                   {true, {{0x009, 2}}, {}}, {false, {{0x009, 0x81}}, {{0x009, 0x81, 10}}},
-                   {false, {{0x009, 0x85}}, {{0x009, 0x85}}}}},
+      {"crystal", {{true, "", {{0x009, 2}}, {}}, {false, "", {{0x009, 5}, {0x00A, 0x20}}, {{0x009, 1, 10}, {0x009, 5}, {0x00A, 0x20}}},
+                   {true, "", {{0x009, 2}}, {}}, {false, "", {{0x009, 0x81}}, {{0x009, 0x81, 10}}},
+                   {false, "", {{0x009, 0x85}}, {{0x009, 0x85}}}}},
       // The written PACR1 never holds the one-shot bits: while the image asks for them they
       // go out again.
-      {"pacr1", {{true, {{0x01B, 0xE1}}, {}}, {false, {{0x01B, 0xA3}}, {{0x01B, 0xA3}}}, {false, {}, {{0x01B, 0xA3}}}}},
+      // Alignment on revision 0 when all three outputs qualify (enabled, MSDIV 2 or more): PHEN
+      // and the phases, then the trigger; the image keeps PHEN and the phases. Two qualifying
+      // outputs are not enough.
+      {"align rev 0", {{true, kAll, {{0x200, 4}, {0x210, 5}, {0x220, 6}, {0x00D, 7}}, {}},
+                       {false, "oc1ph_phadj_i8=17 oc2ph_phadj_i8=-2 oc3ph_phadj_i8=51", {{0x210, 8}},
+                        {{0x210, 0x08}, {0x200, 0x84}, {0x207, 0x11}, {0x210, 0x88}, {0x217, 0xFE}, {0x220, 0x86},
+                         {0x227, 0x33}, {0x01C, 0x10}, {0x01B, 0x20}, {0x01B, 0x40}}},
+                       {false, "oc3_msdiv_u8=1", {{0x214, 1}}, {{0x01B, 0x40}, {0x214, 0x01}}}}},
+      // Revision 1 aligns the qualifying outputs when two are enabled (OC1's MSDIV is too
+      // small); not a single enabled output, nor two of which none qualifies.
+      {"align rev 1", {{true, "kova_device_rev_e=1 oc1_align_en=1 oc2_align_en=1 oc3_align_en=0 oc1_msdiv_u8=1 "
+                              "oc2_msdiv_u8=2 oc3_msdiv_u8=9 oc2ph_phadj_i8=90", {{0x210, 2}}, {}},
+                       {false, "", {{0x203, 0x10}},
+                        {{0x203, 0x10}, {0x210, 0x82}, {0x217, 0x5A}, {0x01C, 0x10}, {0x01B, 0x20}, {0x01B, 0x40}}},
+                       {true, "oc2_align_en=0", {}, {}}, {false, "", {{0x203, 0x11}}, {{0x203, 0x11}}},
+                       {false, "oc2_align_en=1 oc2_msdiv_u8=1", {{0x203, 0x12}}, {{0x203, 0x12}}}}},
+      // An output enable change aligns in the same sequence. PACR1 MODE 1: the phase adjust
+      // registers do not call for alignment, the divider and format registers up to offset 6
+      // of a block do; MODE 0: both do. A changed alignment setting is noticed at the next
+      // record, not before (the chip holds the phase steps: only the trigger goes out).
+      {"align triggers", {{true, kAll, {{0x00D, 7}}, {}},
+                          {false, "", {{0x00D, 3}},
+                           {{0x00D, 3}, {0x200, 0x80}, {0x207, 1}, {0x210, 0x80}, {0x217, 2}, {0x220, 0x80}, {0x227, 3},
+                            {0x01C, 0x10}, {0x01B, 0x20}, {0x01B, 0x40}}},
+                          {true, "", {{0x01B, 1}}, {}}, {false, "", {{0x207, 0x10}}, {{0x207, 0x10}}},
+                          {false, "", {{0x216, 0x10}}, {{0x216, 0x10}, {0x207, 1}, {0x01B, 0x20}, {0x01B, 0x40}}},
+                          {true, "", {{0x01B, 0}}, {}}, {false, "", {{0x227, 0x10}}, {{0x227, 0x10}, {0x227, 3}, {0x01B, 0x20}, {0x01B, 0x40}}},
+                          {true, "", {}, {}}, {false, "oc2_align_nsx10_u16=25", {}, {}},
+                          {false, "", {{0x301, 1}}, {{0x301, 0x01}, {0x01B, 0x20}, {0x01B, 0x40}}}}},
+      {"pacr1", {{true, "", {{0x01B, 0xE1}}, {}}, {false, "", {{0x01B, 0xA3}}, {{0x01B, 0xA3}}}, {false, "", {}, {{0x01B, 0xA3}}}}},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.name);
     init(0);
     for (const pass_s &p : c.passes) {
+      set_fields(h.get(), p.fields);
       for (const auto &[a, v] : p.set) set(a, v);
       if (p.mark) {
         mark_written();
@@ -117,7 +149,9 @@ TEST_F(Seq, ChangesComeInSequenceOrderWithTheChipProcedures) {
     for (uint32_t a : sequence_order()) {
       ASSERT_EQ(h.wr()[a], a == 0x01B ? h.img()[a] & 0x1F : h.img()[a]) << std::hex << a;
     }
-    EXPECT_EQ(word(seq_dco_step_w) + word(seq_dco_pending_w) + word(seq_apll_restart_w), 0u);
+    EXPECT_EQ(word(seq_dco_step_w) + word(seq_dco_pending_w) + word(seq_apll_restart_w) + word(seq_align_pending_w) +
+                  word(seq_align_step_w),
+              0u);
   }
   // No DCO calibration from the reset defaults.
   step(get_seq_chip_reset_e);
@@ -131,7 +165,7 @@ TEST_F(Seq, ChangesComeInSequenceOrderWithTheChipProcedures) {
   EXPECT_TRUE(h.img()[0x01B] == 0 && h.wr()[0x01B] == 0);
 }
 
-TEST_F(Seq, AllRegistersAfterChipResetStartsTheCrystalWithoutDoublerFirst) {
+TEST_F(Seq, AllRegistersAfterChipResetStartWithTheCrystalAndEndWithTheAlignment) {
   set(0x009, 0x05);  // crystal on XA/XB with the doubler
   step(get_seq_chip_reset_e);
   const std::vector<W> recs = plain(collect(h.get(), get_seq_all_e));
@@ -139,6 +173,14 @@ TEST_F(Seq, AllRegistersAfterChipResetStartsTheCrystalWithoutDoublerFirst) {
   EXPECT_EQ(std::vector<W>(recs.begin(), recs.begin() + 5),
             (std::vector<W>{{0x000, get_reg(h.get(), 0), 0}, {0x009, 0x01, 10}, {0x009, 0x05},
                             {0x00A, get_reg(h.get(), 0x00A), 0}, {0x600, get_reg(h.get(), 0x600), 0}}));
+  // With outputs to align, the alignment follows the sequence order.
+  set_fields(h.get(), kAll);
+  set(0x00D, 0x07);
+  step(get_seq_chip_reset_e);
+  const std::vector<W> aligned = plain(collect(h.get(), get_seq_all_e));
+  ASSERT_EQ(aligned.size(), recs.size() + 9);
+  EXPECT_TRUE(aligned[recs.size() - 1].address == 0x00Du && aligned[recs.size()].address == 0x200u);
+  EXPECT_EQ(aligned.back(), (W{0x01B, 0x40}));
 }
 
 // A chip read back (or what reached it before a write failed) becomes the written image:
@@ -156,93 +198,6 @@ TEST_F(Seq, WrittenImageCanBeReplaced) {
   EXPECT_EQ(back[0x01B], 0x02);
   hal_api_s none{};
   EXPECT_FALSE(seq_written_set(&none, chip.data()) || seq_written_get(&none, back.data()));
-}
-
-// ---- alignment ----
-
-TEST_F(Seq, OutputDividerChangeAlignsAllOutputsOnRevisionZero) {
-  qualify_all();
-  set_fields(h.get(), "oc1ph_phadj_i8=17 oc2ph_phadj_i8=-2 oc3ph_phadj_i8=51");
-  for (int n = 0; n < 3; ++n) set(0x200 + 0x10 * n, 4 + n);
-  set(0x00D, 0x07);
-  mark_written();
-  set(0x210, 0x08);
-  EXPECT_EQ(changes(), (std::vector<W>{{0x210, 0x08}, {0x200, 0x84}, {0x207, 0x11}, {0x210, 0x88},
-                                       {0x217, 0xFE}, {0x220, 0x86}, {0x227, 0x33}, {0x01C, 0x10},
-                                       {0x01B, 0x20}, {0x01B, 0x40}}));
-  EXPECT_EQ(word(seq_align_pending_w) + word(seq_align_step_w), 0u);
-  EXPECT_TRUE(h.img()[0x200] == 0x84 && h.img()[0x217] == 0xFE);  // the image keeps PHEN and the phases
-  EXPECT_EQ(h.wr()[0x01B], 0x00);
-  // Two qualifying outputs are not enough on revision 0.
-  h->oc3_msdiv_u8 = 1;
-  set(0x214, 0x01);
-  EXPECT_EQ(changes(), (std::vector<W>{{0x01B, 0x40}, {0x214, 0x01}}));
-}
-
-TEST_F(Seq, RevisionOneAlignsQualifyingOutputsWhenTwoAreEnabled) {
-  init(1);
-  // oc1_msdiv_u8: enabled, but the divider is too small
-  set_fields(h.get(), "oc1_align_en=1 oc2_align_en=1 oc3_align_en=0 oc1_msdiv_u8=1 oc2_msdiv_u8=2 oc3_msdiv_u8=9 "
-                      "oc2ph_phadj_i8=90");
-  set(0x210, 0x02);
-  mark_written();
-  set(0x203, 0x10);
-  EXPECT_EQ(changes(), (std::vector<W>{{0x203, 0x10}, {0x210, 0x82}, {0x217, 0x5A}, {0x01C, 0x10},
-                                       {0x01B, 0x20}, {0x01B, 0x40}}));
-  // A single enabled output does not align, nor do two enabled outputs of which none qualifies.
-  h->oc2_align_en = 0;
-  mark_written();
-  set(0x203, 0x11);
-  EXPECT_EQ(changes(), (std::vector<W>{{0x203, 0x11}}));
-  set_fields(h.get(), "oc2_align_en=1 oc2_msdiv_u8=1");
-  set(0x203, 0x12);
-  EXPECT_EQ(changes(), (std::vector<W>{{0x203, 0x12}}));
-}
-
-TEST_F(Seq, AlignmentFollowsEnablesPhaseModeAndSettings) {
-  qualify_all();
-  const uint32_t d200 = get_reg(h.get(), 0x200) | 0x80, d210 = get_reg(h.get(), 0x210) | 0x80,
-                 d220 = get_reg(h.get(), 0x220) | 0x80;
-  const std::vector<W> align = {{0x200, d200, 0}, {0x207, 1}, {0x210, d210, 0}, {0x217, 2}, {0x220, d220, 0},
-                                {0x227, 3},    {0x01C, 0x10}, {0x01B, 0x20}, {0x01B, 0x40}};
-  auto with = [&](W first) {
-    std::vector<W> v{first};
-    v.insert(v.end(), align.begin(), align.end());
-    return v;
-  };
-  // An output enable change aligns in the same sequence.
-  set(0x00D, 0x07);
-  mark_written();
-  set(0x00D, 0x03);
-  EXPECT_EQ(changes(), with({0x00D, 0x03}));
-  // PACR1 MODE = 1: the phase adjust registers do not call for alignment, the divider and
-  // format registers up to offset 6 of a block do in any mode; MODE = 0: both do.
-  set(0x01B, 0x01);
-  mark_written();
-  set(0x207, 0x10);
-  EXPECT_EQ(changes(), (std::vector<W>{{0x207, 0x10}}));
-  set(0x216, 0x10);
-  EXPECT_EQ(changes().back(), (W{0x01B, 0x40}));
-  set(0x01B, 0x00);
-  mark_written();
-  set(0x227, 0x10);
-  EXPECT_EQ(changes().back(), (W{0x01B, 0x40}));
-  // A changed alignment setting is noticed at the next record, not before.
-  mark_written();
-  h->oc2_align_nsx10_u16 = 25;
-  EXPECT_EQ(changes(), std::vector<W>{});
-  set(0x301, 0x01);
-  // (the chip holds the phase steps of the earlier alignments: only the trigger goes out)
-  EXPECT_EQ(changes(), (std::vector<W>{{0x301, 0x01}, {0x01B, 0x20}, {0x01B, 0x40}}));
-  EXPECT_EQ(word(seq_align_snap_w + 2), 25u);
-  // The all-registers sequence also runs the alignment after the sequence order.
-  step(get_seq_chip_reset_e);
-  set(0x00D, 0x07);
-  const std::vector<get_seq_s> recs = collect(h.get(), get_seq_all_e);
-  const size_t n = sequence_order().size();
-  ASSERT_EQ(recs.size(), n + 9);
-  EXPECT_TRUE(recs[n - 1].address == 0x00Du && recs[n].address == 0x200u);
-  EXPECT_TRUE(recs.back().address == 0x01Bu && recs.back().value == 0x40u);
 }
 
 // ---- modes 0 and 3, errors ----
