@@ -1,5 +1,5 @@
-// Register map: the tables themselves (checks that catch a transcription slip), the
-// lookups, the layout and segment parsers, and multi-register values.
+// Register map: the register table (checks that catch a transcription slip), the layouts by
+// device, the layout and segment parsers, and multi-register values.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -50,44 +50,6 @@ TEST(RegTable, RowsGapsAndLayoutsAreWellFormed) {
   }
   for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a) EXPECT_EQ(hits[a], 1) << std::hex << a;
   EXPECT_TRUE(kova_reg_gaps[kova_reg_gap_count - 1].first == 0x700 && kova_reg_gaps[kova_reg_gap_count - 1].last == 0x7FF);
-}
-
-// Layout component of the register covering bits rh..rl exactly, for class C devices.
-bool component_at(uint32_t reg, uint32_t rh, uint32_t rl, kova_bitfield_s *out) {
-  kova_bitfield_s f[8];
-  uint32_t n = 0;
-  if (!kova_layout_parse(kova_reg_bitfields(reg, 40000), f, &n)) return false;
-  for (uint32_t i = 0; i < n; ++i)
-    if (f[i].reg_high == rh && f[i].reg_low == rl) return *out = f[i], true;
-  return false;
-}
-
-// Segment widths add up to the value's width and cover each value bit once; each register
-// piece is where the register's own layout shows that value's bits.
-TEST(RegTable, MultiRegisterLayoutsAgreeWithTheRegisterLayouts) {
-  std::set<std::string> names;
-  for (size_t i = 0; i < KOVA_MULTIREG_COUNT; ++i) {
-    const char *text = kova_multireg_layouts[i];
-    SCOPED_TRACE(text);
-    kova_multireg_s m;
-    ASSERT_TRUE(kova_multireg_parse(text, &m));
-    EXPECT_TRUE(names.insert(m.name).second);
-    uint32_t top = 0, sum = 0;
-    uint64_t covered = 0;
-    for (uint32_t s = 0; s < m.count; ++s) {
-      const kova_multireg_seg_s &g = m.seg[s];
-      EXPECT_EQ(g.value_high - g.value_low, g.reg_high - g.reg_low);
-      const uint64_t bits = kova_multireg_max(g.width) << g.value_low;
-      EXPECT_EQ(covered & bits, 0u);
-      covered |= bits, sum += g.width, top = std::max(top, g.value_high + 1);
-      kova_bitfield_s comp;
-      ASSERT_TRUE(component_at(g.reg, g.reg_high, g.reg_low, &comp)) << "segment " << s;
-      std::string want = m.name;
-      if (comp.name != want) want.erase(want.find_last_not_of("0123456789") + 1);
-      EXPECT_TRUE(comp.name == want && comp.high == g.value_high && comp.low == g.value_low) << "segment " << s;
-    }
-    EXPECT_TRUE(sum == m.width && top == m.width && covered == kova_multireg_max(m.width));
-  }
 }
 
 // Class A, B and C layouts of one register; registers without a layout on every device.
