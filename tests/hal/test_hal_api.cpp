@@ -144,35 +144,33 @@ TEST(MessageLog, KeepsTheFirst99AndMarksOverflow) {
   Hal h;
   init_full(h.get(), kova_device_40000_e, kova_mode_syn_e);
   ASSERT_EQ(msg_level(h.get()), 0u);
-  put_msg(h.get(), "ERROR: first");
-  for (int i = 1; i < 101; ++i) put_msg(h.get(), ("info " + std::to_string(i)).c_str());
+  std::vector<std::string> want = {"ERROR: first"};
+  for (int i = 1; i < 101; ++i) want.push_back("info " + std::to_string(i));
+  for (const auto &m : want) put_msg(h.get(), m.c_str());
   EXPECT_EQ(msg_level(h.get()), 2u);
-  auto msgs = drain(h.get());
-  ASSERT_EQ(msgs.size(), 100u);
-  EXPECT_TRUE(msgs[0] == "ERROR: first" && msgs[98] == "info 98" && msgs[99] == "WARNING: MSG buffer full");
+  want.resize(99);
+  want.push_back("WARNING: MSG buffer full");
+  EXPECT_EQ(drain(h.get()), want);
   EXPECT_EQ(msg_level(h.get()), 0u);  // draining empties the log and its level
-  // An error posted after the log filled is kept in the last entry: the stage must fail.
+  // An error posted after the log filled is kept in the last entry (the stage must fail); a
+  // full log of information only still reports the overflow as a warning.
   for (int i = 0; i < 101; ++i) put_msg(h.get(), "listing line");
-  put_msg(h.get(), "ERROR: PFD divider greater than maximum allowed, unlock DSP rate");
+  put_msg(h.get(), "ERROR: kept");
   put_msg(h.get(), "ERROR: a later error does not replace the first");
   EXPECT_EQ(msg_level(h.get()), 2u);
-  msgs = drain(h.get());
-  ASSERT_EQ(msgs.size(), 100u);
-  EXPECT_EQ(msgs[99], "ERROR: PFD divider greater than maximum allowed, unlock DSP rate");
-  // A full log of information only still reports the overflow as a warning.
+  EXPECT_EQ(drain(h.get()).back(), "ERROR: kept");
   for (int i = 0; i < 100; ++i) put_msg(h.get(), "info");
   EXPECT_EQ(msg_level(h.get()), 0u);
   put_msg(h.get(), "info");
   EXPECT_EQ(msg_level(h.get()), 1u);
-  drain(h.get());
+  EXPECT_EQ(drain(h.get()).back(), "WARNING: MSG buffer full");
   // A message posted while a reader is part-way through is read in turn; texts are cut to
   // the entry; without an object there is no log.
   put_msg(h.get(), "WARNING: one");
   put_msg(h.get(), "just text");
   EXPECT_EQ(msg_level(h.get()), 1u);
   EXPECT_STREQ(get_msg(h.get()), "WARNING: one");
-  const std::string long_text(2000, 'W');
-  put_msgf(h.get(), "ERROR: %s", long_text.c_str());
+  put_msgf(h.get(), "ERROR: %s", std::string(2000, 'W').c_str());
   put_msg(h.get(), nullptr);
   EXPECT_STREQ(get_msg(h.get()), "just text");
   const std::string cut = get_msg(h.get());
