@@ -3,13 +3,10 @@
 // read-back round trip).
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <set>
-#include <utility>
 #include <vector>
 
 #include "regs/build_regs.h"
-#include "regs/regmap.h"
 #include "regs/regmap_data.h"
 #include "tests/regs/regs_test_util.h"
 

@@ -22,9 +22,8 @@
 // thresholds and waits) are compared after the second plan.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <utility>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>

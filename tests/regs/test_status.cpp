@@ -2,7 +2,7 @@
 // the offsets derived from them.
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <algorithm>
 #include <set>
 #include <vector>
 
@@ -43,22 +43,21 @@ TEST_F(StatusDecode, OnlyJaNamesRegistersAndEachModeItsOwn) {
     EXPECT_EQ(get_statuses(s.get()), 0u) << mode;
     EXPECT_EQ(s->freqoff_rw_i32_0, 77);
   }
-  std::vector<uint32_t> got = named(h.get());
+  const std::vector<uint32_t> got = named(h.get());
   ASSERT_EQ(got.size(), KOVA_STATUS_REGS_ALL);
   EXPECT_EQ(std::set<uint32_t>(got.begin(), got.end()).size(), got.size());
-  for (uint32_t a : got) EXPECT_TRUE(a >= 0x030 && a <= 0x09F) << a;
-  // Mode 0 names frequency and phase, clears the extended offsets and leaves their raw words;
-  // the counter starts over each round.
+  EXPECT_TRUE(std::all_of(got.begin(), got.end(), [](uint32_t a) { return a >= 0x030 && a <= 0x09F; }));
+  // Mode 0 names frequency and phase (the first eight of all), clears the extended offsets
+  // and leaves their raw words; the counter starts over each round.
   h->get_statuses_mode_e = get_statuses_freq_phase_e;
-  h->ho_freq_offset_ppm_r = h->pfix_phase_offset_ns_r = h->pslim_input_phase_ns_r = 3.0;
-  h->dpll_lfint_offset_ppm_r = h->dpll_lfprop_offset_ppm_r = h->fchlim_freq_offset_ppm_r = 3.0;
+  double *extended[] = {&h->ho_freq_offset_ppm_r,    &h->pfix_phase_offset_ns_r,    &h->pslim_input_phase_ns_r,
+                        &h->dpll_lfint_offset_ppm_r, &h->dpll_lfprop_offset_ppm_r, &h->fchlim_freq_offset_ppm_r};
+  for (double *v : extended) *v = 3.0;
   h->hooffset_rw_s32_0 = 99;
   for (int round = 0; round < 2; ++round)
     EXPECT_EQ(named(h.get()), (std::vector<uint32_t>{0x065, 0x066, 0x067, 0x068, 0x07D, 0x07E, 0x07F, 0x080}));
   EXPECT_EQ(std::vector<uint32_t>(got.begin(), got.begin() + 8), named(h.get()));
-  for (double v : {h->ho_freq_offset_ppm_r, h->pfix_phase_offset_ns_r, h->pslim_input_phase_ns_r,
-                   h->dpll_lfint_offset_ppm_r, h->dpll_lfprop_offset_ppm_r, h->fchlim_freq_offset_ppm_r})
-    EXPECT_EQ(v, 0.0);
+  for (double *v : extended) EXPECT_EQ(*v, 0.0);
   EXPECT_EQ(h->hooffset_rw_s32_0, 99);
   // Any other mode value decodes at once.
   h->get_statuses_mode_e = 7;
