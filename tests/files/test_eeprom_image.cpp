@@ -263,21 +263,3 @@ TEST(EepromImage, DecoderAgreesOnBurstBoundariesAndRandomScripts) {
       }
   }
 }
-
-TEST(EepromImage, DecoderReportsDamagedImages) {
-  const std::vector<uint8_t> img = build({write_line(0x100, 1) + write_line(0x101, 2) + "W , 10\n"}).bytes();
-  eeprom_decoded_s d;
-  ASSERT_TRUE(eeprom_image_decode(img.data(), img.size(), &d));
-  EXPECT_TRUE(d.checksum_ok);
-  std::vector<uint8_t> bad = img;
-  bad[20] ^= 0x01;
-  EXPECT_FALSE(eeprom_image_decode(bad.data(), bad.size(), &d));
-  EXPECT_FALSE(d.checksum_ok);
-  EXPECT_NE(d.errors.front().find("checksum"), std::string::npos);
-  bad = img;
-  bad[18] = 0xE5;  // no such record
-  EXPECT_FALSE(eeprom_image_decode(bad.data(), bad.size(), &d));
-  // Cut short: the length no longer fits; nothing is read beyond the bytes given.
-  EXPECT_FALSE(eeprom_image_decode(img.data(), img.size() - 3, &d));
-  EXPECT_FALSE(eeprom_image_decode(img.data(), 5, &d));
-}

@@ -163,23 +163,17 @@ TEST_F(ScriptRunner, ConnectedRunSendsTheDspProgramInOneTransfer) {
   for (size_t i = 1; i < rec.writes.size(); ++i) EXPECT_EQ(rec.writes[i].second.size(), 1u);
   EXPECT_EQ(rec.sleeps, std::vector<uint32_t>{10});  // waits pause in whole milliseconds
   EXPECT_TRUE(rec.messages.empty());
-}
-
-TEST_F(ScriptRunner, ShortDspSectionIsReportedAndStillWritten) {
-  ASSERT_TRUE(execute("; DSP Code segment start\n"
-                      "X , 0X040E , 0X34 ; Write DSPID LSB\n"
-                      "X , 0X040E , 0X12 ; Write DSPID MSB\n"
-                      "X , 0X040E , 0X01 ; DSP Addr 0X000 Byte0\n"
-                      "X , 0X040E , 0X02 ; DSP Addr 0X000 Byte1\n"
-                      "X , 0X040E , 0X03 ; DSP Addr 0X13F Byte2\n"
-                      "; DSP Code segment stop\n"
-                      "W , 500\n",
+  // A short DSP section is reported and still written; a wait below a millisecond does not pause.
+  ASSERT_TRUE(execute("; DSP Code segment start\nX , 0X040E , 0X34 ; Write DSPID LSB\nX , 0X040E , 0X12 ; Write DSPID MSB\n"
+                      "X , 0X040E , 0X01 ; DSP Addr 0X000 Byte0\nX , 0X040E , 0X02 ; DSP Addr 0X000 Byte1\n"
+                      "X , 0X040E , 0X03 ; DSP Addr 0X13F Byte2\n; DSP Code segment stop\nW , 500\n",
                       true));
-  ASSERT_EQ(rec.dsp.size(), 1u);
-  EXPECT_EQ(std::get<1>(rec.dsp[0]), 0x1234u);
-  EXPECT_EQ(std::get<2>(rec.dsp[0])[0], 0x030201u);
+  std::vector<uint32_t> short_words(320);  // nothing left of the previous program
+  short_words[0] = 0x030201;
+  ASSERT_EQ(rec.dsp.size(), 2u);
+  EXPECT_EQ(std::tuple(std::get<1>(rec.dsp[1]), std::get<2>(rec.dsp[1])), std::tuple(0x1234u, short_words));
   EXPECT_EQ(rec.messages, std::vector<std::string>{"DUT Config Load Error: Found 1 codewords, expected 320!"});
-  EXPECT_TRUE(rec.sleeps.empty());  // below a millisecond: no pause
+  EXPECT_EQ(rec.sleeps.size(), 1u);
 }
 
 // A script with a bad line runs not at all: the object stays as it was and the chip is not
