@@ -153,12 +153,20 @@ TEST_F(Seq, ChangesComeInSequenceOrderWithTheChipProcedures) {
                   word(seq_align_step_w),
               0u);
   }
-  // No DCO calibration from the reset defaults.
+  // After a chip reset the changes are every register of a built image away from its
+  // default, in sequence order, with the APLL wait and without a DCO calibration.
+  init(0);
+  h->ocen_oc2en_u1 = 1;
+  build_regs(h.get());
   step(get_seq_chip_reset_e);
   set(0x106, 0x12);
-  const std::vector<W> recs = changes();
-  ASSERT_FALSE(recs.empty());
-  EXPECT_EQ(std::count_if(recs.begin(), recs.end(), [](const W &w) { return w.address == 0x61A || w.address == 0x120; }), 0);
+  std::vector<W> want;
+  for (uint32_t a : sequence_order()) {
+    const uint32_t v = get_reg(h.get(), a);
+    if (v != kova_regs_defaults(a)) want.push_back({a, v, (a == 0x00B && (v & 1)) ? 10u : 0u});
+  }
+  ASSERT_GT(want.size(), 10u);
+  EXPECT_EQ(changes(), want);
   // A chip reset clears PACR1 in both images.
   set(0x01B, 0xE0);
   step(get_seq_chip_reset_e);
@@ -201,20 +209,6 @@ TEST_F(Seq, WrittenImageCanBeReplaced) {
 }
 
 // ---- modes 0 and 3, errors ----
-
-TEST_F(Seq, ChipResetThenChangesWritesEverythingAwayFromTheDefaults) {
-  h->ocen_oc2en_u1 = 1;
-  build_regs(h.get());
-  h->oc1_align_en = h->oc2_align_en = h->oc3_align_en = 0;
-  step(get_seq_chip_reset_e);
-  std::vector<W> want;
-  for (uint32_t a : sequence_order()) {
-    const uint32_t v = get_reg(h.get(), a);
-    if (v != kova_regs_defaults(a)) want.push_back({a, v, (a == 0x00B && (v & 1)) ? 10u : 0u});
-  }
-  ASSERT_FALSE(want.empty());
-  EXPECT_EQ(changes(), want);
-}
 
 TEST_F(Seq, MissingRecordObjectOrStateEndsTheSequence) {
   mark_written();
