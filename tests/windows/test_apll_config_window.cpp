@@ -8,40 +8,40 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QtTest/QTest>
 
 #include "app/windows/apll_config_window.h"
 #include "app/windows/apll_test_window.h"
-#include "connected_window_test.h"
+#include "gui_test_support.h"
 
 namespace {
 
 constexpr uint32_t kApllcr4 = 0x103;
 
-struct apll_window_test : connected_window_test {
+struct apll_window_test : gui_fixture {
   std::vector<std::string> writes;  // register-write lines of the log
 
   static void on_log(const char *line, void *ctx) {
     if (std::string(line).rfind("X, ", 0) == 0) static_cast<apll_window_test *>(ctx)->writes.push_back(line);
   }
   void SetUp() override {
-    connected_window_test::SetUp();
+    gui_fixture::SetUp();
+    start("40112", true);
     app_log_set_listener(&apll_window_test::on_log, this);
   }
   void TearDown() override {
     app_log_set_listener(nullptr, nullptr);
-    connected_window_test::TearDown();
+    gui_fixture::TearDown();
   }
 };
 
 TEST_F(apll_window_test, two_clicks_write_twice_and_bring_the_bit_back_and_a_gpio_source_disables_the_button) {
-  start<ApllConfigForm>("40112");
+  open<ApllConfigForm>();
   for (auto [button, bit] : {std::pair{"incrementButton", 0x08}, {"decrementButton", 0x80}}) {
     writes.clear();
-    const uint8_t first = chip(kApllcr4);
-    QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton);
-    EXPECT_EQ(chip(kApllcr4), first ^ bit);
-    QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton);
+    const uint8_t first = chip()[kApllcr4];
+    click(button);
+    EXPECT_EQ(chip()[kApllcr4], first ^ bit);
+    click(button);
     // Each click writes APLLCR4, and nothing else.
     EXPECT_EQ(writes, (std::vector<std::string>{GuiLogConfigCmdText(kApllcr4, first ^ bit, nullptr),
                                                 GuiLogConfigCmdText(kApllcr4, first, nullptr)}));
@@ -51,17 +51,17 @@ TEST_F(apll_window_test, two_clicks_write_twice_and_bring_the_bit_back_and_a_gpi
   auto *decSource = find<QComboBox>("decSourceCombo");
   incSource->activated(incSource->findText("GPIO1"));
   decSource->activated(decSource->findText("GPIO3"));
-  EXPECT_EQ(chip(kApllcr4) & 0x77, 0x42);  // sources 2 and 4
+  EXPECT_EQ(chip()[kApllcr4] & 0x77, 0x42);  // sources 2 and 4
   EXPECT_FALSE(find<QPushButton>("incrementButton")->isEnabled());
   incSource->activated(incSource->findText("Increment Button"));
-  EXPECT_EQ(session->hal()->apllcr4_piss_u3, 0u);
+  EXPECT_EQ(hal()->apllcr4_piss_u3, 0u);
   EXPECT_TRUE(find<QPushButton>("incrementButton")->isEnabled());
   EXPECT_FALSE(find<QPushButton>("decrementButton")->isEnabled());
 }
 
 TEST_F(apll_window_test, step_and_dividers_follow_the_vco_and_hsdiv_fields) {
-  start<ApllConfigForm>("40112");
-  hal_api_s *h = session->hal();
+  open<ApllConfigForm>();
+  hal_api_s *h = hal();
   for (const auto &[vco, enhs2, step, hsdiv2] : {std::tuple{3750000000u, 1u, "33.333 ps", "4.0"}, {0u, 0u, "-", "OFF"}}) {
     h->vco_freq_s = {vco, 1, 1}, h->vco_hsdiv1x2_u8 = 15, h->vco_hsdiv2x2_u8 = 8, h->apllcr1_enhs2_u1 = enhs2;
     session->notifyStatusRefreshed();
@@ -72,21 +72,21 @@ TEST_F(apll_window_test, step_and_dividers_follow_the_vco_and_hsdiv_fields) {
 }
 
 TEST_F(apll_window_test, an_edited_test_register_survives_recalculation_until_tuning_is_automatic_again) {
-  start<ApllTestRegistersForm>("40112");
-  const uint8_t tuned = chip(0x125);
+  open<ApllTestRegistersForm>();
+  const uint8_t tuned = chip()[0x125];
   auto *e = find<QLineEdit>("reg125Edit");
   QTest::keyClick(e, Qt::Key_Return);  // the value it holds: no edit
-  EXPECT_EQ(session->hal()->auto_apll_disable, 0u);
+  EXPECT_EQ(hal()->auto_apll_disable, 0u);
   e->selectAll();
   QTest::keyClicks(e, "5a");
   QTest::keyClick(e, Qt::Key_Return);
-  EXPECT_EQ(session->hal()->plltcr5_u8, 0x5Au);
-  EXPECT_EQ(chip(0x125), 0x5A);
+  EXPECT_EQ(hal()->plltcr5_u8, 0x5Au);
+  EXPECT_EQ(chip()[0x125], 0x5A);
   EXPECT_EQ(find<QLabel>("chip125Label")->text(), "5A");
   ASSERT_TRUE(session->change([](hal_api_s *h) { h->apllcr4_incph_u1 ^= 1; }));  // recalculates
-  EXPECT_EQ(chip(0x125), 0x5A);
+  EXPECT_EQ(chip()[0x125], 0x5A);
   find<QCheckBox>("automaticCheck")->click();
-  EXPECT_EQ(chip(0x125), tuned);
+  EXPECT_EQ(chip()[0x125], tuned);
   EXPECT_EQ(e->text(), QString::number(tuned, 16).toUpper().rightJustified(2, '0'));
 }
 

@@ -8,25 +8,19 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QtTest/QTest>
 
 #include "app/windows/dpll_config_window.h"
-#include "connected_window_test.h"
+#include "gui_test_support.h"
 #include "hal/hal_fields.h"
 #include "tests/hal_test_support.h"
 
 namespace {
 
-struct dpll_window_test : connected_window_test {
-  void type(const char *name, const char *text, Qt::Key key = Qt::Key_Return) {
-    auto *w = find<QWidget>(name);
-    auto *e = qobject_cast<QLineEdit *>(w) ? qobject_cast<QLineEdit *>(w) : w->findChild<QLineEdit *>();
-    w->setFocus();
-    e->selectAll();
-    QTest::keyClicks(e, text);
-    QTest::keyClick(e, key);
+struct dpll_window_test : gui_fixture {
+  void begin(const char *device) {
+    start(device, true);
+    open<DpllConfigForm>();
   }
-  void choose(const char *combo, int position) { find<QComboBox>(combo)->activated(position); }
   QString text(const char *name) { return find<QLineEdit>(name)->text(); }
 };
 
@@ -44,23 +38,23 @@ TEST_F(dpll_window_test, each_control_leaves_the_object_and_chip_of_the_same_edi
   };
   for (const auto &[act, edit] : cases) {
     SCOPED_TRACE(edit);
-    start<DpllConfigForm>("40089");
-    main_kept_hal_s direct(*session->hal());
+    begin("40089");
+    main_kept_hal_s direct(*hal());
     kova_test::set_fields(&direct.hal, edit);
     ASSERT_TRUE(HalStruct_Recalculate(&direct.hal));
-    const std::vector<uint8_t> before(kxemu_chip_regs(0), kxemu_chip_regs(0) + KXEMU_CHIP_REGS);
+    const std::vector<uint8_t> before = chip_image();
     act(this);
     for (size_t i = 0; i < hal_api_field_count; ++i) {
       const hal_field_s &f = hal_api_fields[i];
       if (f.kind != hal_field_ptr_e) {
-        EXPECT_EQ(std::memcmp(hal_field_ptr(session->hal(), &f), hal_field_ptr(&direct.hal, &f), f.size), 0) << f.name;
+        EXPECT_EQ(std::memcmp(hal_field_ptr(hal(), &f), hal_field_ptr(&direct.hal, &f), f.size), 0) << f.name;
       }
     }
     int moved = 0;
     for (uint32_t a = 0x009; a < 0x468; ++a) {
       if (a >= 0x030 && a < 0x100) continue;  // identity and status
       moved += get_reg(&direct.hal, a) != before[a];
-      EXPECT_EQ(chip(a), get_reg(&direct.hal, a)) << std::hex << a;
+      EXPECT_EQ(chip()[a], get_reg(&direct.hal, a)) << std::hex << a;
     }
     EXPECT_GT(moved, 0) << "the change reached no register";
     restart();
@@ -68,24 +62,24 @@ TEST_F(dpll_window_test, each_control_leaves_the_object_and_chip_of_the_same_edi
 }
 
 TEST_F(dpll_window_test, typed_fields_show_what_was_kept_and_refuse_or_revert_the_rest) {
-  start<DpllConfigForm>("40089");
+  begin("40089");
   type("hoAvgEdit", "3.3");
-  EXPECT_EQ(text("hoAvgEdit"), QString::number(session->hal()->hoavgto_us / 1000.0, 'f', 3));
+  EXPECT_EQ(text("hoAvgEdit"), QString::number(hal()->hoavgto_us / 1000.0, 'f', 3));
   type("phaseAdjustSpin", "-1.001");  // 1.001 x 1000 is 1000.99999 in binary: taken to the ps
   EXPECT_EQ(find<QAbstractSpinBox>("phaseAdjustSpin")->text(), "-1.001");
-  const std::vector<uint8_t> chipBefore(kxemu_chip_regs(0), kxemu_chip_regs(0) + KXEMU_CHIP_REGS);
-  const uint32_t kept = session->hal()->phlkto_ms;
+  const std::vector<uint8_t> chip_before = chip_image();
+  const uint32_t kept = hal()->phlkto_ms;
   for (const auto &[typed, key] : {std::pair{"1000.5", Qt::Key_Return}, {"5000", Qt::Key_Return},
                                    {".", Qt::Key_Return}, {"2", Qt::Key_Escape}}) {
     type("phLockTimeoutEdit", typed, key);
-    EXPECT_EQ(session->hal()->phlkto_ms, kept) << typed;
+    EXPECT_EQ(hal()->phlkto_ms, kept) << typed;
     EXPECT_EQ(text("phLockTimeoutEdit"), QString::number(kept / 1000.0, 'f', 3)) << typed;
   }
-  EXPECT_TRUE(std::equal(chipBefore.begin(), chipBefore.end(), kxemu_chip_regs(0))) << "a refused entry was written";
+  EXPECT_EQ(chip_image(), chip_before) << "a refused entry was written";
 }
 
-TEST_F(dpll_window_test, external_switching_label_follows_ic1_priority_and_lock_holds_the_divider) {
-  start<DpllConfigForm>("40089");
+TEST_F(dpll_window_test, labels_follow_ic1_priority_and_the_chip_and_lock_holds_the_divider) {
+  begin("40089");
   auto *label = find<QLabel>("extSwitchLabel");
   choose("extSwitchCombo", 1);
   EXPECT_TRUE(label->isVisible());
@@ -94,35 +88,32 @@ TEST_F(dpll_window_test, external_switching_label_follows_ic1_priority_and_lock_
   EXPECT_EQ(label->text(), "1=IC3, 0=IC2");
   choose("extSwitchCombo", DPLL_EXT_SWITCH_DISABLED);
   EXPECT_FALSE(label->isVisible());
-  ASSERT_NE(session->hal()->pfd_div_u16, 0u);
+  ASSERT_NE(hal()->pfd_div_u16, 0u);
   for (bool on : {true, false}) {
     find<QCheckBox>("lockCheck")->click();
-    EXPECT_EQ(session->hal()->pfd_div_lock_u16, on ? session->hal()->pfd_div_u16 : 0u);
+    EXPECT_EQ(hal()->pfd_div_lock_u16, on ? hal()->pfd_div_u16 : 0u);
   }
-}
-
-TEST_F(dpll_window_test, holdover_hitless_and_limit_groups_only_where_the_device_has_them) {
-  for (const auto &[device, shown] : {std::pair{"40112", false}, {"40113", false}, {"40089", true}}) {
-    SCOPED_TRACE(device);
-    start<DpllConfigForm>(device);
-    for (const char *g : {"holdoverGroup", "hitlessGroup", "specialFeaturesGroup"})
-      EXPECT_EQ(find<QGroupBox>(g)->isVisible(), shown) << g;
-    restart();
-  }
-}
-
-TEST_F(dpll_window_test, status_lines_come_from_the_chips_phase_tables) {
-  start<DpllConfigForm>("40089");
-  kxemu_chip_regs(0)[0x049] = 0x30, kxemu_chip_regs(0)[0x04A] = 0x02;
+  // The status lines come from the chip's phase tables.
+  chip()[0x049] = 0x30;
+  chip()[0x04A] = 0x02;
   ASSERT_TRUE(main_status_refresh(&session->state));
   session->notifyStatusRefreshed();
   EXPECT_EQ(find<QLabel>("selectedRefLabel")->text(), "None");
   EXPECT_EQ(find<QLabel>("priority1Label")->text(), "IC3");
   EXPECT_EQ(find<QLabel>("priority2Label")->text(), "IC2");
-  const hal_api_s *h = session->hal();
-  ASSERT_NE(h->pfd_div_u16, 0u);
+  const hal_api_s *h = hal();
   EXPECT_EQ(find<QLabel>("dspRateLabel")->text(),
             QString::number(fprec_s_2_double_mhz(h->pfd_freq_s) * 1e6 / h->pfd_div_u16, 'f', 2));
+}
+
+TEST_F(dpll_window_test, holdover_hitless_and_limit_groups_only_where_the_device_has_them) {
+  for (const auto &[device, shown] : {std::pair{"40112", false}, {"40089", true}}) {
+    SCOPED_TRACE(device);
+    begin(device);
+    for (const char *g : {"holdoverGroup", "hitlessGroup", "specialFeaturesGroup"})
+      EXPECT_EQ(find<QGroupBox>(g)->isVisible(), shown) << g;
+    restart();
+  }
 }
 
 }  // namespace

@@ -9,13 +9,7 @@
 #include <QMimeData>
 #include <QToolButton>
 #include <QUrl>
-#include <QPushButton>
 #include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QtTest/QTest>
-#include <fstream>
-#include <memory>
-#include <sstream>
 
 #include "app/main_view.h"
 #include "app/windows/input_config_window.h"
@@ -25,67 +19,44 @@
 
 namespace {
 
+// The APLL, OC1 and OC2 divider registers.
+const uint32_t kWritten[] = {0x100, 0x106, 0x107, 0x108, 0x109, 0x10A, 0x10B, 0x200, 0x201, 0x202,
+                             0x203, 0x204, 0x205, 0x210, 0x211, 0x212, 0x213, 0x214, 0x215};
+
 struct main_window_test : gui_fixture {
-  std::unique_ptr<MainWindow> w;
-  QTemporaryDir dir;
+  MainWindow *w = nullptr;
 
   void SetUp() override {
     gui_fixture::SetUp();
     QStandardPaths::setTestModeEnabled(true);
-    w = std::make_unique<MainWindow>();
+    form.reset(w = new MainWindow);
     app_set_dialog(&dialog);  // the window installed its own message boxes
     w->show();
   }
-  void TearDown() override {
-    w.reset();
-    gui_fixture::TearDown();
-  }
 
   hal_api_s *hal() { return w->session()->hal(); }
-  template <class T>
-  T *find(const char *name) {
-    T *c = w->findChild<T *>(name);
-    EXPECT_NE(c, nullptr) << name;
-    return c;
-  }
-  QString path(const char *name) { return dir.filePath(name); }
-
-  // Types into a field and presses a key (Enter applies, Escape takes back).
-  void type(const char *field, const QString &text, Qt::Key key = Qt::Key_Return) {
-    QLineEdit *e = find<QLineEdit>(field);
-    e->setFocus();
-    e->selectAll();
-    QTest::keyClicks(e, text);
-    QTest::keyClick(e, key);
-  }
-  void choose(const char *combo, const QString &text) {
-    QComboBox *c = find<QComboBox>(combo);
-    const int i = c->findText(text);
+  std::vector<uint8_t> image() { return register_image(hal()); }
+  void pick(const char *combo, const QString &text) {
+    const int i = find<QComboBox>(combo)->findText(text);
     ASSERT_GE(i, 0) << text.toStdString();
-    c->setCurrentIndex(i);
-    emit c->activated(i);
+    choose(combo, i);
   }
   // Runs a menu command whose file dialog is answered with path.
-  void command_with_file(const char *action, const QString &file) {
+  void command_with_file(const char *action, const std::string &file) {
     on_next_modal([file](QWidget *m) {
       auto *fd = qobject_cast<QFileDialog *>(m);
       ASSERT_NE(fd, nullptr);
-      fd->selectFile(file);
+      fd->selectFile(QString::fromStdString(file));
       static_cast<QDialog *>(fd)->accept();
     });
     find<QAction>(action)->trigger();
-  }
-  std::vector<uint8_t> image() {
-    std::vector<uint8_t> r(KOVA_REG_COUNT);
-    for (uint32_t a = 0; a < KOVA_REG_COUNT; ++a) r[a] = static_cast<uint8_t>(get_reg(hal(), a));
-    return r;
   }
   // Connects to the emulated board through the connection window (Refresh, the first
   // line, Connect) and answers the start-up query with the given action ("" closes it).
   void connect_board(const char *action, std::function<void(QWidget *)> then = nullptr) {
     QWidget *c = w->openWindow("ConnectionConfigForm");
     ASSERT_NE(c, nullptr);
-    QTest::mouseClick(c->findChild<QPushButton *>("refreshButton"), Qt::LeftButton);
+    click_on(c, "refreshButton");
     auto *list = c->findChild<QListWidget *>("boardList");
     ASSERT_GE(list->count(), 1);
     list->setCurrentRow(0);
@@ -104,20 +75,28 @@ struct main_window_test : gui_fixture {
       q->accept();
       if (then) on_next_modal(then);
     });
-    QTest::mouseClick(c->findChild<QPushButton *>("connectButton"), Qt::LeftButton);
+    click_on(c, "connectButton");
   }
   // Leaves the initial-configuration window through its button; the choice is applied once
   // the window has closed.
   void finish_initial_config() {
     QWidget *init = w->childWindow("InitialConfigForm");
     ASSERT_NE(init, nullptr);
-    QTest::mouseClick(init->findChild<QPushButton *>("doneButton"), Qt::LeftButton);
+    click_on(init, "doneButton");
     QTest::qWait(20);
   }
-  static std::vector<uint8_t> chip() { return {kxemu_chip_regs(0), kxemu_chip_regs(0) + KOVA_REG_COUNT}; }
+  void expect_chip_holds_the_object() {
+    for (uint32_t a : kWritten) EXPECT_EQ(chip()[a], get_reg(hal(), a)) << std::hex << a;
+  }
 };
 
-const uint32_t kWritten[] = {0x100, 0x106, 0x107, 0x108, 0x109, 0x10A, 0x10B, 0x200, 0x201, 0x202, 0x203, 0x204, 0x205};
+// Answers the known-frequency window with one output frequency.
+void answer_known(QWidget *k, const char *clock_name, const char *mhz) {
+  ASSERT_EQ(k->objectName(), "InverseIOFreqForm");
+  choose_row(k, "clockCombo", child<QComboBox>(k, "clockCombo")->findText(clock_name));
+  type_into(k, "freqEdit", mhz);
+  click_on(k, "doneButton");
+}
 
 TEST_F(main_window_test, StartsOnKX40089WithItsDefaults) {
   EXPECT_EQ(hal()->kova_device_e, kova_device_40089_e);
@@ -155,91 +134,49 @@ TEST_F(main_window_test, EnterAppliesEscapeRevertsAFailureTakesBack) {
 }
 
 TEST_F(main_window_test, ModeIsAKeyChangeWithTheModeDefaults) {
-  choose("deviceMode", "Frequency Synthesis (APLL-only)");
+  // A key change: the mode's defaults come with it (the APLL's source among them).
+  pick("deviceMode", "Frequency Synthesis (APLL-only)");
   EXPECT_EQ(hal()->kova_mode_e, kova_mode_syn_e);
-  EXPECT_EQ(hal()->sysclk_mode_e, sysclk_mode_ro_e);
   EXPECT_EQ(hal()->apllcr3_apllmux_u3, 0u);
-  choose("deviceMode", "Jitter Attenuation (DPLL+APLL)");
+  pick("deviceMode", "Jitter Attenuation (DPLL+APLL)");
   EXPECT_EQ(hal()->kova_mode_e, kova_mode_ja_e);
-  EXPECT_EQ(hal()->sysclk_mode_e, sysclk_mode_xa_e);
   EXPECT_EQ(hal()->apllcr3_apllmux_u3, 6u);
 }
 
-TEST_F(main_window_test, SaveAndLoadTheConfigurationTextFile) {
-  type("oc2Freq", "125");
-  ASSERT_EQ(hal()->oc2_freq_s.f, 125000000u);
-  const std::vector<uint8_t> img = image();
-  command_with_file("actionSaveConfig", path("a.txt"));
+// The configuration file and the register dump, each saved and read back: the register
+// dump's frequencies come from its comment lines.
+TEST_F(main_window_test, SavedFilesLoadBack) {
+  for (const auto &[save, load, name] :
+       {std::tuple{"actionDumpRegs", "actionLoadDump", "d.txt"}, {"actionSaveConfig", "actionLoadConfig", "a.txt"}}) {
+    SCOPED_TRACE(name);
+    type("oc2Freq", "125");
+    const std::vector<uint8_t> img = image();
+    command_with_file(save, path(name));
+    type("oc2Freq", "100");
+    ASSERT_NE(image(), img);
+    command_with_file(load, path(name));
+    EXPECT_EQ(hal()->oc2_freq_s.f, 125000000u);
+    for (uint32_t a : kWritten) EXPECT_EQ(image()[a], img[a]) << std::hex << a;
+  }
   EXPECT_TRUE(dialog.saw("GUI Config file successfully saved!"));
-  type("oc2Freq", "100");
-  ASSERT_NE(image(), img);
-  command_with_file("actionLoadConfig", path("a.txt"));
   EXPECT_TRUE(dialog.saw("GUI Config file successfully loaded!"));
-  EXPECT_EQ(hal()->oc2_freq_s.f, 125000000u);
-  EXPECT_EQ(image(), img);
-  EXPECT_TRUE(w->windowTitle().contains("a.txt"));
-}
-
-// A register dump without any frequency asks for one before it is read back.
-TEST_F(main_window_test, DumpWithoutFrequenciesAsksForOne) {
-  type("oc1Freq", "156.25");
-  const std::vector<uint8_t> img = image();
-  command_with_file("actionDumpRegs", path("d.txt"));
-  // Take out the frequency comment lines: the dump then names no frequency.
-  std::ifstream in(path("d.txt").toStdString());
-  std::stringstream kept;
-  for (std::string line; std::getline(in, line);)
-    if (line.find("Frequency") == std::string::npos) kept << line << "\n";
-  in.close();
-  std::ofstream(path("d.txt").toStdString()) << kept.str();
-
-  bool asked = false;
-  on_next_modal([&](QWidget *m) {
-    auto *fd = qobject_cast<QFileDialog *>(m);
-    ASSERT_NE(fd, nullptr);
-    fd->selectFile(path("d.txt"));
-    static_cast<QDialog *>(fd)->accept();
-    on_next_modal([&](QWidget *k) {
-      asked = k->objectName() == "InverseIOFreqForm";
-      auto *clock = k->findChild<QComboBox *>("clockCombo");
-      clock->setCurrentIndex(clock->findText("OC1"));
-      auto *f = k->findChild<QLineEdit *>("freqEdit");
-      f->setText("156.25");
-      QTest::keyClick(f, Qt::Key_Return);
-      QTest::mouseClick(k->findChild<QPushButton *>("doneButton"), Qt::LeftButton);
-    });
-  });
-  find<QAction>("actionLoadDump")->trigger();
-  EXPECT_TRUE(asked);
-  EXPECT_EQ(fprec_s_2_double_mhz(hal()->oc1_freq_s), 156.25);
-  for (uint32_t a : kWritten) EXPECT_EQ(image()[a], img[a]) << std::hex << a;
-}
-
-// Answers the known-frequency window with one output frequency.
-void answer_known(QWidget *k, const char *clock_name, const char *mhz) {
-  ASSERT_EQ(k->objectName(), "InverseIOFreqForm");
-  auto *clock = k->findChild<QComboBox *>("clockCombo");
-  clock->setCurrentIndex(clock->findText(clock_name));
-  auto *f = k->findChild<QLineEdit *>("freqEdit");
-  f->setText(mhz);
-  QTest::keyClick(f, Qt::Key_Return);
-  QTest::mouseClick(k->findChild<QPushButton *>("doneButton"), Qt::LeftButton);
+  EXPECT_TRUE(w->windowTitle().contains("a.txt")) << w->windowTitle().toStdString();
 }
 
 // Connected: the configuration written to the chip, an ordinary change sent at once, then
 // the chip read back into a changed configuration.
 TEST_F(main_window_test, ConnectWriteChangeAndReadBack) {
   type("oc1Freq", "156.25");
-  choose("deviceMode", "Frequency Synthesis (APLL-only)");  // a key change: now initialised and written
+  pick("deviceMode", "Frequency Synthesis (APLL-only)");  // a key change: now initialised and written
   install_board("40089");
   connect_board("Write GUI configuration to DUT");
   ASSERT_TRUE(w->session()->connected());
-  for (uint32_t a : kWritten) EXPECT_EQ(chip()[a], get_reg(hal(), a)) << std::hex << a;
+  expect_chip_holds_the_object();
 
-  const std::vector<uint8_t> before = chip();
+  const std::vector<uint8_t> before = chip_image();
   type("oc1Freq", "100");
-  EXPECT_NE(chip(), before);
-  for (uint32_t a : kWritten) EXPECT_EQ(chip()[a], get_reg(hal(), a)) << std::hex << a;
+  EXPECT_NE(chip_image(), before);
+  expect_chip_holds_the_object();
 
   // Offline the object moves on; reading the chip back brings its configuration.
   kxKovaIo_EvalBoardClose(&w->session()->gui()->ioHandle);
@@ -247,7 +184,7 @@ TEST_F(main_window_test, ConnectWriteChangeAndReadBack) {
   connect_board("Read DUT configuration into GUI", [](QWidget *k) { answer_known(k, "OC1", "100"); });
   EXPECT_EQ(hal()->kova_mode_e, kova_mode_syn_e);
   EXPECT_EQ(fprec_s_2_double_mhz(hal()->oc1_freq_s), 100.0);
-  for (uint32_t a : kWritten) EXPECT_EQ(chip()[a], get_reg(hal(), a)) << std::hex << a;
+  expect_chip_holds_the_object();
 }
 
 // Closing the start-up query without a choice initialises the chip to defaults: the
@@ -258,25 +195,19 @@ TEST_F(main_window_test, ConnectDefaultsThenInitialConfiguration) {
   EXPECT_EQ(hal()->kova_device_e, kova_device_40110_e);
   QWidget *init = w->childWindow("InitialConfigForm");
   ASSERT_NE(init, nullptr);
-  auto *mode = init->findChild<QComboBox *>("modeCombo");
-  mode->setCurrentIndex(mode->findText("Spread Spectrum"));
-  emit mode->activated(mode->currentIndex());
-  auto *xa = init->findChild<QLineEdit *>("xaFreqEdit");
-  xa->setFocus();
-  xa->selectAll();
-  QTest::keyClicks(xa, "100");
-  QTest::keyClick(xa, Qt::Key_Return);
+  choose_row(init, "modeCombo", child<QComboBox>(init, "modeCombo")->findText("Spread Spectrum"));
+  type_into(init, "xaFreqEdit", "100");
   finish_initial_config();
   EXPECT_EQ(hal()->kova_mode_e, kova_mode_ss_e);
   EXPECT_EQ(hal()->xa_freq_s.f, 100000000u);
   EXPECT_EQ(w->session()->gui()->halConfigured, 1);
-  for (uint32_t a : kWritten) EXPECT_EQ(chip()[a], get_reg(hal(), a)) << std::hex << a;
+  expect_chip_holds_the_object();
 }
 
 // A configuration file for another device is refused while connected, with its three
 // messages, and the configuration stays as it was.
 TEST_F(main_window_test, FileForAnotherDeviceRefused) {
-  choose("deviceMode", "Frequency Synthesis (APLL-only)");
+  pick("deviceMode", "Frequency Synthesis (APLL-only)");
   command_with_file("actionSaveConfig", path("kx40089.txt"));
   install_board("40112");
   connect_board("Initialize DUT to Defaults");
@@ -298,68 +229,52 @@ TEST_F(main_window_test, FileForAnotherDeviceRefused) {
 // A block opens its configuration window once; the three inputs share one window, which
 // switches to the input clicked. A configuration file dropped on the main window is loaded.
 TEST_F(main_window_test, BlockWindowsOnceAndDroppedFile) {
-  QTest::mouseClick(find<QToolButton>("block_IC1_open"), Qt::LeftButton);
+  click("block_IC1_open");
   auto *ic = qobject_cast<InputConfigForm *>(w->childWindow("InputConfigForm"));
   ASSERT_NE(ic, nullptr);
   EXPECT_EQ(ic->channel(), 0);
-  QTest::mouseClick(find<QToolButton>("block_IC3_open"), Qt::LeftButton);
+  click("block_IC3_open");
   EXPECT_EQ(w->childWindow("InputConfigForm"), ic);
   EXPECT_EQ(ic->channel(), 2);
-  QTest::mouseClick(find<QToolButton>("block_OC2_open"), Qt::LeftButton);
+  click("block_OC2_open");
   auto *oc = qobject_cast<OutputConfigForm *>(w->childWindow("OutputConfigForm"));
   ASSERT_NE(oc, nullptr);
   EXPECT_EQ(oc->channel(), 1);
-  QTest::mouseClick(find<QToolButton>("block_DPLL_open"), Qt::LeftButton);
+  click("block_DPLL_open");
   EXPECT_NE(w->childWindow("DpllConfigForm"), nullptr);
 
   type("oc3Freq", "125");
   command_with_file("actionSaveConfig", path("drop.txt"));
   type("oc3Freq", "100");
   QMimeData mime;
-  mime.setUrls({QUrl::fromLocalFile(path("drop.txt"))});
+  mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path("drop.txt")))});
   EXPECT_TRUE(w->loadDropped(&mime));
   EXPECT_EQ(hal()->oc3_freq_s.f, 125000000u);
 }
 
 // The board goes away: the next status refresh says so, stops polling and leaves the
-// window offline with the configuration in place.
+// window offline with the configuration in place. (The EEPROM commands name the board's
+// EEPROM, which the KX40112 boots from, while connected.)
 TEST_F(main_window_test, BoardLostOnStatusRefresh) {
   connect_board("");
   finish_initial_config();
   ASSERT_TRUE(w->session()->connected());
-  choose("pollingRate", "1 second");
+  EXPECT_EQ(find<QAction>("actionEepromDump")->text(), "Dump Board EEPROM to File");
+  EXPECT_EQ(find<QAction>("actionEepromVerify")->text(), "Verify Board EEPROM against File");
+  EXPECT_TRUE(find<QAction>("actionEepromDump")->isEnabled());
+  pick("pollingRate", "1 second");
   auto *timer = w->findChild<QTimer *>("refreshTimer");
   ASSERT_NE(timer, nullptr);
   EXPECT_TRUE(timer->isActive());
   const std::vector<uint8_t> img = image();
   kxemu_unplug(0);
-  QTest::mouseClick(find<QPushButton>("refreshButton"), Qt::LeftButton);
+  click("refreshButton");
   EXPECT_TRUE(dialog.saw("Board connection lost!"));
   EXPECT_FALSE(w->session()->connected());
   EXPECT_FALSE(timer->isActive());
-  EXPECT_EQ(image().size(), img.size());
+  EXPECT_FALSE(find<QAction>("actionEepromDump")->isEnabled());
+  EXPECT_EQ(image(), img);
   EXPECT_EQ(hal()->kova_device_e, kova_device_40112_e);
-}
-
-// The EEPROM commands name the board's EEPROM for the products that boot from it.
-TEST_F(main_window_test, EepromWordingFollowsTheProduct) {
-  const struct {
-    const char *device, *dump, *verify;
-  } cases[] = {
-      {"40110", "Dump Board EEPROM to File", "Verify Board EEPROM against File"},
-      {"40112", "Dump Board EEPROM to File", "Verify Board EEPROM against File"},
-      {"40113", "Dump DUT EEPROM to File", "Verify DUT EEPROM against File"},
-  };
-  for (const auto &c : cases) {
-    SCOPED_TRACE(c.device);
-    kxKovaIo_EvalBoardClose(&w->session()->gui()->ioHandle);
-    install_board(c.device);
-    connect_board("");
-    finish_initial_config();
-    EXPECT_EQ(find<QAction>("actionEepromDump")->text(), c.dump);
-    EXPECT_EQ(find<QAction>("actionEepromVerify")->text(), c.verify);
-    EXPECT_TRUE(find<QAction>("actionEepromDump")->isEnabled());
-  }
 }
 
 }  // namespace

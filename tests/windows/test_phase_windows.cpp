@@ -2,16 +2,17 @@
 // chip's phase meter and phase adjustment registers and on the object's alignment fields.
 #include <QCheckBox>
 #include <QLabel>
+#include <QPushButton>
 
 #include "app/windows/phase_windows.h"
-#include "board_session_fixture.h"
+#include "gui_test_support.h"
 
 namespace {
 
-struct phase_measure_test : board_session_fixture {
+struct phase_measure_test : gui_fixture {
   void SetUp() override {
-    board_session_fixture::SetUp();
-    start("40112", kova_mode_syn_e, true);
+    gui_fixture::SetUp();
+    start("40112", true, kova_mode_syn_e);
     hal()->oc1_msdiv_freq_s = {100000000, 1, 1};  // a 10 ns time base
   }
   std::string result() { return find<QLabel>("resultLabel")->text().toStdString(); }
@@ -22,20 +23,18 @@ TEST_F(phase_measure_test, OpensOnTheChipsSourcesAndResetsTheMeter) {
   chip()[0x01F] = 0x12;  // B: OC3
   chip()[0x01D] = 0x01;  // OC1 MSDIV
   open<PhaseMeasureForm>();
-  EXPECT_EQ(find<QComboBox>("sourceA")->currentText().toStdString(), "IC2");
+  EXPECT_EQ((QStringList{find<QComboBox>("sourceA")->currentText(), find<QComboBox>("sourceB")->currentText(),
+                         find<QLabel>("periodLabel")->text(), find<QLabel>("resultLabel")->text()}),
+            (QStringList{"IC2", "OC3", "= 10.000 ns", "Ready"}));
   EXPECT_TRUE(find<QCheckBox>("invertA")->isChecked());
-  EXPECT_EQ(find<QComboBox>("sourceB")->currentText().toStdString(), "OC3");
-  EXPECT_EQ(find<QLabel>("periodLabel")->text().toStdString(), "= 10.000 ns");
   EXPECT_EQ(chip()[0x01D], 0x81);
   EXPECT_EQ(chip()[0x04B] & 0x10, 0x10);
-  EXPECT_EQ(result(), "Ready");
   choose("sourceA", 8);  // OC2, code 17
   EXPECT_EQ(chip()[0x01E], 0x91);
   find<QCheckBox>("invertA")->setChecked(false);
   EXPECT_EQ(chip()[0x01E], 0x11);
   // Outside JA the crystal is no time base: the list starts at OC1 MSDIV.
-  QComboBox *tb = find<QComboBox>("timeBase");
-  EXPECT_EQ(tb->itemText(0).toStdString(), "OC1 MSDIV");
+  EXPECT_EQ(find<QComboBox>("timeBase")->itemText(0), "OC1 MSDIV");
   choose("timeBase", 2);
   EXPECT_EQ(chip()[0x01D], 0x83);  // RST from the opening kept
   EXPECT_TRUE(dialog.messages.empty()) << last();
@@ -96,10 +95,10 @@ TEST_F(phase_measure_test, ChipThatDoesNotAnswerIsReported) {
   EXPECT_EQ(last(), text);
 }
 
-struct phase_adjust_test : board_session_fixture {
+struct phase_adjust_test : gui_fixture {
   void SetUp() override {
-    board_session_fixture::SetUp();
-    start("40112", kova_mode_ja_e, true);
+    gui_fixture::SetUp();
+    start("40112", true, kova_mode_ja_e);
     hal()->hsdiv1_freq_s = {1000000000, 1, 1};  // steps of 0.5 ns
     hal()->hsdiv2_freq_s = {500000000, 1, 1};   // steps of 1 ns
     chip()[0x01B] = 0x00;
@@ -130,7 +129,7 @@ TEST_F(phase_adjust_test, AdjustmentStepsWithinTheDividersBounds) {
     SCOPED_TRACE(std::string(c.ns) + " code " + std::to_string(c.cr1));
     chip()[0x210] = c.cr1;
     chip()[0x212] = c.cr3;
-    enter("adjust1", c.ns);
+    type("adjust1", c.ns);
     EXPECT_EQ(chip()[0x217], c.ph);
     EXPECT_EQ(get_reg(hal(), 0x217), c.ph);
     EXPECT_EQ(find<QLabel>("adjusted1")->text().toStdString(), c.shown);
@@ -192,12 +191,10 @@ TEST_F(phase_adjust_test, ClosingDerivesTheAlignment) {
     form->close();
     EXPECT_EQ(get_reg(hal(), 0x207), 0x06u);
     EXPECT_EQ(get_reg(hal(), 0x01B), c.pacr1);
-    const uint32_t en[3] = {hal()->oc1_align_en, hal()->oc2_align_en, hal()->oc3_align_en};
-    const double ns[3] = {hal()->oc1_align_ns_r, hal()->oc2_align_ns_r, hal()->oc3_align_ns_r};
-    for (int n = 0; n < 3; ++n) {
-      EXPECT_EQ(en[n], c.en[n]) << "OC" << n + 1;
-      EXPECT_DOUBLE_EQ(ns[n], c.ns[n]) << "OC" << n + 1;
-    }
+    EXPECT_EQ((std::vector<uint32_t>{hal()->oc1_align_en, hal()->oc2_align_en, hal()->oc3_align_en}),
+              std::vector<uint32_t>(c.en, c.en + 3));
+    EXPECT_EQ((std::vector<double>{hal()->oc1_align_ns_r, hal()->oc2_align_ns_r, hal()->oc3_align_ns_r}),
+              std::vector<double>(c.ns, c.ns + 3));
     EXPECT_EQ(hal()->oc1_align_nsx10_u16, c.en[0] ? 30u : 0u);
   }
 }

@@ -6,50 +6,22 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QTableView>
-#include <QtTest/QTest>
-#include <memory>
 
-#include "app/device_settings.h"
-#include "app/run_control.h"
 #include "app/windows/register_window.h"
 #include "gui_test_support.h"
 
 namespace {
 
 struct register_window_test : gui_fixture {
-  std::unique_ptr<KovaSession> session;
-  std::unique_ptr<RegisterForm> form;
-  uint8_t *chip = nullptr;
+  RegisterForm *window = nullptr;
 
   void SetUp() override {
     gui_fixture::SetUp();
-    session = std::make_unique<KovaSession>();
-    hal_api_s *h = session->hal();
-    h->kova_device_e = kova_device_40112_e;
-    __dev_DefaultsForDevType(h, false);
-    h->init_api_mode_e = init_api_full_e;
-    ASSERT_TRUE(HalStruct_Initialize(h) && HalStruct_Recalculate(h));
-    uint32_t n = 0;
-    ASSERT_EQ(kxKovaIo_ChannelCount(&n), 0u);
-    ASSERT_EQ(kxKovaIo_EvalBoardOpen(0, 1, &session->gui()->ioHandle), 0u);
-    ASSERT_EQ(kxkovaio_SelectFtdi2Dut(&session->gui()->ioHandle), FT_OK);
-    ASSERT_TRUE(HalUtil_WriteSequence(session->gui(), h, false));  // the chip holds the image
-    chip = kxemu_chip_regs(0);
-    form = std::make_unique<RegisterForm>(session.get());
-    form->show();
+    start("40112", true);  // the chip holds the image
+    window = open<RegisterForm>();
   }
-  void TearDown() override {
-    form.reset();
-    session.reset();
-    gui_fixture::TearDown();
-  }
-  template <class T>
-  T *find(const QString &name) {
-    return form->findChild<T *>(name);
-  }
-  uint8_t image(uint32_t a) { return static_cast<uint8_t>(get_reg(session->hal(), a)); }
+  uint8_t held(uint32_t a) { return static_cast<uint8_t>(get_reg(hal(), a)); }
   // Double-clicks the value of a register on the Outputs page, types text and presses key.
   QModelIndex editValue(uint32_t address, const QString &text, Qt::Key key) {
     auto *view = find<QTableView>("pageView_Outputs");
@@ -70,18 +42,11 @@ struct register_window_test : gui_fixture {
     QApplication::processEvents();  // the view takes the edit in its next event round
     return value;
   }
-  void typeInto(const QString &name, const QString &text) {
-    auto *e = find<QLineEdit>(name);
-    e->setFocus();
-    e->selectAll();
-    QTest::keyClicks(e, text);
-    QTest::keyClick(e, Qt::Key_Return);
-  }
 };
 
 TEST_F(register_window_test, TypedValueReachesTheChipOnlyWhenItIsAByteAndEntered) {
   const uint32_t a = 0x206;  // OC1DC
-  const uint8_t before = image(a);
+  const uint8_t before = held(a);
   ASSERT_NE(before, 0xA5);
   struct value_case {
     const char *text;
@@ -97,8 +62,8 @@ TEST_F(register_window_test, TypedValueReachesTheChipOnlyWhenItIsAByteAndEntered
   for (const auto &c : cases) {
     SCOPED_TRACE(c.text);
     const QModelIndex cell = editValue(a, c.text, c.key);
-    EXPECT_EQ(image(a), c.want);
-    EXPECT_EQ(chip[a], c.want);
+    EXPECT_EQ(held(a), c.want);
+    EXPECT_EQ(chip()[a], c.want);
     EXPECT_EQ(cell.data().toString(), QString("%1").arg(c.want, 2, 16, QChar('0')).toUpper());
   }
 }
@@ -110,51 +75,47 @@ TEST_F(register_window_test, BitBoxZeroSetsTheTopBit) {
     find<QCheckBox>("directCheck")->setChecked(direct);
     // Direct reads the chip, not the image: only the chip holds 0x01 there.
     if (direct) {
-      chip[a] = 0x01;
+      chip()[a] = 0x01;
     } else {
       editValue(a, "01", Qt::Key_Return);
     }
-    const uint8_t image_before = image(a);
-    form->refresh();
+    const uint8_t image_before = held(a);
+    window->refresh();
     ASSERT_EQ(find<QGroupBox>("bitGroup")->title(), "OC1DC, 0x206");
-    typeInto("bitBox0", "1");
-    EXPECT_EQ(chip[a], 0x81);
-    EXPECT_EQ(image(a), direct ? image_before : 0x81);
-    typeInto("bitBox7", "0");
-    EXPECT_EQ(chip[a], 0x80);
+    type("bitBox0", "1");
+    EXPECT_EQ(chip()[a], 0x81);
+    EXPECT_EQ(held(a), direct ? image_before : 0x81);
+    type("bitBox7", "0");
+    EXPECT_EQ(chip()[a], 0x80);
   }
 }
 
 // The field of the second output's low-speed divider spans OC2DIV1..3 and bit 0 of OC2CR3.
 TEST_F(register_window_test, MultiRegisterFieldIsWrittenAsOneValue) {
   editValue(0x212, "f0", Qt::Key_Return);  // OC2CR3 selected, its other bits set
-  QTest::mouseClick(find<QPushButton>("field_LSDIV"), Qt::LeftButton);
+  click("field_LSDIV");
   EXPECT_EQ(find<QLabel>("fieldCaption")->text(), "LSDIV2 (25 Bits)");
-  typeInto("fieldValueEdit", "0x1ABCDEF");
+  type("fieldValueEdit", "0x1ABCDEF");
   EXPECT_EQ(find<QLineEdit>("fieldValueEdit")->text(), QString::number(0x1ABCDEF));  // read back
-  const uint8_t want[] = {0xF1, 0xEF, 0xCD, 0xAB};
-  for (uint32_t i = 0; i < 4; ++i) {
-    EXPECT_EQ(chip[0x212 + i], want[i]) << i;
-    EXPECT_EQ(image(0x212 + i), want[i]) << i;
-  }
+  const std::vector<uint8_t> want{0xF1, 0xEF, 0xCD, 0xAB};
+  EXPECT_EQ(std::vector<uint8_t>(chip() + 0x212, chip() + 0x216), want);
+  const std::vector<uint8_t> img = image();
+  EXPECT_EQ(std::vector<uint8_t>(img.begin() + 0x212, img.begin() + 0x216), want);
   dialog.messages.clear();
-  typeInto("fieldValueEdit", "33554432");  // 2^25: out of range, nothing written
+  type("fieldValueEdit", "33554432");  // 2^25: out of range, nothing written
   EXPECT_EQ(dialog.messages.size(), 1u);
-  EXPECT_EQ(chip[0x213], 0xEF);
+  EXPECT_EQ(chip()[0x213], 0xEF);
 }
 
-TEST_F(register_window_test, FilterFindsAFieldAndItsRegister) {
-  typeInto("filterEdit", "mclk");
+// Enter in the filter opens the first field found, with its register.
+TEST_F(register_window_test, FilterOpensAFieldAndItsRegister) {
+  type("filterEdit", "mclk");
   EXPECT_EQ(find<QGroupBox>("bitGroup")->title(), "MCR2, 0x0A");
-  auto *results = find<QListWidget>("filterResults");
-  ASSERT_GE(results->count(), 1);
-  EXPECT_TRUE(results->item(0)->text().startsWith("MCLK in MCR2"));
-  EXPECT_EQ(find<QLabel>("fieldCaption")->text(), "MCLK (3 Bits)");  // Enter opened the field
-  const uint8_t mcr2 = image(0x00A);
-  typeInto("fieldValueEdit", "5");
-  EXPECT_EQ(image(0x00A), (mcr2 & 0xF8) | 5);
-  typeInto("filterEdit", "MON2CR1");  // a whole name comes before names it begins
-  EXPECT_EQ(find<QGroupBox>("bitGroup")->title(), "MON2CR1, 0x330");
+  EXPECT_GE(find<QListWidget>("filterResults")->count(), 1);
+  EXPECT_EQ(find<QLabel>("fieldCaption")->text(), "MCLK (3 Bits)");
+  const uint8_t mcr2 = held(0x00A);
+  type("fieldValueEdit", "5");
+  EXPECT_EQ(held(0x00A), (mcr2 & 0xF8) | 5);
 }
 
 TEST_F(register_window_test, HighlightMarksOnlyRegistersOffTheirDefaults) {
@@ -163,7 +124,7 @@ TEST_F(register_window_test, HighlightMarksOnlyRegistersOffTheirDefaults) {
   int marked[2] = {0, 0};  // the page has registers of both kinds
   for (uint32_t a : reg_view_page_registers(reg_view_page_of(0x200))) {
     const bool yellow = model->nameIndex(a).data(Qt::BackgroundRole).value<QColor>() == QColor(Qt::yellow);
-    EXPECT_EQ(yellow, get_reg(session->hal(), a) != kova_regs_defaults(a)) << std::hex << a;
+    EXPECT_EQ(yellow, get_reg(hal(), a) != kova_regs_defaults(a)) << std::hex << a;
     ++marked[yellow];
   }
   EXPECT_TRUE(marked[0] > 0 && marked[1] > 0);
