@@ -17,12 +17,7 @@ std::vector<std::string> run_apll(Hal &h, int32_t mode, const std::string &set, 
 }
 
 TEST(Apll, FeedbackDividerHsdivCodesAndTuning) {
-  const struct {
-    int32_t mode;
-    const char *set, *want;
-    double ratio;
-    const char *msg;
-  } cases[] = {
+  const struct { int32_t mode; const char *set, *want; double ratio; const char *msg; } cases[] = {
       // HSDIV codes are 15 minus the divider's place in the table of x2 values.
       {kova_mode_syn_e, "vco_hsdiv1x2_u8=15 apllcr1_enhs2_u1=1 vco_hsdiv2x2_u8=30", "apllcr2_hsdiv1_u4=7 apllcr2_hsdiv2_u4=15", 0, nullptr},
       {kova_mode_syn_e, "vco_hsdiv1x2_u8=8 apllcr1_enhs2_u1=1 vco_hsdiv2x2_u8=9", "apllcr2_hsdiv1_u4=0 apllcr2_hsdiv2_u4=1", 0, nullptr},
