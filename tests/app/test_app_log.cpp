@@ -62,8 +62,7 @@ TEST_F(AppLog, DrainFailsAtTheFirstErrorAndTheNextStageTakesTheRest) {
     put_msg(&o.h, "note: something ERROR inside");
     put_msg(&o.h, "after");
     EXPECT_FALSE(HalUtil_GetMessage(&p, &o.h, kova_log_expert_e));
-    using shown_t = decltype(dialog.shown);
-    EXPECT_EQ(dialog.shown, (shown_t{{"note: something ERROR inside", "Configuration Error"}}));
+    EXPECT_EQ(dialog.shown, (decltype(dialog.shown){{"note: something ERROR inside", "Configuration Error"}}));
     EXPECT_EQ(log.text(), "WARNING: a\nnote: something ERROR inside\n");
     EXPECT_TRUE(HalUtil_GetMessage(&p, &o.h, kova_log_hal_e));
     EXPECT_EQ(log.text(), "WARNING: a\nnote: something ERROR inside\nafter\n");

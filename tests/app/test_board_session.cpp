@@ -62,7 +62,12 @@ TEST_F(BoardSession, SelectorNamesAnIndexASerialOrALocation) {
 }
 
 TEST_F(BoardSession, FailuresTellOptionsFromBoardsAndLeaveNothingInstalled) {
-  const struct { const char *devices, *board; std::string trace, usb_log, state; board_session_failure_e want; const char *text; } cases[] = {
+  const struct {
+    const char *devices, *board;
+    std::string trace, usb_log, state;
+    board_session_failure_e want;
+    const char *text;
+  } cases[] = {
       {"40001", "", "", "", "", board_session_bad_option_e, "--emulator: "},
       {"40000", "1", "", "", "", board_session_board_e, "--board: no evaluation board '1' (1 listed): "},
       {"40000", "", "/nonexistent-dir/trace.txt", "", "", board_session_bad_option_e,

@@ -21,13 +21,11 @@ TEST(DeviceSettings, ProductNumberingAndTheModesOffered) {
   EXPECT_EQ(__dev_ConvertApiToHalPartNumber(9), -1);
   EXPECT_EQ(__dev_ConvertHalToApiPartNumber(40001), -1);
   EXPECT_FALSE(__dev_DevicePartNumberValid(4));  // an empty row
-  // KX40000 only for super users.
-  SuperUserModeSet(false);
-  EXPECT_FALSE(__dev_DevicePartNumberValid(8));
-  EXPECT_TRUE(__dev_DevicePartNumberValid(7));
-  SuperUserModeSet(true);
-  EXPECT_TRUE(__dev_DevicePartNumberValid(8));
-  SuperUserModeSet(false);
+  for (const bool super_user : {true, false}) {  // KX40000 only for super users
+    SuperUserModeSet(super_user);
+    EXPECT_TRUE(__dev_DevicePartNumberValid(7));
+    EXPECT_EQ(__dev_DevicePartNumberValid(8), super_user);
+  }
   const int32_t xa[7] = {0, 1, 2, 3, 5, 6, 4};
   for (int32_t m = 0; m < 7; ++m) {
     EXPECT_EQ(__dev_MasterClockToXaMode(m), xa[m]);
@@ -47,7 +45,8 @@ TEST(DeviceSettings, DeviceAndModeDefaults) {
   EXPECT_EQ(h.kova_device_rev_e, 0);
   h.kova_mode_e = kova_mode_syn_e;
   ASSERT_TRUE(__dev_DefaultsForDevMode(&h));
-  EXPECT_EQ(std::make_tuple(h.kova_mode_e, h.sysclk_mode_e), std::make_tuple(int32_t{kova_mode_syn_e}, int32_t{sysclk_mode_ro_e}));
+  EXPECT_EQ(std::make_tuple(h.kova_mode_e, h.sysclk_mode_e),
+            std::make_tuple(int32_t{kova_mode_syn_e}, int32_t{sysclk_mode_ro_e}));
   hal_api_s bad{};
   bad.kova_mode_e = 2;  // device 0: the empty rows' device number
   EXPECT_FALSE(__dev_DefaultsForDevType(&bad));

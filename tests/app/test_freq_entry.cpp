@@ -8,7 +8,7 @@
 
 namespace {
 
-TEST(FrequencyEntry, TypedMegahertz) {
+TEST(FrequencyEntry, TypedMegahertzAndRanges) {
   fprec_s f{1, 2, 3};
   ASSERT_TRUE(frequency_from_mhz_text(" 155.52 ", &f));
   EXPECT_EQ(std::make_tuple(f.f, f.n, f.m), std::make_tuple(155520000u, 1u, 1u));
@@ -27,9 +27,6 @@ TEST(FrequencyEntry, TypedMegahertz) {
     ASSERT_TRUE(frequency_from_mhz_text(text, &f)) << text;
     ASSERT_EQ(f.f, x) << text;
   }
-}
-
-TEST(FrequencyEntry, RangesAndFormat) {
   double v = 7;
   EXPECT_TRUE(DoubleTextBox_Validate("10", 0, 10, true, &v));
   EXPECT_EQ(v, 10);

@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "app/input_monitor_ops.h"
+#include "tests/app/app_test_util.h"
 
 TEST(input_monitor_ops, ValidationTimerLists) {
   // Rate, range, ppm mode, wait -> the entries shown and the one selected (-1: "Select Value").
@@ -35,17 +36,14 @@ TEST(input_monitor_ops, ValidationTimerLists) {
 }
 
 TEST(input_monitor_ops, StatusBitsAndRefreshPeriods) {
-  hal_api_s hal{};
-  hal.init_api_mode_e = init_api_blank_e;
-  init_api(&hal);
+  hal_holder o(init_api_blank_e);
   // Status register -> good states of LKTO, LOS, SCVAL, VAL, VALT as bits 4..0.
   const std::pair<uint8_t, int> cases[] = {{0x1F, 0x1F}, {0x5F, 0x0F}, {0x3F, 0x17}, {0x17, 0x1B}, {0x0F, 0x1B}, {0x1D, 0x1D}, {0x1E, 0x1E}};
   for (const auto &[sr, good] : cases) {
-    put_reg(&hal, 0x052, sr);
-    const input_status_s t = input_monitor_status(&hal, 2);
+    put_reg(&o.h, 0x052, sr);
+    const input_status_s t = input_monitor_status(&o.h, 2);
     EXPECT_EQ(t.lock_timeout_good << 4 | t.loss_of_signal_good << 3 | t.monitor_good << 2 | t.val_good << 1 | t.valt_good, good) << int(sr);
   }
-  delete_api(&hal);
   const int32_t periods[] = {0, 0, 500, 1000, 2000, 4000, 0};
   for (int32_t i = 0; i < 7; ++i) EXPECT_EQ(input_monitor_refresh_period_ms(i), periods[i]) << i;
 }

@@ -86,7 +86,8 @@ TEST_F(oc_solver_ops_test, ManualEntriesHeldToTheirLimits) {
   ASSERT_TRUE(oc_solver_set_mode(&f, oc_solver_mode_manual_e));
   // VCO entries are held to 3715 to 4180 MHz and taken to the hertz, rounded.
   const std::tuple<const char *, bool, uint32_t> vco[] = {
-      {"5000", true, 4180000000u}, {"3000", true, 3715000000u}, {"3800.1234567", true, 3800123457u}, {"abc", false, 3800123457u}};
+      {"5000", true, 4180000000u}, {"3000", true, 3715000000u},
+      {"3800.1234567", true, 3800123457u}, {"abc", false, 3800123457u}};
   for (const auto &[text, taken, hz] : vco) {
     EXPECT_EQ(oc_solver_enter_vco(&f, text), taken) << text;
     EXPECT_EQ(f.work.vco_freq_s.f, hz) << text;
@@ -112,7 +113,8 @@ TEST_F(oc_solver_ops_test, ManualEntriesHeldToTheirLimits) {
   EXPECT_EQ(f.work.hsdiv2_freq_s.f, 0u);
 }
 
-// A load whose dividers break a limit shows why and leaves the object as it was; a sound manual load derives each output's frequency from its dividers.
+// A load whose dividers break a limit shows why and leaves the object as it was; a sound
+// manual load derives each output's frequency from its dividers.
 TEST_F(oc_solver_ops_test, ManualLoadChecks) {
   const struct { uint32_t hsdiv1x2, msdiv, neg; const char *error; } cases[] = {
       {8, 4, 1, "ERROR: OC1 Selected HSDIV frequency too high for MSDIV, it must be <= 850.00 MHz"},
@@ -137,7 +139,8 @@ TEST_F(oc_solver_ops_test, ManualLoadChecks) {
       EXPECT_EQ(dialog.shown, (decltype(dialog.shown){{c.error, "OCSolverForm"}}));
       EXPECT_EQ(std::memcmp(&before, &s.hal, sizeof before), 0);
     } else {
-      EXPECT_EQ(std::make_tuple(s.hal.oc_solver_mode_e, s.hal.oc1_msdiv_u8), std::make_tuple(oc_solver_mode_manual_e, c.msdiv));
+      EXPECT_EQ(std::make_tuple(s.hal.oc_solver_mode_e, s.hal.oc1_msdiv_u8),
+                std::make_tuple(oc_solver_mode_manual_e, c.msdiv));
       EXPECT_EQ(fprec_compare(s.hal.oc1_freq_s, {4000000000u, 1, 6u * c.msdiv}), 0);
       EXPECT_EQ(fprec_compare(s.hal.vco_freq_s, {4000000000u, 1, 1}), 0);
     }

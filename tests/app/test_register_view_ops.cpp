@@ -9,8 +9,10 @@ namespace {
 
 TEST(RegisterView, TypedFieldValues) {
   // want 1000: refused.
-  const struct { const char *text; uint64_t max, want; } fields[] = {{"7", 7, 7},     {"8", 7, 1000},   {"0x1F", 31, 31}, {"0X20", 31, 1000},
-                      {"1.5", 99, 1000}, {"18446744073709551615", ~0ull, ~0ull}, {"18446744073709551616", ~0ull, 1000}};
+  const struct { const char *text; uint64_t max, want; } fields[] = {
+      {"7", 7, 7},      {"8", 7, 1000},   {"0x1F", 31, 31},
+      {"0X20", 31, 1000}, {"1.5", 99, 1000}, {"18446744073709551615", ~0ull, ~0ull},
+      {"18446744073709551616", ~0ull, 1000}};
   for (const auto &c : fields) {
     uint64_t v = 1000;
     EXPECT_EQ(reg_view_parse_field(c.text, c.max, &v), c.want != 1000) << c.text;

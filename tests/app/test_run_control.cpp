@@ -32,7 +32,13 @@ burst_s ramp_burst(uint32_t first, uint32_t n) {
 
 TEST(WriteBursts, ConsecutiveAddressesTravelTogetherUntilAWaitOrAFailure) {
   // The write numbered fail_at fails; waits: the bursts written before each wait.
-  const struct { std::vector<get_seq_s> in; int fail_at; bool ok; std::vector<burst_s> bursts; std::vector<size_t> waits; } cases[] = {
+  const struct {
+    std::vector<get_seq_s> in;
+    int fail_at;
+    bool ok;
+    std::vector<burst_s> bursts;
+    std::vector<size_t> waits;
+  } cases[] = {
       {{{0x100, 1, 0}, {0x101, 2, 0}, {0x102, 3, 0}, {0x200, 4, 0}}, -1, true, {{0x100, {1, 2, 3}}, {0x200, {4}}}, {}},
       // The entry with the wait ends its burst and is not repeated.
       {{{0x10, 1, 0}, {0x11, 2, 10}, {0x12, 3, 0}, {0x13, 4, 0}}, -1, true, {{0x10, {1, 2}}, {0x12, {3, 4}}}, {1}},
@@ -109,8 +115,6 @@ class RunControl : public ::testing::Test {
     ASSERT_TRUE(HalStruct_Reinitialize(&o_.h, init_api_keep_user_e));
   }
   void connect() {
-    uint32_t n = 0;
-    ASSERT_EQ(kxKovaIo_ChannelCount(&n), 0u);
     ASSERT_EQ(kxKovaIo_EvalBoardOpen(0, 1, &__dev_GuiParams.ioHandle), 0u);
     ASSERT_EQ(kxkovaio_SelectFtdi2Dut(&__dev_GuiParams.ioHandle), FT_OK);
     ASSERT_TRUE(GuiUtil_EvalBoardConnected(&__dev_GuiParams, &o_.h));
