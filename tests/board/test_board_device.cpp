@@ -1,5 +1,6 @@
 // Chip access over SPI: the frames on the wire, and the chip's registers, EEPROM and DSP
 // RAM as the emulated chip keeps them.
+#include <functional>
 #include <regex>
 #include <string>
 
@@ -179,24 +180,41 @@ TEST_F(BoardDevice, BadArgumentsGiveTheirStatuses) {
   EXPECT_EQ(kxkovaio_DutWrite(&h.chA, 0xFFFE, 4, b, 100), FT_INVALID_PARAMETER);  // past 16-bit addresses
   EXPECT_EQ(kxkovaio_DutEepromWriteEn(&h.chA, false), FT_INVALID_PARAMETER);
   EXPECT_EQ(kxkovaio_DutEepromStatusGet(&h.chA, nullptr), FT_INVALID_PARAMETER);
-  // DSP transfers above 320 words or of none are refused before touching the chip.
-  std::vector<uint32_t> words(321);
-  EXPECT_EQ(kxkovaio_DspRamWrite(&h, 0, 321, words.data(), 0), 1u);
-  EXPECT_EQ(FT_ERRNO, 6u);
-  EXPECT_EQ(kxkovaio_DspRamRead(&h, 0, 321, words.data()), 1u);
-  EXPECT_EQ(kxkovaio_DspRamRead(&h, 0, 0, words.data()), 1u);
-  EXPECT_EQ(kxkovaio_DspRamWrite(&h, 5, 0, words.data(), 0), 1u);
   EXPECT_EQ(kxemu_wire_count(0, 0), 0u);
 
-  EXPECT_EQ(kxKovaIo_DutRegRead(nullptr, 0, 1, b), 1u);
-  EXPECT_EQ(FT_ERRNO, 1u);
-  EXPECT_EQ(kxKovaIo_DutRegWrite(&h, 0, 0, b), 1u);
-  EXPECT_EQ(FT_ERRNO, 6u);
-  EXPECT_EQ(kxKovaIo_DutEepromRead(&h, 0, 1, nullptr), 1u);
-  EXPECT_EQ(FT_ERRNO, 6u);
+  // The board calls fail with 1 and say why in FT_ERRNO: 1 for no board, 6 for a bad
+  // argument (DSP transfers above 320 words or of none, no data); the argument checks come
+  // before the board mode.
+  std::vector<uint32_t> words(321);
   kxKovaIo_HandleS none{};
-  EXPECT_EQ(kxKovaIo_DutEepromWrite(&none, 0, 1, b), 1u);
-  EXPECT_EQ(FT_ERRNO, 1u);
+  BoardMode = kxKovaIo_BoardModeNone;
+  const struct {
+    const char *call;
+    std::function<uint32_t()> run;
+    uint32_t errno_;
+  } calls[] = {
+      {"DspRamWrite 321", [&] { return kxkovaio_DspRamWrite(&h, 0, 321, words.data(), 0); }, 6},
+      {"DspRamRead 321", [&] { return kxkovaio_DspRamRead(&h, 0, 321, words.data()); }, 6},
+      {"DspRamRead 0", [&] { return kxkovaio_DspRamRead(&h, 0, 0, words.data()); }, 6},
+      {"DspRamWrite 0", [&] { return kxkovaio_DspRamWrite(&h, 5, 0, words.data(), 0); }, 6},
+      {"DutRegRead", [&] { return kxKovaIo_DutRegRead(nullptr, 0, 1, b); }, 1},
+      {"DutRegWrite 0", [&] { return kxKovaIo_DutRegWrite(&h, 0, 0, b); }, 6},
+      {"DutEepromRead", [&] { return kxKovaIo_DutEepromRead(&h, 0, 1, nullptr); }, 6},
+      {"DutEepromWrite", [&] { return kxKovaIo_DutEepromWrite(&none, 0, 1, b); }, 1},
+      {"EvalBrdEepromRead 0", [&] { return kxKovaIo_EvalBrdEepromRead(&h, 0, 0, b); }, 6},
+      {"EvalBrdEepromWrite", [&] { return kxKovaIo_EvalBrdEepromWrite(&h, 0, 4, nullptr, 32); }, 6},
+      {"EvalBrdEepromStatusGet", [&] { return kxKovaIo_EvalBrdEepromStatusGet(nullptr, b); }, 1},
+  };
+  for (const auto &c : calls) {
+    FT_ERRNO = 0;
+    EXPECT_EQ(c.run(), 1u) << c.call;
+    EXPECT_EQ(FT_ERRNO, c.errno_) << c.call;
+  }
+  EXPECT_TRUE(messages().empty());
+  EXPECT_EQ(kxemu_wire_count(0, 0), 0u);
+  // Before any routing the board EEPROM is off-board.
+  EXPECT_EQ(kxKovaIo_EvalBrdEepromRead(&h, 0, 4, b), 1u);
+  EXPECT_EQ(messages(), (messages_t{{"Cannot access an external EEPROM that is off-board!", "EEPROM Error"}}));
 }
 
 TEST_F(BoardDevice, BootAndConfigurationStatusesOrTheirRegisters) {

@@ -85,22 +85,6 @@ TEST_F(BoardEeprom, FailedWritesSayWhy) {
   }
 }
 
-TEST_F(BoardEeprom, ChecksComeBeforeTheBoardMode) {
-  uint8_t b[4];
-  BoardMode = kxKovaIo_BoardModeNone;
-  EXPECT_EQ(kxKovaIo_EvalBrdEepromRead(&h, 0, 0, b), 1u);
-  EXPECT_EQ(FT_ERRNO, 6u);
-  EXPECT_EQ(kxKovaIo_EvalBrdEepromWrite(&h, 0, 4, nullptr, 32), 1u);
-  EXPECT_EQ(FT_ERRNO, 6u);
-  EXPECT_EQ(kxKovaIo_EvalBrdEepromStatusGet(nullptr, b), 1u);
-  EXPECT_EQ(FT_ERRNO, 1u);
-  EXPECT_TRUE(messages().empty());
-  // Before any routing the board EEPROM is off-board.
-  EXPECT_EQ(kxKovaIo_EvalBrdEepromRead(&h, 0, 4, b), 1u);
-  EXPECT_EQ(messages(), (messages_t{{"Cannot access an external EEPROM that is off-board!", "EEPROM Error"}}));
-  EXPECT_EQ(kxemu_wire_count(0, 0), 0u);
-}
-
 using BoardGpio = BoardEeprom;
 
 TEST_F(BoardGpio, AMaskedWriteChangesOnlyTheMaskedPinsAndReadsTakeTheInputs) {

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -59,6 +60,16 @@ inline std::string read_all(const std::string &path) {
   std::stringstream ss;
   ss << in.rdbuf();
   return ss.str();
+}
+
+inline bool has(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
+
+// The lines of a file.
+inline std::vector<std::string> lines_of(const std::string &path) {
+  std::ifstream in(path);
+  std::vector<std::string> out;
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
 }
 
 inline int count_lines(const std::string &s) {

@@ -13,34 +13,22 @@
 namespace {
 
 using namespace kovacfg_test;
+using nlohmann::json;
 
-bool has(const std::string &s, const std::string &what) { return s.find(what) != std::string::npos; }
-
-TEST(KovacfgFiles, SaveLoadScriptAndDumpAgree) {
-  const char *ja = "--device 40112 --rev 1 --mode JA --xa 114.285 --ic1 19.44 --ic2 25 --oc1 156.25 --oc2 100";
-  const std::string cfg = tmp("cfg.txt"), mfg = tmp("cfg.mfg"), dump = tmp("dump.txt"), edited = tmp("edited.txt");
+// A configuration gives the same registers whether typed or loaded from its saved file; load
+// takes the same options as the other commands, and script writes the DSP program.
+TEST(KovacfgFiles, SavedAndTypedConfigurationsGiveTheSameImage) {
+  const std::string ja = "--device 40112 --rev 1 --mode JA --xa 114.285 --ic1 19.44 --oc1 156.25 --oc2 100";
+  const std::string cfg = tmp("ja.cfg"), mfg = tmp("cfg.mfg");
   ASSERT_EQ(run("save " + cfg + " " + ja).out, "GUI Config file successfully saved!\n");
-  // The loaded configuration plans to the same fields as the original.
-  const auto original = json_of(run(std::string("plan --json ") + ja))["fields"];
-  const auto loaded = json_of(run("load " + cfg + " --json"))["fields"];
-  for (const char *f : {"oc2_freq_s", "vco_freq_s", "dfreqz1_freqz_u40", "oc2_lsdiv_u32", "appl_fbdiv_max_r"})
-    EXPECT_EQ(loaded[f], original[f]) << f;
+  const auto typed = json_of(run("plan " + ja + " --json")), loaded = json_of(run("plan --config " + cfg + " --json"));
+  EXPECT_EQ(typed["registers"], loaded["registers"]);
+  EXPECT_EQ(typed["registers"][0x031], 0x21);  // KX40112's code and revision 1, as the chip holds them
+  EXPECT_EQ(json_of(run("load " + cfg + " --oc2 125 --json"))["fields"]["oc2_freq_s"], json({125000000, 1, 1}));
   ASSERT_EQ(run("script -o " + mfg + " --config " + cfg).status, 0);
   EXPECT_TRUE(has(read_all(mfg), "; DSP Code segment start"));
-  // The dump reads back into the configuration it was written from.
-  ASSERT_EQ(run("dump -o " + dump + " --config " + cfg).status, 0);
-  const auto back = json_of(run("inverse " + dump + " --known IC1=19440000 --json"))["fields"];
-  EXPECT_EQ(back["oc2_freq_s"], original["oc2_freq_s"]);
-  // A hand-edited value that does not convert is named, not silently dropped.
-  std::string text = read_all(cfg);
-  const size_t at = text.find(" f=156250000 n=1 m=1");  // OC1
-  ASSERT_NE(at, std::string::npos);
-  std::ofstream(edited) << text.replace(at, 12, " f=abc");
-  const auto r = run("load " + edited);
-  EXPECT_EQ(r.status, 2);
-  EXPECT_TRUE(has(r.err, edited + ":")) << r.err;
-  EXPECT_TRUE(has(r.err, ": oc1_freq_s: the value")) << r.err;
-  for (const auto &f : {cfg, mfg, dump, edited}) std::remove(f.c_str());
+  std::remove(cfg.c_str());
+  std::remove(mfg.c_str());
 }
 
 // A file, standard output and the log alike: a write that cannot be completed fails the
