@@ -36,7 +36,9 @@ TEST(Apll, FeedbackDividerHsdivCodesAndTuning) {
       {kova_mode_syn_e, "vco_freq_s=3856000000 apll_input_freq_s=48000000 apll_afbdiv_fbits_u8=20",
        "afbdiv1_afbdiv_u42=690058076160 afbrem1_afbrem_u32=1 afbden1_afbden_u32=3 "
        "dco1_u8=2 plltcr5_u8=0xC7 plltcr12_u8=0x40", 84235605.0 / 1048576.0, nullptr},
-      {kova_mode_syn_e, "vco_freq_s=3880000000 apll_input_freq_s=96000000", "plltcr12_u8=0x80", 0, nullptr},
+      {kova_mode_syn_e, "vco_freq_s=3880000000 apll_input_freq_s=96000000",
+       "dco1_u8=2 dco2_u8=0 dco3_u8=0 altpll1_u8=0 altpll2_u8=0 plltcr5_u8=0xC7 plltcr6_u8=0x40 plltcr7_u8=0x5F "
+       "plltcr8_u8=0 plltcr9_u8=4 plltcr10_u8=0xB3 plltcr11_u8=0x80 plltcr12_u8=0x80", 0, nullptr},
       // Too many fraction bits: the maximum, which then means the target.
       {kova_mode_syn_e, "apll_afbdiv_fbits_u8=40", "apll_afbdiv_fbits_u8=20", 0,
        "WARN: apll_afbdiv_fbits too large, setting to max"},

@@ -20,6 +20,8 @@ TEST(IcSolver, CommonPfdAndDividers) {
       // A locked rate needing a new PFD keeps the old one and writes the dividers.
       {"locked new", "ic1_freq_s=19440000 pfd_div_lock_u16=50 pfd_freq_s=1000000", 0, "pfd_freq_s=1000000 ic1_div_u32=32",
        "ERROR: DSP rate is locked and new PFD frequency is required: Unlock the DSP rate."},
+      // 156.25 MHz = 2^4 x 5^10: every 2 removed, then 5s until below the limit.
+      {"2s then 5s", "ic1_freq_s=156250000", 0, "pfd_freq_s=156250000,1,400 ic1_div_u32=400", nullptr},
       {"jitter", "ic1_freq_s=10000000 jitter_tol_ns_u16=2000", 0, "pfd_freq_s=10000000,1,32 ic1_div_u32=32", nullptr},  // 1000 / 2000 / 1.2 MHz
       // 1 Hz is below 1 kHz, and the dividers would be 2^20 or more: nothing written.
       {"no common", "ic1_freq_s=10000001 ic2_freq_s=10000000 ic1_div_u32=7 pfd_freq_s=123",
