@@ -1,6 +1,7 @@
 // Shared helpers of the register model tests.
 #pragma once
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,11 +24,21 @@ inline void load_blank(hal_api_s *h, const uint8_t *image = nullptr) {
   for (uint32_t a = 0; image && a < KOVA_REG_COUNT; ++a) put_reg(h, a, image[a]);
 }
 
+// One record of a write sequence: register, byte and the wait (ms) after it.
+struct W {
+  uint32_t address, value, wait = 0;
+  bool operator==(const W &o) const { return address == o.address && value == o.value && wait == o.wait; }
+};
+
+inline std::ostream &operator<<(std::ostream &os, const W &w) {
+  return os << std::hex << "{0x" << w.address << ", 0x" << w.value << ", " << std::dec << w.wait << "}";
+}
+
 // Every record of one sequence; stops (and fails the caller's check) after `limit` records.
-inline std::vector<get_seq_s> collect(hal_api_s *h, int32_t mode, size_t limit = 10000) {
-  std::vector<get_seq_s> out;
+inline std::vector<W> collect(hal_api_s *h, int32_t mode, size_t limit = 10000) {
+  std::vector<W> out;
   get_seq_s rec;
-  while (out.size() < limit && get_seq(h, mode, &rec)) out.push_back(rec);
+  while (out.size() < limit && get_seq(h, mode, &rec)) out.push_back({rec.address, rec.value, rec.wait});
   return out;
 }
 

@@ -275,10 +275,7 @@ TEST(InverseRobustness, RandomImagesEndWithAResult) {
     set_fprec_s(known[rng() % 3], 1000000 + rng() % 200000000, 1 + rng() % 7, 1 + rng() % 5);
     const int32_t rc = inverse_cfg(h.get());
     const auto msgs = drain(h.get());
-    EXPECT_TRUE(rc == 0 || rc == 1) << round;
-    if (rc != 0) {
-      EXPECT_FALSE(msgs.empty()) << round;
-    }
+    EXPECT_TRUE(rc == 0 || (rc == 1 && !msgs.empty())) << round;  // a failure says why
     for (const fprec_s &f : {h->vco_freq_s, h->oc1_freq_s, h->oc2_freq_s, h->oc3_freq_s, h->xa_freq_s, h->ic1_freq_s})
       EXPECT_TRUE(std::isfinite(fprec_s_2_double_mhz(f))) << round;
     EXPECT_TRUE(std::isfinite(h->ic1_mon_divclk_freq_mhz_r)) << round;

@@ -12,21 +12,6 @@
 namespace {
 using namespace regs_test;
 
-struct W {
-  uint32_t address, value, wait = 0;
-  bool operator==(const W &o) const { return address == o.address && value == o.value && wait == o.wait; }
-};
-
-std::ostream &operator<<(std::ostream &os, const W &w) {
-  return os << std::hex << "{0x" << w.address << ", 0x" << w.value << ", " << std::dec << w.wait << "}";
-}
-
-std::vector<W> plain(const std::vector<get_seq_s> &recs) {
-  std::vector<W> out;
-  for (const get_seq_s &r : recs) out.push_back({r.address, r.value, r.wait});
-  return out;
-}
-
 // All three outputs take part in the alignment, with phase steps 1, 2 and 3.
 const char *const kAll = "oc1_align_en=1 oc2_align_en=1 oc3_align_en=1 oc1_msdiv_u8=4 oc2_msdiv_u8=4 oc3_msdiv_u8=4 "
                          "oc1ph_phadj_i8=1 oc2ph_phadj_i8=2 oc3ph_phadj_i8=3";
@@ -46,7 +31,7 @@ class Seq : public ::testing::Test {
     EXPECT_EQ(get_seq(h.get(), mode, &rec), 0u);
   }
   void mark_written() { step(get_seq_mark_written_e); }
-  std::vector<W> changes() { return plain(collect(h.get(), get_seq_changes_e)); }
+  std::vector<W> changes() { return collect(h.get(), get_seq_changes_e); }
   uint32_t word(int w) { return h->hal_obj_p->seq[w]; }
   Hal h;
 };
@@ -176,7 +161,7 @@ TEST_F(Seq, ChangesComeInSequenceOrderWithTheChipProcedures) {
 TEST_F(Seq, AllRegistersAfterChipResetStartWithTheCrystalAndEndWithTheAlignment) {
   set(0x009, 0x05);  // crystal on XA/XB with the doubler
   step(get_seq_chip_reset_e);
-  const std::vector<W> recs = plain(collect(h.get(), get_seq_all_e));
+  const std::vector<W> recs = collect(h.get(), get_seq_all_e);
   ASSERT_EQ(recs.size(), sequence_order().size() + 1);
   EXPECT_EQ(std::vector<W>(recs.begin(), recs.begin() + 5),
             (std::vector<W>{{0x000, get_reg(h.get(), 0), 0}, {0x009, 0x01, 10}, {0x009, 0x05},
@@ -185,7 +170,7 @@ TEST_F(Seq, AllRegistersAfterChipResetStartWithTheCrystalAndEndWithTheAlignment)
   set_fields(h.get(), kAll);
   set(0x00D, 0x07);
   step(get_seq_chip_reset_e);
-  const std::vector<W> aligned = plain(collect(h.get(), get_seq_all_e));
+  const std::vector<W> aligned = collect(h.get(), get_seq_all_e);
   ASSERT_EQ(aligned.size(), recs.size() + 9);
   EXPECT_TRUE(aligned[recs.size() - 1].address == 0x00Du && aligned[recs.size()].address == 0x200u);
   EXPECT_EQ(aligned.back(), (W{0x01B, 0x40}));
@@ -272,7 +257,7 @@ TEST(SeqProperty, ReplayingAChangesPassReachesTheImage) {
     get_seq_s rec;
     get_seq(h.get(), get_seq_mark_written_e, &rec);
     ASSERT_EQ(get_seq(h.get(), get_seq_changes_e, &rec), 0u) << "trial " << trial;
-    const std::vector<get_seq_s> all = collect(h.get(), get_seq_all_e);
+    const std::vector<W> all = collect(h.get(), get_seq_all_e);
     ASSERT_EQ(all.size(), order.size());
     for (size_t i = 0; i < all.size(); ++i) {
       ASSERT_TRUE(all[i].address == order[i] && all[i].value == get_reg(h.get(), order[i]) && all[i].wait == 0u)
@@ -286,10 +271,10 @@ TEST(SeqProperty, ReplayingAChangesPassReachesTheImage) {
     }
     if (rng() % 4 == 0) h->oc2_align_nsx10_u16 = 1 + rng() % 5;
 
-    const std::vector<get_seq_s> recs = collect(h.get(), get_seq_changes_e, 5000);
+    const std::vector<W> recs = collect(h.get(), get_seq_changes_e, 5000);
     ASSERT_LT(recs.size(), 5000u) << "trial " << trial;
     for (size_t i = 0; i < recs.size(); ++i) {
-      const get_seq_s &r = recs[i];
+      const W &r = recs[i];
       ASSERT_TRUE(cov.count(r.address) && r.value <= 0xFFu) << std::hex << r.address;
       chip[r.address] = static_cast<uint8_t>(r.value);
       with_dco += r.address == 0x61C && r.value == 0x0D;
@@ -303,7 +288,7 @@ TEST(SeqProperty, ReplayingAChangesPassReachesTheImage) {
       ASSERT_EQ(h.wr()[a], a == 0x01B ? (img & 0x1F) : img) << "trial " << trial << std::hex << " at 0x" << a;
     }
     // A second pass has only PACR1's one-shot bits left to send.
-    const std::vector<get_seq_s> again = collect(h.get(), get_seq_changes_e, 5000);
+    const std::vector<W> again = collect(h.get(), get_seq_changes_e, 5000);
     ASSERT_EQ(again.size(), (get_reg(h.get(), 0x01B) & 0xE0) ? 1u : 0u) << "trial " << trial;
     if (!again.empty()) {
       EXPECT_EQ(again[0].address, 0x01Bu);
