@@ -17,14 +17,13 @@
 #include "hal/hal_api.h"
 
 // Installed as the application's dialog while it lives; every message is kept with its title
-// and every question is answered `answer`.
+// and every question is answered no.
 struct recording_dialog_s final : user_dialog_s {
   std::vector<std::pair<std::string, std::string>> shown;
-  bool answer = false;
   recording_dialog_s() { app_set_dialog(this); }
   ~recording_dialog_s() override { app_set_dialog(nullptr); }
   void message(const std::string &text, const std::string &title) override { shown.emplace_back(text, title); }
-  bool ask_yes_no(const std::string &, const std::string &) override { return answer; }
+  bool ask_yes_no(const std::string &, const std::string &) override { return false; }
 };
 
 // An enabled log file for `p`, removed again at the end; the log holds only the register

@@ -65,8 +65,7 @@ TEST(FrequencyEntry, NumeratorDenominatorTextAndCharacterFilters) {
     }
   }
   const auto s = FreqMultDivText_Scrub("4*25");
-  EXPECT_EQ(s.value, 100u);
-  EXPECT_EQ(s.text, "4 * 25");
+  EXPECT_EQ(std::make_tuple(s.value, s.text), std::make_tuple(100u, std::string("4 * 25")));
   const struct { freq_field_kind_e field; char c; const char *text; bool selected, ok; } keys[] = {
       {field_frequency_e, '.', "12", false, true},   {field_frequency_e, '.', "1.2", false, false},
       {field_frequency_e, '.', "1.2", true, true},   {field_frequency_e, '-', "", false, false},

@@ -68,9 +68,8 @@ TEST(input_monitor_ops, ThresholdRules) {
     act(&r);
     const input_config_layout_s l = input_config_layout(r);
     EXPECT_EQ(std::make_pair(r.ppm.threshold, r.ppm.threshold2), std::make_pair(thr_after, thr2_after)) << label;
-    EXPECT_EQ(l.accept_value, shown) << thr_after;
-    EXPECT_EQ(l.accept_label, label) << thr_after;
-    EXPECT_EQ(l.accept_shown, r.monitorMode >= 2 && r.monitorRange != 0);
+    EXPECT_EQ(std::make_tuple(l.accept_value, l.accept_label, l.accept_shown),
+              std::make_tuple(shown, std::string(label), r.monitorMode >= 2 && r.monitorRange != 0));
   }
   // A range the product's monitor mask does not offer selects the first.
   EXPECT_EQ(input_config_range_list(2, 1).selected, 0);

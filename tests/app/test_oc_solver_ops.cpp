@@ -19,7 +19,6 @@ struct oc_solver_ops_test : ::testing::Test {
   recording_dialog_s dialog;
 
   void SetUp() override {
-    dialog.answer = true;
     s.gui = &gui;
     configure_synthesis(&s.hal, false);
     oc_solver_open(&f, &s);

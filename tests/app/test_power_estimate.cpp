@@ -62,10 +62,10 @@ TEST(power_estimate, CurrentsAndPowerOfEachImage) {
       {"doubler without XA pins", {{0x00B, 0x11}, {0x009, 0x04}}, {85.6, 98.1, 110.4, 122.0}},
       // APLL only: MCR1 is not looked at.
       {"APLL only ignores MCR1", {{0x00B, 0x01}, {0x009, 0x05}}, {51.6, 98.1, 64.8, 122.0}},
-      // IC3 alone with HSDIV 2 (2.0/2.4); IC1's divider does not count while IC1 is off.
-      {"IC3 HSDIV", {{0x00B, 0x01}, {0x00C, 0x04}, {0x340, 0x02}, {0x300, 0x03}}, {63.6, 98.1, 79.2, 122.0}},
-      // IC2 alone with HSDIV 1 (1.0/1.2).
-      {"IC2 HSDIV", {{0x00B, 0x01}, {0x00C, 0x02}, {0x320, 0x01}}, {62.6, 98.1, 78.0, 122.0}},
+      // IC2 and IC3 (2 x 10/12) with HSDIV 1 (1.0/1.2) and 2 (2.0/2.4); IC1's divider does not
+      // count while IC1 is off. 51.6 + 10 + 1 + 10 + 2 = 74.6; 64.8 + 12 + 1.2 + 12 + 2.4 = 92.4.
+      {"IC2 and IC3 HSDIV", {{0x00B, 0x01}, {0x00C, 0x06}, {0x320, 0x01}, {0x340, 0x02}, {0x300, 0x03}},
+       {74.6, 98.1, 92.4, 122.0}},
       // OC2 alone (28/33.4) with CML 400 (10/8.5/12/10.2); the others' formats do not count.
       {"OC2 CML 400", {{0x00B, 0x01}, {0x00D, 0x02}, {0x201, 0x01}, {0x211, 0x02}, {0x221, 0x01}},
        {89.6, 106.6, 110.2, 132.2}},
