@@ -1,9 +1,14 @@
-// Shared helpers of the EEPROM image and script tests: scripts made from real
-// configurations, parsed scripts made from command lists, and image building in memory.
+// What the file tests share: a configuration object initialised with its messages drained,
+// scratch files, writers' text in memory, scripts made from real configurations, parsed
+// scripts made from command lists, and image building in memory.
 #pragma once
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -18,6 +23,37 @@
 #include "regs/seq.h"
 
 namespace eetest {
+
+// A configuration object, by default a KX40000 in jitter attenuation.
+struct Hal {
+  hal_api_s h{};
+  explicit Hal(int32_t device = kova_device_40000_e, int32_t mode = kova_mode_ja_e) {
+    h.kova_device_e = device;
+    h.kova_mode_e = mode;
+    h.xa_mode_e = xa_mode_xo_e;
+    h.sysclk_mode_e = mode == kova_mode_syn_e ? sysclk_mode_ro_e : sysclk_mode_xa_e;
+    init_api(&h);
+    while (get_msg(&h)) {
+    }
+  }
+  ~Hal() { delete_api(&h); }
+  Hal(const Hal &) = delete;
+  Hal &operator=(const Hal &) = delete;
+  hal_api_s *operator->() { return &h; }
+  hal_api_s *get() { return &h; }
+};
+
+// A file name in the test's temporary folder, unique to this process.
+inline std::string temp_path(const std::string &name) {
+  return ::testing::TempDir() + "/kova_files_" + std::to_string(getpid()) + "_" + name;
+}
+
+inline std::string read_all(const std::string &path) {
+  std::ifstream in(path);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
 
 // What a writer puts into a FILE, as text.
 template <class F>
@@ -35,25 +71,17 @@ std::string written(F &&write) {
 // The script of a configuration computed from its frequencies: 40000 in synthesis (OC1 at
 // 156.25 MHz) or in jitter attenuation (IC1 at 25 MHz, OC1 at 156.25 MHz).
 inline std::string config_script(int32_t mode, uint32_t oc1_hz = 156250000) {
-  hal_api_s h{};
-  h.kova_device_e = kova_device_40000_e;
-  h.kova_mode_e = mode;
-  h.xa_mode_e = xa_mode_xo_e;
-  h.sysclk_mode_e = mode == kova_mode_syn_e ? sysclk_mode_ro_e : sysclk_mode_xa_e;
-  h.init_api_mode_e = init_api_full_e;
-  init_api(&h);
-  h.oc1_freq_s = {oc1_hz, 1, 1};
-  if (mode == kova_mode_ja_e) h.ic1_freq_s = {25000000, 1, 1};
-  calc_expert(&h);
-  calc_hal(&h);
-  build_regs(&h);
-  while (get_msg(&h)) {
+  Hal h(kova_device_40000_e, mode);
+  h->oc1_freq_s = {oc1_hz, 1, 1};
+  if (mode == kova_mode_ja_e) h->ic1_freq_s = {25000000, 1, 1};
+  calc_expert(h.get());
+  calc_hal(h.get());
+  build_regs(h.get());
+  while (get_msg(h.get())) {
   }
   get_seq_s rec;
-  get_seq(&h, get_seq_chip_reset_e, &rec);
-  const std::string text = written([&](FILE *f) { kova_hal_api_to_mfg(&h, f, "1.1.2"); });
-  delete_api(&h);
-  return text;
+  get_seq(h.get(), get_seq_chip_reset_e, &rec);
+  return written([&](FILE *f) { kova_hal_api_to_mfg(h.get(), f, "1.1.2"); });
 }
 
 struct mfg_ptr {

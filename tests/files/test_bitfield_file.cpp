@@ -5,7 +5,9 @@
 #include <tuple>
 
 #include "files/bitfield_file.h"
-#include "tests/files/hal_object.h"
+#include "tests/files/eeprom_test_util.h"
+
+using namespace eetest;
 
 namespace {
 

@@ -15,7 +15,8 @@
 #include "files/mfg_script.h"
 #include "files/register_dump.h"
 #include "tests/files/eeprom_test_util.h"
-#include "hal_object.h"
+
+using namespace eetest;
 
 namespace {
 
@@ -65,7 +66,7 @@ struct file_size_limit_s {
 
 TEST(FileWrites, AFailedWriteSaysWhyAndKeepsTheOldFile) {
   Hal h;
-  std::ofstream(temp_path("w.mfg")) << eetest::config_script(kova_mode_syn_e);
+  std::ofstream(temp_path("w.mfg")) << config_script(kova_mode_syn_e);
   const std::string dir = temp_path("dir");
   ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
   for (const writer_s &w : writers(h.get())) {

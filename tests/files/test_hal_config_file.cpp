@@ -9,9 +9,9 @@
 #include "hal/hal_obj.h"
 #include "regs/regmap.h"
 #include "tests/files/eeprom_test_util.h"
-#include "tests/files/hal_object.h"
 
-using eetest::lines_of;
+
+using namespace eetest;
 
 namespace {
 
@@ -23,7 +23,7 @@ void read_text(hal_api_s *h, const std::string &text) {
 }
 
 std::string write_text(const hal_api_s *h) {
-  return eetest::written([&](FILE *f) { kova_hal_api_struct_rd(h, f); });
+  return written([&](FILE *f) { kova_hal_api_struct_rd(h, f); });
 }
 
 // The version first; a field per line, its name ending at column 38 (one blank where type
@@ -83,10 +83,8 @@ TEST(ConfigFile, ReadingRules) {
   Hal h, want;
   std::string text, error;
   for (const auto &r : rows) text += std::string(text.empty() ? "" : "\n") + r.line;
-  for (hal_api_s *o : {h.get(), want.get()}) {
-    o->dpll_bw_hz = 50;
-    o->sco_sco_i8 = 0;
-  }
+  h->dpll_bw_hz = want->dpll_bw_hz = 50;
+  h->sco_sco_i8 = want->sco_sco_i8 = 0;
   read_text(h.get(), text);
   for (const auto &r : rows) {
     if (!*r.field) continue;

@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "tests/files/eeprom_test_util.h"
-#include "tests/files/hal_object.h"
 
 using namespace eetest;
 
@@ -120,28 +119,6 @@ TEST(ImageFiles, CreateFromScriptFiles) {
   for (const auto &f : {in[0], in[1], out, bad}) std::remove(f.c_str());
 }
 
-// An image built with the 12 reserved bytes left out is written and verified as it is by a
-// product without reserve; one byte changed by hand no longer fits the checksum, and only a
-// forced write takes it.
-TEST(ImageFiles, WriteRefusesAWrongChecksumAndVerifyTakesWhatWriteTakes) {
-  const built_s b = build({kSyn}, 2048, 1);
-  const std::string text = image_file_text(b.ee.get(), kova_ee_file_bytes_e);
-  eeprom_image_read_s w = read_for_write(text, kova_ee_file_bytes_e, 2048, false);
-  ASSERT_EQ(w.status, eeprom_read_ok_e) << w.msg.text;
-  eeprom_file_data_s d;
-  file_message_s msg;
-  EXPECT_TRUE(eeprom_image_check_for_verify("img", text, kova_ee_file_bytes_e, 2048, false, &d, &msg)) << msg.text;
-  EXPECT_EQ(d.bytes, w.bytes);
-  kova_eeprom_data_s ee = *b.ee;
-  ee.image[20] ^= 0x10;  // in the branch code
-  const std::string changed = image_file_text(&ee, kova_ee_file_bytes_e);
-  w = read_for_write(changed, kova_ee_file_bytes_e);
-  EXPECT_EQ(w.status, eeprom_read_refused_e);
-  EXPECT_NE(w.msg.text.find("is not a sound boot image: checksum"), std::string::npos) << w.msg.text;
-  eeprom_image_check_for_write("img", changed, kova_ee_file_bytes_e, 2048, true, nullptr, nullptr, &w, true);
-  EXPECT_EQ(w.status, eeprom_read_ok_e) << w.msg.text;
-}
-
 TEST(ImageFiles, AnImageTooLongIsCommentedOutAndRefused) {
   // 2036 usable bytes; an image of 2046: 18 + 673 single writes + a burst of 4 + end + checksum.
   std::string s;
@@ -166,35 +143,54 @@ TEST(ImageFiles, AnImageTooLongIsCommentedOutAndRefused) {
   }
 }
 
-TEST(ImageFiles, ReservedAreaQuestionAndSizeChecks) {
-  // Built for 2048 bytes without reserve, programmed into an EEPROM whose last 12 are reserved.
-  const built_s b = build({kSyn}, 2048, 0);
-  const std::string text = image_file_text(b.ee.get(), kova_ee_file_hex_e);
-  asked_s no{false, {}};
-  eeprom_image_read_s r = read_for_write(text, kova_ee_file_hex_e, 2048, true, ask_recorder, &no);
-  EXPECT_EQ(r.status, eeprom_read_declined_e);
-  EXPECT_EQ(no.questions, std::vector<std::string>{"EEPROM Image Write: File extends into reserved area, but can still "
-                                                   "safely be programmed into 2036 bytes. Continue with programming?"});
-  asked_s yes{true, {}};
-  r = read_for_write(text, kova_ee_file_hex_e, 2048, true, ask_recorder, &yes);
-  ASSERT_EQ(r.status, eeprom_read_ok_e);
-  EXPECT_EQ(r.bytes.size(), 2036u);  // never the factory-test range
-
-  // Data in the reserved range is refused without asking.
-  kova_eeprom_data_s ee = *b.ee;
-  ee.image[2040] = 0x12;
-  asked_s never{true, {}};
-  r = read_for_write(image_file_text(&ee, kova_ee_file_hex_e), kova_ee_file_hex_e, 2048, true, ask_recorder, &never);
-  EXPECT_EQ(r.msg.text, "File contains data in reserved address range!");
-  EXPECT_TRUE(never.questions.empty());
-
-  const built_s big = build({kSyn}, 4096, 0);
-  r = read_for_write(image_file_text(big.ee.get(), kova_ee_file_bytes_e), kova_ee_file_bytes_e, 2048, false);
-  EXPECT_EQ(r.msg.text, "File contains data beyond 2048 bytes!");
-  r = read_for_write("01\n02\n", kova_ee_file_bytes_e);  // no statistics line: the expected count is 0
-  EXPECT_EQ(r.msg.text, "File contains 2 bytes, expected 0");
-  r = read_for_write("; nothing\n", kova_ee_file_bytes_e);
-  EXPECT_EQ(r.msg.text, "No data to write!");
+// What the reader for writing takes, asks about (with the answer given) or refuses: an image
+// built for 2048 bytes without reserve goes into an EEPROM whose last 12 are reserved only when
+// the user agrees, and never into the factory-test range; one built with the reserve goes as
+// it is into a product without; a byte changed by hand no longer fits the checksum.
+TEST(ImageFiles, ReadForWriteTakesAsksOrRefuses) {
+  const built_s full = build({kSyn}, 2048, 0), reserved = build({kSyn}, 2048, 1), big = build({kSyn}, 4096, 0);
+  kova_eeprom_data_s in_reserve = *full.ee, changed = *reserved.ee;
+  in_reserve.image[2040] = 0x12;
+  changed.image[20] ^= 0x10;  // in the branch code
+  const int32_t hex = kova_ee_file_hex_e, txt = kova_ee_file_bytes_e;
+  const std::string full_hex = image_file_text(full.ee.get(), hex), changed_txt = image_file_text(&changed, txt);
+  const std::string ask = "EEPROM Image Write: File extends into reserved area, but can still safely be programmed into "
+                          "2036 bytes. Continue with programming?";
+  const struct {
+    std::string text;
+    int32_t type;
+    bool reserve, ask, answer, force;
+    int32_t status;
+    std::string msg;
+    std::vector<uint8_t> bytes;
+  } cases[] = {
+      {full_hex, hex, true, true, false, false, eeprom_read_declined_e, "", {}},
+      {full_hex, hex, true, true, true, false, eeprom_read_ok_e, "", full.bytes(2036)},
+      {image_file_text(reserved.ee.get(), txt), txt, false, false, false, false, eeprom_read_ok_e, "", reserved.bytes(2036)},
+      {image_file_text(&in_reserve, hex), hex, true, false, true, false, eeprom_read_refused_e, "File contains data in reserved address range!", {}},
+      {image_file_text(big.ee.get(), txt), txt, false, false, true, false, eeprom_read_refused_e, "File contains data beyond 2048 bytes!", {}},
+      {"01\n02\n", txt, true, false, true, false, eeprom_read_refused_e, "File contains 2 bytes, expected 0", {}},  // no statistics line
+      {"; nothing\n", txt, true, false, true, false, eeprom_read_refused_e, "No data to write!", {}},
+      {changed_txt, txt, true, false, true, false, eeprom_read_refused_e, "img is not a sound boot image: checksum", {}},
+      {changed_txt, txt, true, false, true, true, eeprom_read_ok_e, "", std::vector<uint8_t>(changed.image, changed.image + 2036)},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.text.substr(0, 300));
+    asked_s asked{c.answer, {}};
+    eeprom_image_read_s r;
+    eeprom_image_check_for_write("img", c.text, c.type, 2048, c.reserve, ask_recorder, &asked, &r, c.force);
+    EXPECT_EQ(r.status, c.status) << r.msg.text;
+    EXPECT_EQ(asked.questions, c.ask ? std::vector<std::string>{ask} : std::vector<std::string>{});
+    EXPECT_EQ(r.msg.text.rfind(c.msg, 0), 0u) << r.msg.text;
+    if (c.status == eeprom_read_ok_e) {
+      EXPECT_EQ(r.bytes, c.bytes);
+    }
+  }
+  // Verifying takes what writing takes.
+  eeprom_file_data_s d;
+  file_message_s msg;
+  EXPECT_TRUE(eeprom_image_check_for_verify("img", image_file_text(reserved.ee.get(), txt), txt, 2048, false, &d, &msg)) << msg.text;
+  EXPECT_EQ(d.bytes, reserved.bytes(2036));
 }
 
 // A damaged record fails the parse with its line, and the reader for writing refuses the file
@@ -292,22 +288,15 @@ TEST(ImageFiles, DumpConverters) {
   EXPECT_EQ(msg.text, "Error: dump contains data in the reserved address range!");
 }
 
+// Hexadecimal values with or without their prefix, up to all 32 bits; the first difference
+// of two images.
 TEST(ImageFiles, HexStringsAndComparison) {
-  const struct {
-    const char *text;
-    bool ok;
-    uint32_t value;
-  } cases[] = {
-      {"  0X1f ", true, 0x1F}, {"x31", true, 0x31}, {"00000000000FF", true, 0xFF}, {"FFFFFFFF", true, 0xFFFFFFFF},
-      {"0X", true, 0},  // "0" once the X is gone
-      {"1FFFFFFFF", false, 0}, {" x ", false, 0}, {"1 2", false, 0}, {"g", false, 0},
-  };
-  for (const auto &c : cases) {
+  for (const auto &[text, ok, value] : {std::tuple{"  0X1f ", true, 0x1Fu}, {"x31", true, 0x31u}, {"00000000000FF", true, 0xFFu},
+                                        {"FFFFFFFF", true, 0xFFFFFFFFu}, {"0X", true, 0u}, {"1FFFFFFFF", false, 0xDEADu},
+                                        {" x ", false, 0xDEADu}, {"1 2", false, 0xDEADu}, {"g", false, 0xDEADu}}) {
     uint32_t v = 0xDEAD;
-    EXPECT_EQ(HexStringToUint32(c.text, &v), c.ok) << c.text;
-    if (c.ok) {
-      EXPECT_EQ(v, c.value) << c.text;
-    }
+    EXPECT_EQ(HexStringToUint32(text, &v), ok) << text;
+    EXPECT_EQ(v, value) << text;  // untouched when refused
   }
   const uint8_t a[] = {1, 2, 3, 4, 5};
   const uint8_t b[] = {1, 9, 3, 8, 5};

@@ -6,7 +6,8 @@
 #include "files/mfg_script.h"
 #include "regs/seq.h"
 #include "tests/files/eeprom_test_util.h"
-#include "tests/files/hal_object.h"
+
+using namespace eetest;
 
 namespace {
 
@@ -29,7 +30,7 @@ script_s script_of(int32_t device, int32_t mode, void (*set_regs)(hal_api_s *)) 
   get_seq(h.get(), get_seq_chip_reset_e, &rec);
   set_regs(h.get());
   script_s s;
-  s.lines = eetest::lines_of(eetest::written([&](FILE *f) { s.code = kova_hal_api_to_mfg(h.get(), f, "1.2.3"); }));
+  s.lines = lines_of(written([&](FILE *f) { s.code = kova_hal_api_to_mfg(h.get(), f, "1.2.3"); }));
   return s;
 }
 
@@ -41,9 +42,7 @@ TEST(MfgScript, DefaultsGiveAnEmptySequence) {
   EXPECT_EQ(s.code, mfg_no_writes_e);
   EXPECT_EQ(std::vector<std::string>(s.lines.begin() + 3, s.lines.begin() + 6),
             (std::vector<std::string>{"; Device Type : 40110", "; Device Rev : 0", "; GUI Version : 1.2.3"}));
-  for (const char *line : {"; MFG Mode : Synthesis (0)", "; XA  Input  Frequency Hz =    125000000 * (1) / (1)",
-                           "; Performed 0 register writes", "; End of MFG"})
-    EXPECT_NE(s.index_of(line), -1) << line;
+  EXPECT_NE(s.index_of("; Performed 0 register writes"), -1);
   EXPECT_EQ(s.count_prefix("; IC1") + s.count_prefix("; DSP Code"), 0);  // no frequency, no line; no DSP section
   EXPECT_EQ(script_of(0, kova_mode_syn_e, [](hal_api_s *) {}).code & mfg_no_device_e, mfg_no_device_e);
 }

@@ -5,7 +5,9 @@
 
 #include "files/register_dump.h"
 #include "regs/regmap.h"
-#include "tests/files/hal_object.h"
+#include "tests/files/eeprom_test_util.h"
+
+using namespace eetest;
 
 namespace {
 
@@ -37,11 +39,8 @@ TEST(RegisterDump, WriteAndLoadBack) {
   const std::string syn_path = temp_path("syn.txt");
   ASSERT_TRUE(register_dump_write(syn.get(), syn_path.c_str(), regs, nullptr, 7, &msg));
   EXPECT_EQ(read_all(syn_path).find("DSP Code"), std::string::npos);
-  std::vector<uint32_t> code;
-  ASSERT_TRUE(register_dump_load(syn.get(), syn_path.c_str(), &code, &msg));
-  EXPECT_TRUE(code.empty());
   std::remove(syn_path.c_str());
-
+  std::vector<uint32_t> code;
   Hal g(kova_device_40089_e, kova_mode_syn_e);
   ASSERT_TRUE(register_dump_load(g.get(), path.c_str(), &code, &msg));
   std::remove(path.c_str());
@@ -52,6 +51,7 @@ TEST(RegisterDump, WriteAndLoadBack) {
     for (uint32_t a = r[0]; a <= r[1]; ++a) ASSERT_EQ(get_reg(g.get(), a), a == 0x031 ? 0x41u : regs[a]) << a;
 }
 
+// Hand-edited dumps load what can be read and skip the rest.
 TEST(RegisterDump, LoadingIsLenient) {
   Hal h(kova_device_40089_e);
   const std::string path = temp_path("partial.txt");
@@ -60,7 +60,10 @@ TEST(RegisterDump, LoadingIsLenient) {
                          "XYZ0:  55\n"           // no address: the row is skipped
                          "   \n"
                          "0610:  0x7F  123456789  66\n"  // the 9-digit piece is not a byte value
-                         "07FF:  01  02  03\n";  // past the image: ignored
+                         "07FF:  01  02  03\n"  // past the image: ignored
+                         // Comment lines set what they name, unless it does not fit.
+                         "; XA  Input  Frequency Hz =    125000000 * (2) / (3)\n; Device Rev : 2\n"
+                         "; OC2 Output Frequency Hz = 5 * (1)\n; OC3 Output Frequency Hz = 99999999999999999999999 * (1) / (1)\n";
   std::vector<uint32_t> code;
   file_message_s msg;
   ASSERT_TRUE(register_dump_load(h.get(), path.c_str(), &code, &msg));
@@ -68,27 +71,11 @@ TEST(RegisterDump, LoadingIsLenient) {
   std::vector<uint32_t> got;
   for (uint32_t a : {0x100, 0x102, 0x103, 0x201, 0x610, 0x611, 0x7FF}) got.push_back(get_reg(h.get(), a));
   EXPECT_EQ(got, (std::vector<uint32_t>{0xAA, 0xCC, 0x00, 0x22, 0x7F, 0x66, 0x01}));
+  EXPECT_EQ(std::tuple(h->xa_freq_s.f, h->xa_freq_s.n, h->xa_freq_s.m), std::tuple(125000000u, 2u, 3u));
+  EXPECT_EQ(std::tuple(h->kova_device_rev_e, h->oc2_freq_s.f, h->oc3_freq_s.f), std::tuple(0, 0u, 0u));
   EXPECT_FALSE(register_dump_load(h.get(), "/nonexistent/dump.txt", &code, &msg));
   EXPECT_EQ(msg.text, "Could not find file /nonexistent/dump.txt");
   EXPECT_EQ(msg.title, "Dump File Load Error!");
-}
-
-// Comment lines set the device, revision, mode and frequencies they name; what does not fit
-// (an unknown device, a zero, missing or oversized frequency) is not taken.
-TEST(RegisterDump, CommentLines) {
-  Hal h(kova_device_40089_e);
-  ScriptCommentLineParse(h.get(), "; Device Type : 40110");
-  EXPECT_EQ(h->kova_device_e, 40110);
-  h->kova_device_rev_e = 1;
-  for (const char *line : {"; Device Type : 12345", "; Device Rev : 2", "; XA  Input  Frequency Hz =    125000000 * (2) / (3)",
-                           "; OC2 Output Frequency Hz = 0 * (1) / (1)", "; OC2 Output Frequency Hz = 5 * (1)",
-                           "; MFG Mode : NCO (1)", "", "; OC3 Output Frequency Hz = 99999999999999999999999 * (1) / (1)"})
-    ScriptCommentLineParse(h.get(), line);
-  EXPECT_EQ(std::tuple(h->kova_device_e, h->kova_device_rev_e, h->kova_mode_e), std::tuple(0, 1, kova_mode_ja_e));
-  EXPECT_EQ(std::tuple(h->xa_freq_s.f, h->xa_freq_s.n, h->xa_freq_s.m), std::tuple(125000000u, 2u, 3u));
-  EXPECT_EQ(std::pair(h->oc2_freq_s.f, h->oc3_freq_s.f), std::pair(0u, 0u));
-  ScriptCommentLineParse(h.get(), "; Device Rev : 0");
-  EXPECT_EQ(h->kova_device_rev_e, 0);
 }
 
 TEST(RegisterConfigFile, WritesNamedRegisters) {

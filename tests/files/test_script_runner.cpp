@@ -6,7 +6,6 @@
 
 #include "files/script_runner.h"
 #include "tests/files/eeprom_test_util.h"
-#include "tests/files/hal_object.h"
 
 using namespace eetest;
 
