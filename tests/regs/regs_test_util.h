@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "hal/calc_expert.h"
+#include "hal/calc_hal.h"
+#include "regs/build_regs.h"
 #include "regs/seq.h"
 #include "tests/hal_test_support.h"
 
@@ -22,6 +25,27 @@ inline void load_blank(hal_api_s *h, const uint8_t *image = nullptr) {
   h->init_api_mode_e = init_api_blank_e;
   init_api(h);
   for (uint32_t a = 0; image && a < KOVA_REG_COUNT; ++a) put_reg(h, a, image[a]);
+}
+
+// The first error among the messages logged since the last call; notes a feedback remainder
+// cut to 32 bits (the chip then runs a hair off the frequencies asked for).
+inline std::string first_error(hal_api_s *h, bool *truncated = nullptr) {
+  std::string err;
+  for (const std::string &m : drain(h)) {
+    if (truncated && m.find("Fbm > 32 bits") != std::string::npos) *truncated = true;
+    if (err.empty() && m.find("ERROR") != std::string::npos) err = m;
+  }
+  return err;
+}
+
+// Plans the configuration into its register image; false with the first error if a stage fails.
+inline bool plan(hal_api_s *h, std::string *why, bool *truncated = nullptr) {
+  for (auto stage : {calc_expert, calc_hal, build_regs}) {
+    stage(h);
+    *why = first_error(h, truncated);
+    if (!why->empty()) return false;
+  }
+  return true;
 }
 
 // One record of a write sequence: register, byte and the wait (ms) after it.

@@ -29,16 +29,15 @@
 #include <string>
 #include <vector>
 
-#include "hal/calc_expert.h"
-#include "hal/calc_hal.h"
 #include "hal/calc_hal_views.h"
-#include "regs/build_regs.h"
 #include "regs/inverse_cfg.h"
 #include "regs_test_util.h"
 
 namespace {
 
+using regs_test::first_error;
 using regs_test::Hal;
+using regs_test::plan;
 
 struct rng_s {
   std::mt19937_64 g;
@@ -50,26 +49,6 @@ struct rng_s {
     return a[u(0, N - 1)];
   }
 };
-
-// The first error among the messages logged since the last call; notes a feedback remainder
-// cut to 32 bits (the chip then runs a hair off the frequencies asked for).
-std::string first_error(hal_api_s *h, bool *truncated = nullptr) {
-  std::string err;
-  for (const std::string &m : regs_test::drain(h)) {
-    if (truncated && m.find("Fbm > 32 bits") != std::string::npos) *truncated = true;
-    if (err.empty() && m.find("ERROR") != std::string::npos) err = m;
-  }
-  return err;
-}
-
-bool plan(hal_api_s *h, std::string *why, bool *truncated = nullptr) {
-  for (auto stage : {calc_expert, calc_hal, build_regs}) {
-    stage(h);
-    *why = first_error(h, truncated);
-    if (!why->empty()) return false;
-  }
-  return true;
-}
 
 // The frequency of index 0 to 6: IC1, IC2, IC3, XA, OC1, OC2, OC3.
 fprec_s *freq_at(hal_api_s *h, int i) {
