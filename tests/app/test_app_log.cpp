@@ -1,10 +1,7 @@
 // Options, the log file and its filter, and the drain that decides a stage's success.
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "app/app_log.h"
-#include "app/app_options.h"
 #include "tests/app/app_test_util.h"
 
 namespace {

@@ -3,7 +3,6 @@
 #include "app/board_session.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <memory>
@@ -94,10 +93,6 @@ TEST_F(BoardSession, FailuresTellOptionsFromBoardsAndLeaveNothingInstalled) {
     EXPECT_FALSE(kxemu_active());
     EXPECT_FALSE(s.emulator_installed || s.trace_opened || s.libftdi_installed);
   }
-  // The devices come from the environment when the option names none.
-  setenv("KOVA_EMULATED_BOARD", "KX1", 1);
-  EXPECT_FALSE(board_session_open(board_session_opts_s{}, &s, &err));
-  EXPECT_EQ(err.rfind("KOVA_EMULATED_BOARD: ", 0), 0u) << err;
 }
 
 // The session removes the emulator it installed, and its trace and connection log end with

@@ -2,8 +2,6 @@
 // booting from what was programmed.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <map>
 
 #include "app/board_session.h"

@@ -22,7 +22,6 @@ struct oc_solver_ops_test : ::testing::Test {
     s.gui = &gui;
     configure_synthesis(&s.hal, false);
     oc_solver_open(&f, &s);
-    dialog.shown.clear();
   }
   void TearDown() override { delete_api(&s.hal); }
 };

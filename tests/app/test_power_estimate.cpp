@@ -4,8 +4,6 @@
 // 1.8 V max, 3.3 V max, in mA).
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "app/power_estimate.h"
 #include "tests/app/app_test_util.h"
 

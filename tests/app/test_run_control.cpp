@@ -7,11 +7,9 @@
 #include <cstring>
 #include <numeric>
 #include <set>
-#include <vector>
 
 #include "app/run_control.h"
 #include "board/kxemu.h"
-#include "regs/seq.h"
 #include "tests/app/app_test_util.h"
 
 namespace {
