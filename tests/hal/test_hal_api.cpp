@@ -27,12 +27,7 @@ TEST(InitApi, FullInitialisationSetsDefaultsAndRegisterImage) {
 // Validation corrects modes with warnings; errors stop before the limits and defaults and
 // leave the snapshot of the modes unset.
 TEST(InitApi, ValidationCorrectsOrStops) {
-  const struct {
-    int32_t device, mode, xa, sysclk, rev;
-    std::vector<std::string> msgs;
-    const char *want;
-    bool unset;
-  } cases[] = {
+  const struct { int32_t device, mode, xa, sysclk, rev; std::vector<std::string> msgs; const char *want; bool unset; } cases[] = {
       {40110, kova_mode_ja_e, xa_mode_xo_e, sysclk_mode_xa_e, 0,
        {"WARNING: Invalid kova_mode_e, set to SYN", "WARNING: Invalid sysclk_mode_e, setting to RO"},
        "kova_mode_e=0 sysclk_mode_e=1", false},  // SYN always runs from the ring oscillator
