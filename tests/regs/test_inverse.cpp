@@ -1,6 +1,7 @@
-// Inverse configuration from hand-made register images: fields read back from their bits,
-// device and mode detection, the divider plan, the anchors and their failures, the settings
-// in user units, the reconciliation, the APLL test mark and the solver check.
+// Inverse configuration from hand-made register images and worked examples: fields read back
+// from their bits, device and mode detection, the divider plan, the anchors and their
+// failures, the settings in user units, the reconciliation, the APLL test mark, the solver
+// check, and random images that must end with a result.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -43,8 +44,9 @@ int32_t read_back(Hal &h, const std::vector<uint8_t> &img, const std::string &kn
 
 // Fields read from their bits (zero-extended; AIDIV reads bit 7 only; the DPLL-parameter
 // bytes as the mode reads them), then the device, revision, mode, XA mode and system clock
-// detected, or the error (the round trip reads every device and mode from planned images). Each row's registers go over a KX40112 revision 0 in synthesis
-// (ID2 0x20, PLLEN 1) with DPLL-parameter bytes.
+// detected, or the error; the round trip reads every device and mode from planned images.
+// Each row's registers go over a KX40112 revision 0 in synthesis (ID2 0x20, PLLEN 1) with
+// DPLL-parameter bytes.
 TEST(InverseRead, FieldsDeviceAndModesFromTheRegisters) {
   struct read_case_s {
     std::vector<std::pair<uint32_t, uint32_t>> regs;

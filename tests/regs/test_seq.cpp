@@ -16,9 +16,9 @@ const char *const kAll = "oc1_align_en=1 oc2_align_en=1 oc3_align_en=1 oc1_msdiv
 
 class Seq : public ::testing::Test {
  protected:
-  void SetUp() override { init(0); }
-  void init(int32_t rev) {
-    init_full(h.get(), 40000, kova_mode_ja_e, xa_mode_xo_e, rev);
+  void SetUp() override { init(); }
+  void init() {
+    init_full(h.get(), 40000, kova_mode_ja_e);
     drain(h.get());
     // No output qualifies for alignment unless a test says so.
     h->oc1_msdiv_u8 = h->oc2_msdiv_u8 = h->oc3_msdiv_u8 = 0;
@@ -119,7 +119,7 @@ TEST_F(Seq, ChangesComeInSequenceOrderWithTheChipProcedures) {
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.name);
-    init(0);
+    init();
     for (const pass_s &p : c.passes) {
       set_fields(h.get(), p.fields);
       for (const auto &[a, v] : p.set) set(a, v);
@@ -138,7 +138,7 @@ TEST_F(Seq, ChangesComeInSequenceOrderWithTheChipProcedures) {
   }
   // After a chip reset the changes are every register of a built image away from its
   // default, in sequence order, with the APLL wait and without a DCO calibration.
-  init(0);
+  init();
   h->ocen_oc2en_u1 = 1;
   build_regs(h.get());
   step(get_seq_chip_reset_e);
