@@ -38,29 +38,26 @@ TEST(BitfieldFile, ReadsRegistersCommentsAndBlanksInAddressOrder) {
 }
 
 TEST(BitfieldFile, MalformedLinesNameFileAndLineAndKeepNothing) {
-  const struct {
-    std::string text, error;
-  } cases[] = {
-      {"# c\n0x009 MCR1 A B C D E F G H I\n", "t.bf:2: the bitfields of register MCR1 do not add up to 8 bits"},
-      {"0x009 MCR1 A[7:0] B\n", "t.bf:1: the bitfields of register MCR1 do not add up to 8 bits"},
-      {"\n\n0x700 X A[7:0]\n", "t.bf:3: not a register address (0x000 to 0x6FF): \"0x700\""},
-      {"0x0009 MCR1 A[7:0]\n", "t.bf:1: not a register address (0x000 to 0x6FF): \"0x0009\""},
-      {"0x12G MCR1\n", "t.bf:1: not a register address (0x000 to 0x6FF): \"0x12G\""},
-      {"0x009\n", "t.bf:1: register 0x009 has no name"},
-      {"0x009 " + std::string(32, 'A') + "\n", "t.bf:1: not a register name: \"" + std::string(32, 'A') + "\""},
-      {"0x009 MCR1 XAB[1:0 A B C D E F\n", "t.bf:1: malformed bitfield \"XAB[1:0\" in register MCR1"},
-      {"0x009 MCR1 X[0:1] A B C D E F G\n", "t.bf:1: malformed bitfield \"X[0:1]\" in register MCR1"},
-      {"0x009 MCR1 X[8:0]\n", "t.bf:1: malformed bitfield \"X[8:0]\" in register MCR1"},
-      {"0x009 A X[7:0]\n0x009 B X[7:0]\n", "t.bf:2: register address 0x009 given twice"},
-      {"0x009 A X[7:0]\n0x00A A X[7:0]\n", "t.bf:2: register name A given twice"},
-      {std::string("0x009 A X[7:0]\n0x00A B\0 X\n", 25), "t.bf:2: a NUL character in the line"},
-      {"0x009 A\x01\xff\n", "t.bf:1: not a register name: \"A??\""},  // unprintable bytes are not copied
-  };
-  for (const auto &c : cases) {
+  for (const auto &[text, want] : std::vector<std::pair<std::string, std::string>>{
+           {"# c\n0x009 MCR1 A B C D E F G H I\n", "t.bf:2: the bitfields of register MCR1 do not add up to 8 bits"},
+           {"0x009 MCR1 A[7:0] B\n", "t.bf:1: the bitfields of register MCR1 do not add up to 8 bits"},
+           {"\n\n0x700 X A[7:0]\n", "t.bf:3: not a register address (0x000 to 0x6FF): \"0x700\""},
+           {"0x0009 MCR1 A[7:0]\n", "t.bf:1: not a register address (0x000 to 0x6FF): \"0x0009\""},
+           {"0x12G MCR1\n", "t.bf:1: not a register address (0x000 to 0x6FF): \"0x12G\""},
+           {"0x009\n", "t.bf:1: register 0x009 has no name"},
+           {"0x009 " + std::string(32, 'A') + "\n", "t.bf:1: not a register name: \"" + std::string(32, 'A') + "\""},
+           {"0x009 MCR1 XAB[1:0 A B C D E F\n", "t.bf:1: malformed bitfield \"XAB[1:0\" in register MCR1"},
+           {"0x009 MCR1 X[0:1] A B C D E F G\n", "t.bf:1: malformed bitfield \"X[0:1]\" in register MCR1"},
+           {"0x009 MCR1 X[8:0]\n", "t.bf:1: malformed bitfield \"X[8:0]\" in register MCR1"},
+           {"0x009 A X[7:0]\n0x009 B X[7:0]\n", "t.bf:2: register address 0x009 given twice"},
+           {"0x009 A X[7:0]\n0x00A A X[7:0]\n", "t.bf:2: register name A given twice"},
+           {std::string("0x009 A X[7:0]\n0x00A B\0 X\n", 25), "t.bf:2: a NUL character in the line"},
+           {"0x009 A\x01\xff\n", "t.bf:1: not a register name: \"A??\""},  // unprintable bytes are not copied
+       }) {
     std::vector<bitfield_reg_s> regs{{1, "X", ""}};
     std::string error;
-    EXPECT_FALSE(bitfield_text_parse(c.text, "t.bf", &regs, &error)) << c.text;
-    EXPECT_EQ(error, c.error);
+    EXPECT_FALSE(bitfield_text_parse(text, "t.bf", &regs, &error)) << text;
+    EXPECT_EQ(error, want);
     EXPECT_TRUE(regs.empty());
   }
 }

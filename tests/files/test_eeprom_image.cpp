@@ -127,17 +127,14 @@ TEST(EepromImage, ConfigurationFileFlagIsSetOnceAndBadCommandsAreFlagged) {
 // The branch code of short scripts, byte for byte: single writes, bursts, waits, the EEPROM's
 // own registers left out and MCR1's bit 7 cleared.
 TEST(EepromImage, BranchCodeOfShortScripts) {
-  const struct {
-    std::string script;
-    std::vector<uint8_t> code;
-  } cases[] = {
-      {write_line(0x120, 0x11) + "W , 10\n" + write_line(0x210, 1) + write_line(0x211, 2),
-       {0x01, 0x20, 0x11, 0xCB, 0x42, 0x10, 0x01, 0x01, 0x02, 0xFF}},
-      {write_line(0x000, 1) + write_line(0x008, 2) + write_line(0x009, 0x85), {0x00, 0x09, 0x05, 0xFF}},
-      {write_line(0x009, 0xFF) + write_line(0x00A, 0xFF), {0x40, 0x09, 0x01, 0x7F, 0xFF, 0xFF}},
-      {"; DSP Code segment start\nX,0X40E,0X01\n", {}},  // only DSP entries: no code
-  };
-  for (const auto &c : cases) EXPECT_EQ(kova_eeprom_branch_code(parsed(c.script).get()), c.code) << c.script;
+  for (const auto &[script, code] : std::vector<std::pair<std::string, std::vector<uint8_t>>>{
+           {write_line(0x120, 0x11) + "W , 10\n" + write_line(0x210, 1) + write_line(0x211, 2),
+            {0x01, 0x20, 0x11, 0xCB, 0x42, 0x10, 0x01, 0x01, 0x02, 0xFF}},
+           {write_line(0x000, 1) + write_line(0x008, 2) + write_line(0x009, 0x85), {0x00, 0x09, 0x05, 0xFF}},
+           {write_line(0x009, 0xFF) + write_line(0x00A, 0xFF), {0x40, 0x09, 0x01, 0x7F, 0xFF, 0xFF}},
+           {"; DSP Code segment start\nX,0X40E,0X01\n", {}},  // only DSP entries: no code
+       })
+    EXPECT_EQ(kova_eeprom_branch_code(parsed(script).get()), code) << script;
   // 300 writes: a burst of 256 data bytes (count byte 0xFF) and one of 44 from 0x200.
   const std::vector<uint8_t> code = kova_eeprom_branch_code(parsed(run_script(0x100, 300)).get());
   ASSERT_EQ(code.size(), 3u + 256 + 3 + 44 + 1);

@@ -133,9 +133,7 @@ TEST(FileReads, WhatIsNoTextFileOfThisToolIsRefused) {
       {"image or script", [&](auto &p, auto *why) { return eeprom_file_load(p, &text, nullptr, why); }},
       {"bitfield description", [&](auto &p, auto *why) { return bitfield_file_load(p.c_str(), &regs, &m, why); }},
   };
-  const struct {
-    std::string path, why;
-  } cases[] = {
+  const std::vector<std::pair<std::string, std::string>> cases = {
       {"/dev/zero", "/dev/zero: not a regular file"},  // endless: must not hang
       {fifo, fifo + ": not a regular file"},           // no writer: must not block
       {::testing::TempDir(), "Is a directory"},
@@ -143,10 +141,10 @@ TEST(FileReads, WhatIsNoTextFileOfThisToolIsRefused) {
   };
   for (const auto &r : readers)
     for (const auto &c : cases) {
-      SCOPED_TRACE(std::string(r.name) + " " + c.path);
+      SCOPED_TRACE(std::string(r.name) + " " + c.first);
       std::string why;
-      EXPECT_FALSE(r.read(c.path, &why));
-      EXPECT_NE(why.find(c.why), std::string::npos) << why;
+      EXPECT_FALSE(r.read(c.first, &why));
+      EXPECT_NE(why.find(c.second), std::string::npos) << why;
     }
   std::remove(fifo.c_str());
   std::remove(wide.c_str());

@@ -175,33 +175,30 @@ INSTANTIATE_TEST_SUITE_P(
 // object keeps what it held. Lower-case hexadecimal register lines are read.
 TEST(ConfigFile, ABadLineFailsTheWholeLoad) {
   const std::string path = temp_path("bad.txt");
-  const struct {
-    std::string text, detail;
-  } cases[] = {
-      {"0x10B 0x03 AFBDIV6\n0xZZZ 0x05 X\n0x10C 0x09 AFBDEN1\n", ":2: not a register line"},
-      {"0x10B 0x03 AFBDIV6\n  x  \n", ":2: a line of one character"},
-      {"0x10B 0x0\n", ":1: register line too short"},
-      {"0x10B 0x03 AFBDIV6\n0x\n", ":2: register line too short"},
-      {"uint8x xa_disable = 0x01\n0x10B 0x03 AFBDIV6\n", ":1: xa_disable: the value \"0x01\" does not convert"},
-      {"xa_disable = 1\n0x10B 0x03 AFBDIV6\n", ":1: xa_disable: a field line starts with its type"},
-      {"no registers here\n", ""},
-      {"0x10b 0x0f afbdiv6\n", "ok"},
-  };
-  for (const auto &c : cases) {
-    SCOPED_TRACE(c.text);
-    std::ofstream(path) << c.text;
+  for (const auto &[text, want] : std::vector<std::pair<std::string, std::string>>{
+           {"0x10B 0x03 AFBDIV6\n0xZZZ 0x05 X\n0x10C 0x09 AFBDEN1\n", ":2: not a register line"},
+           {"0x10B 0x03 AFBDIV6\n  x  \n", ":2: a line of one character"},
+           {"0x10B 0x0\n", ":1: register line too short"},
+           {"0x10B 0x03 AFBDIV6\n0x\n", ":2: register line too short"},
+           {"uint8x xa_disable = 0x01\n0x10B 0x03 AFBDIV6\n", ":1: xa_disable: the value \"0x01\" does not convert"},
+           {"xa_disable = 1\n0x10B 0x03 AFBDIV6\n", ":1: xa_disable: a field line starts with its type"},
+           {"no registers here\n", ""},
+           {"0x10b 0x0f afbdiv6\n", "ok"},
+       }) {
+    SCOPED_TRACE(text);
+    std::ofstream(path) << text;
     Hal h;
     std::string detail;
     file_message_s msg;
-    const bool ok = c.detail == "ok";
+    const bool ok = want == "ok";
     EXPECT_EQ(hal_config_load_file(h.get(), path.c_str(), &msg, &detail), ok);
     EXPECT_EQ(get_reg(h.get(), 0x10B), ok ? 0x0Fu : kova_regs_defaults(0x10B));
     EXPECT_EQ(h->xa_disable, 0u);
-    if (c.detail.empty()) {
+    if (want.empty()) {
       EXPECT_EQ(msg.text + detail, "");
     } else if (!ok) {
       EXPECT_EQ(msg.text, "Error loading GUI Config file!");
-      EXPECT_NE(detail.find(path + c.detail), std::string::npos) << detail;
+      EXPECT_NE(detail.find(path + want), std::string::npos) << detail;
     }
   }
   std::remove(path.c_str());

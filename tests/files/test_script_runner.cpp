@@ -214,19 +214,3 @@ TEST_F(ScriptRunner, InverseStepAsksForAFrequencyWhenTheScriptNamesNone) {
   EXPECT_TRUE(script_load_and_apply(&r, h.get(), &bt, fake_inverse));
   EXPECT_EQ(board.messages.back(), "DUT Config Load: DUT Config file successfully loaded!");
 }
-
-TEST(ScriptLoad, ScriptsOfBothModesBecomeTheConfiguration) {
-  for (const int32_t mode : {kova_mode_syn_e, kova_mode_ja_e}) {
-    Hal h(kova_device_40110_e, kova_mode_syn_e);
-    script_runner_s r;
-    script_load_text(&r, config_script(mode));
-    ASSERT_TRUE(script_load_and_apply(&r, h.get(), nullptr));
-    EXPECT_EQ(std::tuple(h->kova_device_e, h->kova_mode_e, h->oc1_freq_s.f, h->init_api_mode_e),
-              std::tuple(kova_device_40000_e, mode, 156250000u, init_api_after_inverse_e));
-    EXPECT_LT(msg_level(h.get()), 2u);
-  }
-  script_runner_s r;
-  file_message_s msg;
-  EXPECT_FALSE(script_load_file(&r, "", &msg));
-  EXPECT_EQ(msg.text, "No DUT Config file specified.");
-}
