@@ -127,28 +127,3 @@ struct open_board_fixture : board_fixture {
     open_board();
   }
 };
-
-// Frame elements on channel A as the board leaves it routed to the chip (low byte 0x8E,
-// direction 0xFB plus the routing bits).
-inline bytes_t csl(const kxKovaIo_ChannelS &c) {
-  return {0x80, static_cast<uint8_t>(c.gpio.lo.data & ~0x08), static_cast<uint8_t>(c.gpio.lo.dir | 0x08)};
-}
-inline bytes_t csh(const kxKovaIo_ChannelS &c) {
-  return {0x80, static_cast<uint8_t>(c.gpio.lo.data | 0x08), static_cast<uint8_t>(c.gpio.lo.dir | 0x08)};
-}
-inline bytes_t cat(std::initializer_list<bytes_t> parts) {
-  bytes_t out;
-  for (const auto &p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
-inline bytes_t status_frame(const kxKovaIo_ChannelS &c) {
-  return cat({csl(c), {0x11, 0x00, 0x00, 0x05, 0x20, 0x00, 0x00}, csh(c), {0x87}});
-}
-inline bytes_t wren_frame(const kxKovaIo_ChannelS &c) { return cat({csl(c), {0x11, 0x00, 0x00, 0x06}, csh(c), {0x87}}); }
-inline bytes_t write_frame(const kxKovaIo_ChannelS &c, uint32_t addr, const bytes_t &data) {
-  const uint32_t n = static_cast<uint32_t>(data.size()) + 2;
-  return cat({csl(c),
-              {0x11, static_cast<uint8_t>(n & 0xFF), static_cast<uint8_t>(n >> 8), 0x02, static_cast<uint8_t>(addr >> 8),
-               static_cast<uint8_t>(addr & 0xFF)},
-              data, csh(c), {0x87}});
-}

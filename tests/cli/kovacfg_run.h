@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -20,10 +21,21 @@ struct run_result_s {
   std::string err;
 };
 
-// A file name in the test's temporary folder, unique to this process (ctest runs test cases
-// as parallel processes).
+// A scratch folder of this process (ctest runs test cases as parallel processes), removed
+// with everything in it when the process ends.
+struct scratch_s {
+  std::string dir = ::testing::TempDir() + "/kovacfg_" + std::to_string(getpid());
+  scratch_s() { std::filesystem::create_directories(dir); }
+  ~scratch_s() {
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+};
+
+// A file name in the scratch folder.
 inline std::string tmp(const std::string &name) {
-  return ::testing::TempDir() + "/kovacfg_" + std::to_string(getpid()) + "_" + name;
+  static const scratch_s scratch;
+  return scratch.dir + "/" + name;
 }
 
 // Runs kovacfg with the arguments and the environment settings given ("NAME=value ...").
@@ -45,7 +57,6 @@ inline run_result_s run(const std::string &args, const std::string &env = "") {
     while ((n = fread(buf, 1, sizeof buf, e)) > 0) r.err.append(buf, n);
     fclose(e);
   }
-  std::remove(err_path.c_str());
   return r;
 }
 
@@ -70,12 +81,6 @@ inline std::vector<std::string> lines_of(const std::string &path) {
   std::vector<std::string> out;
   for (std::string l; std::getline(in, l);) out.push_back(l);
   return out;
-}
-
-inline int count_lines(const std::string &s) {
-  int n = 0;
-  for (char c : s) n += c == '\n';
-  return n;
 }
 
 // Writes text to a file of tmp(name) and returns its path.

@@ -15,7 +15,6 @@ using nlohmann::json;
 class KovacfgApply : public ::testing::Test {
  protected:
   void SetUp() override { std::remove(state_.c_str()); }
-  void TearDown() override { std::remove(state_.c_str()); }
   std::string state_ = tmp("state.bin");
   std::string env() const { return "KOVA_EMULATED_BOARD_STATE=" + state_; }
 };
@@ -31,14 +30,12 @@ TEST_F(KovacfgApply, WritesTheBoardsChipAndOnlyChangesAfterwards) {
   EXPECT_TRUE(j["dsp_program_written"].get<bool>());
   EXPECT_GT(j["registers_written"].get<int>(), 300);
   const std::string log = tmp("changes.txt");
-  std::remove(log.c_str());
   r = run("--log " + log + " apply --emulator=40000:1 " + cfg + " --changes-only --json", env());
   ASSERT_EQ(r.status, 0) << r.err;
   j = json_of(r);
   EXPECT_FALSE(j["dsp_program_written"].get<bool>());
   EXPECT_EQ(j["registers_written"], 2);  // checking the DSP RAM leaves MCR2 and DPLLCR1 to send
   const std::string text = read_all(log);
-  std::remove(log.c_str());
   EXPECT_TRUE(has(text, "\nX, 0X00A, 0X03 ; MCR2\n")) << text;
   EXPECT_FALSE(has(text, ">>> CALC EXPERT"));  // customer mode: no stage lines
 }

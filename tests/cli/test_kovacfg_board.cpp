@@ -34,7 +34,6 @@ TEST(KovacfgBoard, ListsAndReadsOfRealAndEmulatedBoards) {
 
 TEST(KovacfgBoard, TheStateFileKeepsTheChipBetweenCommands) {
   const std::string state = tmp("board_state");
-  std::remove(state.c_str());
   const std::string env = "KOVA_EMULATED_BOARD=40000 KOVA_EMULATED_BOARD_STATE=" + state;
   ASSERT_EQ(run(env, "board write 200 12 34 56").status, 0);
   EXPECT_EQ(run(env, "board read 200 3").out, "0x200: 12 34 56\n");
@@ -54,8 +53,6 @@ TEST(KovacfgBoard, TheStateFileKeepsTheChipBetweenCommands) {
   const auto bad = run(env, "board read 0 1");
   EXPECT_EQ(bad.status, 4);
   EXPECT_TRUE(has(bad.err, state + " is corrupt (line 4")) << bad.err;
-  std::remove(state.c_str());
-  std::remove((state + ".lock").c_str());
 }
 
 // The trace of the option and of the environment are the same; a trace that cannot be
@@ -67,13 +64,11 @@ TEST(KovacfgBoard, TheUsbTraceIsCompleteOrTheCommandFails) {
   EXPECT_EQ(lines.back(), "A R 81");
   ASSERT_EQ(run("KOVA_USB_TRACE=" + trace, "board read 31 1 --emulator=40000").status, 0);
   EXPECT_EQ(lines_of(trace), lines);
-  std::remove(trace.c_str());
   const auto full = run("KOVA_USB_TRACE=/dev/full", "board read 31 1 --emulator=40000");
   EXPECT_EQ(full.status, 1);
   EXPECT_TRUE(has(full.err, "the USB trace /dev/full could not be written: No space left on device")) << full.err;
   ASSERT_EQ(run("", "board list --emulator=40000,40000 --usb-log " + log).status, 0);
   const auto logged = lines_of(log);
-  std::remove(log.c_str());
   ASSERT_EQ(logged.size(), 6u);
   EXPECT_TRUE(std::regex_match(logged[1], std::regex(R"(\d\d:\d\d:\d\d\.\d\d\d: Board query: 4 FTDI channels found)")));
 }

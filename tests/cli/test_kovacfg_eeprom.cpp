@@ -13,19 +13,8 @@ namespace {
 using namespace kovacfg_test;
 
 struct KovacfgEeprom : ::testing::Test {
-  std::vector<std::string> made;
-  std::string path(const std::string &name) {
-    made.push_back(tmp("ee_" + name));
-    made.push_back(made.back() + ".lock");  // beside a state file
-    return made[made.size() - 2];
-  }
-  std::string write(const std::string &name, const std::string &text) {
-    path(name);
-    return write_tmp("ee_" + name, text);
-  }
-  void TearDown() override {
-    for (const auto &f : made) std::remove(f.c_str());
-  }
+  static std::string path(const std::string &name) { return tmp("ee_" + name); }
+  static std::string write(const std::string &name, const std::string &text) { return write_tmp("ee_" + name, text); }
   // A synthesis-like script and one with a short DSP section.
   std::string syn() {
     return write("syn.mfg",

@@ -27,8 +27,6 @@ TEST(KovacfgFiles, SavedAndTypedConfigurationsGiveTheSameImage) {
   EXPECT_EQ(json_of(run("load " + cfg + " --oc2 125 --json"))["fields"]["oc2_freq_s"], json({125000000, 1, 1}));
   ASSERT_EQ(run("script -o " + mfg + " --config " + cfg).status, 0);
   EXPECT_TRUE(has(read_all(mfg), "; DSP Code segment start"));
-  std::remove(cfg.c_str());
-  std::remove(mfg.c_str());
 }
 
 // A file, standard output and the log alike: a write that cannot be completed fails the
@@ -58,7 +56,6 @@ TEST(KovacfgFiles, AWriteThatCannotBeCompletedFailsTheCommand) {
   struct stat st {};
   ASSERT_EQ(stat("/dev/full", &st), 0);
   EXPECT_TRUE(S_ISCHR(st.st_mode));  // written to, never replaced
-  std::remove(old.c_str());
   // /dev/zero never ends: refused at once (every reader is tried in its own tests).
   const auto r = run("load /dev/zero");
   EXPECT_NE(r.status, 0);
