@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest/QTest>
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -36,9 +37,7 @@ struct recording_dialog_s : user_dialog_s {
     return answer;
   }
   bool saw(const std::string &text) const {
-    for (const auto &m : messages)
-      if (m.first == text) return true;
-    return false;
+    return std::any_of(messages.begin(), messages.end(), [&](const auto &m) { return m.first == text; });
   }
 };
 
@@ -81,12 +80,15 @@ inline void click_on(QWidget *w, const QString &button) {
   QTest::mouseClick(child<QAbstractButton>(w, button), Qt::LeftButton);
 }
 
-// A user's choice of a row of a list.
+// A user's choice of a row of a list, or of the row showing text.
 inline void choose_row(QWidget *w, const QString &combo, int row) {
   QComboBox *c = child<QComboBox>(w, combo);
   ASSERT_TRUE(c && row >= 0 && row < c->count()) << combo.toStdString() << " " << row;
   c->setCurrentIndex(row);
   emit c->activated(row);
+}
+inline void choose_text(QWidget *w, const QString &combo, const QString &text) {
+  choose_row(w, combo, child<QComboBox>(w, combo)->findText(text));
 }
 
 // The object's register image.
@@ -135,10 +137,11 @@ struct gui_fixture : ::testing::Test {
   }
 
   // A session on the device's defaults (in mode, when one is given), edit made before the
-  // calculation; connected: the board opened and the whole image written to the chip.
+  // calculation, on an emulated board with that device (or board); connected: the board
+  // opened and the whole image written to the chip.
   void start(const char *device, bool connected, int32_t mode = -1,
-             const std::function<void(hal_api_s *)> &edit = nullptr) {
-    install_board(device);
+             const std::function<void(hal_api_s *)> &edit = nullptr, const char *board = nullptr) {
+    install_board(board ? board : device);
     session = std::make_unique<KovaSession>();
     hal_api_s *h = hal();
     h->kova_device_e = std::atoi(device);

@@ -77,9 +77,7 @@ TEST_F(apll_window_test, an_edited_test_register_survives_recalculation_until_tu
   auto *e = find<QLineEdit>("reg125Edit");
   QTest::keyClick(e, Qt::Key_Return);  // the value it holds: no edit
   EXPECT_EQ(hal()->auto_apll_disable, 0u);
-  e->selectAll();
-  QTest::keyClicks(e, "5a");
-  QTest::keyClick(e, Qt::Key_Return);
+  type("reg125Edit", "5a");
   EXPECT_EQ(hal()->plltcr5_u8, 0x5Au);
   EXPECT_EQ(chip()[0x125], 0x5A);
   EXPECT_EQ(find<QLabel>("chip125Label")->text(), "5A");

@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <cstring>
+#include <tuple>
 
 #include "app/main_ops.h"
 #include "app/windows/eeprom_window.h"
@@ -70,14 +71,16 @@ const target_case kTargets[] = {
 };
 
 uint8_t *eeprom_of(const target_case &c) { return c.board ? kxemu_board_eeprom(0) : kxemu_chip_eeprom(0); }
-// Address 0 of the chip's EEPROM space is its EEPROM selection register: the chip's memory
-// holds the image from address 1 on.
-size_t first_cell(const target_case &c) { return c.board ? 0 : 1; }
+// The EEPROM holds the first n bytes of the image. Address 0 of the chip's EEPROM space is
+// its EEPROM selection register: the chip's memory holds the image from address 1 on.
 bool holds(const target_case &c, const std::vector<uint8_t> &bytes, size_t n) {
-  return std::memcmp(eeprom_of(c) + first_cell(c), bytes.data() + first_cell(c), n - first_cell(c)) == 0;
+  const size_t from = c.board ? 0 : 1;
+  return std::memcmp(eeprom_of(c) + from, bytes.data() + from, n - from) == 0;
 }
 
-TEST_F(eeprom_window_test, ImageOfTwoScriptsIsWrittenDumpedAndVerified) {
+// An image of two scripts written, dumped and verified (also against another image); then
+// written again and cancelled by the user as soon as the first page has gone out.
+TEST_F(eeprom_window_test, ImageIsWrittenDumpedVerifiedAndCancelled) {
   for (const auto &c : kTargets) {
     SCOPED_TRACE(c.device);
     begin(c.device, true);
@@ -100,19 +103,9 @@ TEST_F(eeprom_window_test, ImageOfTwoScriptsIsWrittenDumpedAndVerified) {
     fill("imageEdit", other);
     click("verifyButton");
     EXPECT_EQ(dialog.messages.back().second, "EEPROM Verification Error") << last();
-  }
-}
 
-TEST_F(eeprom_window_test, CancelledWriteStopsAfterThePageInFlight) {
-  for (const auto &c : kTargets) {
-    SCOPED_TRACE(c.device);
-    begin(c.device, true);
-    const std::string image = path("image.txt");
-    create({script[0], script[1]}, image);
-    const std::vector<uint8_t> bytes = file_bytes(image);
     std::memset(eeprom_of(c), 0x5A, 8192);
     if (c.board) choose("pageCombo", c.page_choice);
-    // The user presses Cancel as soon as the first page has gone out.
     auto *progress = find<QDialog>("eepromProgress");
     auto *bar = progress->findChild<QProgressBar *>("progressBar");
     auto *cancel = progress->findChild<QPushButton *>("cancelButton");
@@ -121,7 +114,6 @@ TEST_F(eeprom_window_test, CancelledWriteStopsAfterThePageInFlight) {
     });
     fill("imageEdit", image);
     click(c.board ? "writeBoardButton" : "writeDutButton");
-
     const std::string told = "cancelled after " + std::to_string(c.page) + " of " + std::to_string(bytes.size()) + " bytes";
     EXPECT_NE(last().find(told), std::string::npos) << last();
     EXPECT_TRUE(holds(c, bytes, c.page));
@@ -133,31 +125,23 @@ TEST_F(eeprom_window_test, CancelledWriteStopsAfterThePageInFlight) {
 
 // Products 0 (KX40110) and 2 (KX40112) boot from the board EEPROM; the others from their own.
 TEST_F(eeprom_window_test, CommandsFollowTheProductsEeprom) {
-  struct wording_case {
-    const char *device;
-    bool connected;
-    const char *dump, *verify;
-    bool dut_write, board_write;
+  // Device, connected; the EEPROM the commands name; the DUT and board write commands enabled.
+  const std::tuple<const char *, bool, const char *, bool, bool> cases[] = {
+      {"40112", true, "Board", false, true},
+      {"40113", true, "DUT", true, false},
+      {"40112", false, "Board", false, false},
   };
-  const wording_case cases[] = {
-      {"40112", true, "Dump Board EEPROM to File", "Verify Board EEPROM against File", false, true},
-      {"40113", true, "Dump DUT EEPROM to File", "Verify DUT EEPROM against File", true, false},
-      {"40112", false, "Dump Board EEPROM to File", "Verify Board EEPROM against File", false, false},
-  };
-  for (const auto &c : cases) {
-    SCOPED_TRACE(std::string(c.device) + (c.connected ? " connected" : " offline"));
-    begin(c.device, c.connected);
+  for (const auto &[device, connected, which, dut_write, board_write] : cases) {
+    SCOPED_TRACE(std::string(device) + (connected ? " connected" : " offline"));
+    begin(device, connected);
     auto *dump = find<QPushButton>("dumpButton");
-    auto *verify = find<QPushButton>("verifyButton");
-    EXPECT_EQ(dump->text().toStdString(), c.dump);
-    EXPECT_EQ(verify->text().toStdString(), c.verify);
-    EXPECT_EQ(find<QPushButton>("writeDutButton")->isEnabled(), c.dut_write);
-    EXPECT_EQ(find<QPushButton>("writeBoardButton")->isEnabled(), c.board_write);
-    EXPECT_EQ(dump->isEnabled(), c.connected);
-    EXPECT_EQ(verify->isEnabled(), c.connected);
-    if (!c.connected) {
-      EXPECT_EQ(dump->toolTip().toStdString(), EEPROM_WINDOW_OFFLINE_TIP);
-    }
+    EXPECT_EQ(dump->text(), QString("Dump %1 EEPROM to File").arg(which));
+    EXPECT_EQ(find<QPushButton>("verifyButton")->text(), QString("Verify %1 EEPROM against File").arg(which));
+    EXPECT_EQ(std::make_pair(find<QPushButton>("writeDutButton")->isEnabled(), find<QPushButton>("writeBoardButton")->isEnabled()),
+              std::make_pair(dut_write, board_write));
+    EXPECT_EQ(std::make_pair(dump->isEnabled(), find<QPushButton>("verifyButton")->isEnabled()),
+              std::make_pair(connected, connected));
+    EXPECT_EQ(dump->toolTip().toStdString(), connected ? "" : EEPROM_WINDOW_OFFLINE_TIP);
   }
 }
 

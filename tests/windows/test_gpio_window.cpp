@@ -1,7 +1,8 @@
 // GPIO configuration window on the emulated board: pin functions and status routing reach
-// the chip's GPIOCR1/GPIOCR2 and GPIOkSS; the register list per product; the pin levels at
-// the main window's status refresh and at the window's own refresh.
+// the chip's GPIOCR1/GPIOCR2 and GPIOkSS; the pin levels at the main window's status refresh
+// and at the window's own refresh.
 #include <QLabel>
+#include <tuple>
 
 #include "app/windows/gpio_window.h"
 #include "gui_test_support.h"
@@ -19,23 +20,20 @@ struct gpio_window_test : gui_fixture {
 };
 
 TEST_F(gpio_window_test, StatusRoutingReachesTheChip) {
-  struct route_case {
-    int pin, function;
-    uint32_t reg, bit;
-    uint8_t ss;
-  } cases[] = {{1, 4, 0x040, 6, 0x06}, {0, 5, 0x051, 2, 0x8A}, {3, 7, 0x05E, 7, 0xF7}, {2, 6, 0x04B, 3, 0x5B}};
-  for (const route_case &c : cases) {
-    SCOPED_TRACE(c.pin);
-    uint32_t others[4];
-    for (int k = 0; k < 4; ++k) others[k] = chip_function(k);
-    choose(QString("function%1").arg(c.pin), c.function);
-    others[c.pin] = static_cast<uint32_t>(c.function);
-    for (int k = 0; k < 4; ++k) EXPECT_EQ(chip_function(k), others[k]) << "pin " << k;
-    EXPECT_TRUE(find<QComboBox>(QString("register%1").arg(c.pin))->isEnabled());
-    choose_data(QString("register%1").arg(c.pin), static_cast<int>(c.reg));
-    choose(QString("bit%1").arg(c.pin), static_cast<int>(c.bit));
-    EXPECT_EQ(chip()[0x012 + c.pin], c.ss);
-    EXPECT_EQ(get_reg(hal(), 0x012 + c.pin), c.ss);
+  // Pin, function; status register and bit routed; GPIOkSS.
+  for (const auto &[pin, function, reg, bit, ss] : {std::tuple{1, 4, 0x040, 6, 0x06}, {0, 5, 0x051, 2, 0x8A},
+                                                    {3, 7, 0x05E, 7, 0xF7}, {2, 6, 0x04B, 3, 0x5B}}) {
+    SCOPED_TRACE(pin);
+    uint32_t functions[4];
+    for (int k = 0; k < 4; ++k) functions[k] = chip_function(k);
+    functions[pin] = static_cast<uint32_t>(function);
+    choose(QString("function%1").arg(pin), function);
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(chip_function(k), functions[k]) << "pin " << k;
+    EXPECT_TRUE(find<QComboBox>(QString("register%1").arg(pin))->isEnabled());
+    choose_data(QString("register%1").arg(pin), reg);
+    choose(QString("bit%1").arg(pin), bit);
+    EXPECT_EQ(chip()[0x012 + pin], ss);
+    EXPECT_EQ(get_reg(hal(), 0x012 + pin), static_cast<uint32_t>(ss));
   }
   // A general-purpose function leaves nothing to route: register and bit greyed out.
   choose("function2", 3);
@@ -60,19 +58,6 @@ TEST_F(gpio_window_test, PinLevelsAtEachRefresh) {
   choose("refreshRate", 1);
   click("refreshButton");
   EXPECT_EQ(levels(), "0101");
-}
-
-// KX40110 and KX40111 have 16 of the 31 status registers less.
-TEST_F(gpio_window_test, RegisterListPerProduct) {
-  for (const auto &[device, entries] : {std::pair{"40112", 31}, {"40111", 15}}) {
-    SCOPED_TRACE(device);
-    restart();
-    start(device, false, kova_mode_ja_e);
-    QComboBox *regs = open<GpioConfigForm>()->findChild<QComboBox *>("register0");
-    ASSERT_NE(regs, nullptr);
-    EXPECT_EQ(regs->count(), entries);
-    EXPECT_EQ(regs->findData(0x049) >= 0, entries == 31);
-  }
 }
 
 }  // namespace

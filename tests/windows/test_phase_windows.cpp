@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <tuple>
 
 #include "app/windows/phase_windows.h"
 #include "gui_test_support.h"
@@ -41,22 +42,19 @@ TEST_F(phase_measure_test, OpensOnTheChipsSourcesAndResetsTheMeter) {
 }
 
 TEST_F(phase_measure_test, MeasurementFromTheStatusRegisters) {
-  struct meas_case {
-    uint8_t sr1, sr2;
-    const char *shown;
-  } cases[] = {{0x07, 0xFF, "-10.000"}, {0x03, 0xFF, "10230.000"}, {0x10, 0x05, "50.000"},
-               {0x04, 0x00, "-10240.000"}, {0x41, 0x00, "Overflow"}};
   chip()[0x01D] = 0x01;
   open<PhaseMeasureForm>();
-  for (const meas_case &c : cases) {
-    SCOPED_TRACE(c.shown);
+  // MABSR1, MABSR2 and the result shown.
+  for (const auto &[sr1, sr2, shown] : {std::tuple{0x07, 0xFF, "-10.000"}, {0x03, 0xFF, "10230.000"},
+                                        {0x10, 0x05, "50.000"}, {0x04, 0x00, "-10240.000"}, {0x41, 0x00, "Overflow"}}) {
+    SCOPED_TRACE(shown);
     click("resetButton");
     chip()[0x01D] = 0x01;
-    chip()[0x04B] = c.sr1;
-    chip()[0x04C] = c.sr2;
+    chip()[0x04B] = static_cast<uint8_t>(sr1);
+    chip()[0x04C] = static_cast<uint8_t>(sr2);
     click("startButton");
     EXPECT_EQ(chip()[0x01D], 0x41);  // START set, time base kept
-    EXPECT_EQ(result(), c.shown);
+    EXPECT_EQ(result(), shown);
     EXPECT_FALSE(find<QPushButton>("startButton")->isEnabled());
   }
   EXPECT_TRUE(dialog.messages.empty()) << last();
@@ -85,14 +83,12 @@ TEST_F(phase_measure_test, BusyThatNeverClearsStopsAfterOneHundredReads) {
 
 TEST_F(phase_measure_test, ChipThatDoesNotAnswerIsReported) {
   kxemu_unplug(0);
-  dialog.messages.clear();
   form = std::make_unique<PhaseMeasureForm>(session.get());
-  const std::string text = "No answer from the chip: the phase registers could not be read or written.";
   EXPECT_EQ(dialog.messages.size(), 1u);  // one message for every read of the opening
   click("startButton");
   EXPECT_EQ(result(), "No answer");
   EXPECT_EQ(dialog.messages.size(), 2u);
-  EXPECT_EQ(last(), text);
+  EXPECT_EQ(last(), "No answer from the chip: the phase registers could not be read or written.");
 }
 
 struct phase_adjust_test : gui_fixture {
@@ -108,12 +104,8 @@ struct phase_adjust_test : gui_fixture {
 };
 
 TEST_F(phase_adjust_test, AdjustmentStepsWithinTheDividersBounds) {
-  struct step_case {
-    uint8_t cr1, cr3;
-    const char *ns;
-    uint8_t ph;
-    const char *shown;
-  } cases[] = {
+  // OC2CR1 (MSDIV code), OC2CR3; typed ns; OC2PH steps and the ns shown.
+  const std::tuple<uint8_t, uint8_t, const char *, uint8_t, const char *> cases[] = {
       {0x04, 0x00, "-100", 0xFE, "-1.000"},  // even MSDIV code 4: -2 to 124 steps
       {0x04, 0x00, "100", 124, "62.000"},
       {0x05, 0x00, "-100", 0xFC, "-2.000"},  // odd code 5: -4 to 122
@@ -125,14 +117,14 @@ TEST_F(phase_adjust_test, AdjustmentStepsWithinTheDividersBounds) {
       {0x04, 0x00, "1e300", 124, "62.000"},  // a huge entry ends at the bound
       {0x04, 0x00, "nan", 0, "0.000"},      // no steps for what is not a number
   };
-  for (const step_case &c : cases) {
-    SCOPED_TRACE(std::string(c.ns) + " code " + std::to_string(c.cr1));
-    chip()[0x210] = c.cr1;
-    chip()[0x212] = c.cr3;
-    type("adjust1", c.ns);
-    EXPECT_EQ(chip()[0x217], c.ph);
-    EXPECT_EQ(get_reg(hal(), 0x217), c.ph);
-    EXPECT_EQ(find<QLabel>("adjusted1")->text().toStdString(), c.shown);
+  for (const auto &[cr1, cr3, ns, ph, shown] : cases) {
+    SCOPED_TRACE(std::string(ns) + " code " + std::to_string(cr1));
+    chip()[0x210] = cr1;
+    chip()[0x212] = cr3;
+    type("adjust1", ns);
+    EXPECT_EQ(chip()[0x217], ph);
+    EXPECT_EQ(get_reg(hal(), 0x217), ph);
+    EXPECT_EQ(find<QLabel>("adjusted1")->text(), shown);
   }
 }
 
@@ -153,25 +145,24 @@ TEST_F(phase_adjust_test, SourcesAndCommands) {
   choose("armSource", 2);      // DPLL locks: arm source 3
   choose("triggerSource", 5);  // GPIO1 transition: trigger source 5
   EXPECT_EQ(chip()[0x01C], 0x35);
-  EXPECT_FALSE(find<QPushButton>("armButton")->isEnabled());
-  EXPECT_FALSE(find<QPushButton>("triggerButton")->isEnabled());
+  auto buttons = [this] {
+    return std::make_pair(find<QPushButton>("armButton")->isEnabled(), find<QPushButton>("triggerButton")->isEnabled());
+  };
+  EXPECT_EQ(buttons(), std::make_pair(false, false));  // armed and triggered by their sources
   find<QCheckBox>("triggerInvert")->setChecked(true);
   choose("armSource", 0);
   choose("triggerSource", 0);
   EXPECT_EQ(chip()[0x01C], 0x10);
-  EXPECT_TRUE(find<QPushButton>("armButton")->isEnabled());
-  EXPECT_TRUE(find<QPushButton>("triggerButton")->isEnabled());
+  EXPECT_EQ(buttons(), std::make_pair(true, true));
   EXPECT_FALSE(find<QCheckBox>("triggerInvert")->isChecked());
-  struct cmd_case {
-    const char *button;
-    bool tinv, relative;
-    uint8_t pacr1;
-  } cases[] = {{"resetButton", false, false, 0x80}, {"armButton", false, true, 0x21}, {"triggerButton", true, true, 0x43}};
-  for (const cmd_case &c : cases) {
-    find<QCheckBox>("triggerInvert")->setChecked(c.tinv);
-    find<QCheckBox>("relativeMode")->setChecked(c.relative);
-    click(c.button);
-    EXPECT_EQ(chip()[0x01B], c.pacr1) << c.button;
+  // The command buttons with trigger inversion and relative mode: PACR1.
+  for (const auto &[button, tinv, relative, pacr1] : {std::tuple{"resetButton", false, false, 0x80},
+                                                      {"armButton", false, true, 0x21},
+                                                      {"triggerButton", true, true, 0x43}}) {
+    find<QCheckBox>("triggerInvert")->setChecked(tinv);
+    find<QCheckBox>("relativeMode")->setChecked(relative);
+    click(button);
+    EXPECT_EQ(chip()[0x01B], pacr1) << button;
   }
 }
 

@@ -28,35 +28,32 @@ struct power_window_test : gui_fixture {
       s += find<QLabel>(name)->text().toStdString() + " ";
     return s;
   }
-  // The bars, typical set then maximum set, 1.8 V then 3.3 V in each.
-  void expect_bars(const std::vector<double> &ma) {
+  // The bars to 0.1 mA, typical set then maximum set, 1.8 V then 3.3 V in each.
+  QString bars() {
     auto *series = qobject_cast<QBarSeries *>(find<QChartView>("currentChart")->chart()->series().value(0));
-    ASSERT_NE(series, nullptr);
-    std::vector<double> v;
-    for (QBarSet *set : series->barSets())
-      for (int i = 0; i < set->count(); ++i) v.push_back(set->at(i));
-    ASSERT_EQ(v.size(), ma.size());
-    for (size_t i = 0; i < v.size(); ++i) EXPECT_NEAR(v[i], ma[i], 1e-9) << "bar " << i;
+    QString s;
+    for (QBarSet *set : series ? series->barSets() : QList<QBarSet *>())
+      for (int i = 0; i < set->count(); ++i) s += QString::number(set->at(i), 'f', 1) + " ";
+    return s;
   }
 };
 
 TEST_F(power_window_test, FiguresAndChartFollowTheImage) {
   // Powers: 85.6 x 1.8, 114.1 x 3.3, 110.4 x 1.8 x 1.05, 141.2 x 3.3 x 1.05 mW.
   EXPECT_EQ(figures(), "85.600 114.100 110.400 141.200 0.154 0.377 0.209 0.489 0.531 0.698 ");
-  expect_bars({85.6, 114.1, 110.4, 141.2});
+  EXPECT_EQ(bars(), "85.6 114.1 110.4 141.2 ");
   EXPECT_EQ(find<QLabel>("noteLabel")->text(), "Estimated values from data sheet IDD electrical table.");
 
   // The main window's status refresh: a blank image's 12.6, 0.6, 18.0 and 5.0 mA.
   put_reg(hal(), 0x00B, 0x00);
   session->notifyStatusRefreshed();
   EXPECT_EQ(figures(), "12.600 0.600 18.000 5.000 0.023 0.002 0.034 0.017 0.025 0.051 ");
-  expect_bars({12.6, 0.6, 18.0, 5.0});
+  EXPECT_EQ(bars(), "12.6 0.6 18.0 5.0 ");
 
   // The window's own refresh: APLL only, MCR1 no longer counted.
   put_reg(hal(), 0x00B, 0x01);
   click("refreshButton");
-  EXPECT_EQ(find<QLabel>("typCurrent33")->text(), "98.100");
-  EXPECT_EQ(find<QLabel>("maxCurrent18")->text(), "64.800");
+  EXPECT_EQ(figures().substr(0, 20), "51.600 98.100 64.800");
 }
 
 }  // namespace

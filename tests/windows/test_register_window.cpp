@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTableView>
+#include <tuple>
 
 #include "app/windows/register_window.h"
 #include "gui_test_support.h"
@@ -48,23 +49,20 @@ TEST_F(register_window_test, TypedValueReachesTheChipOnlyWhenItIsAByteAndEntered
   const uint32_t a = 0x206;  // OC1DC
   const uint8_t before = held(a);
   ASSERT_NE(before, 0xA5);
-  struct value_case {
-    const char *text;
-    Qt::Key key;
-    uint8_t want;  // in the image, on the chip and in the cell afterwards
-  } const cases[] = {
+  // Typed, the key pressed; the value in the image, on the chip and in the cell afterwards.
+  const std::tuple<const char *, Qt::Key, uint8_t> cases[] = {
       {"1FF", Qt::Key_Return, before},  // not a byte
       {"g1", Qt::Key_Return, before},   // not hexadecimal
       {"a5", Qt::Key_Escape, before},
       {"a5", Qt::Key_Return, 0xA5},
       {" 0x3c ", Qt::Key_Return, 0x3C},
   };
-  for (const auto &c : cases) {
-    SCOPED_TRACE(c.text);
-    const QModelIndex cell = editValue(a, c.text, c.key);
-    EXPECT_EQ(held(a), c.want);
-    EXPECT_EQ(chip()[a], c.want);
-    EXPECT_EQ(cell.data().toString(), QString("%1").arg(c.want, 2, 16, QChar('0')).toUpper());
+  for (const auto &[text, key, want] : cases) {
+    SCOPED_TRACE(text);
+    const QModelIndex cell = editValue(a, text, key);
+    EXPECT_EQ(held(a), want);
+    EXPECT_EQ(chip()[a], want);
+    EXPECT_EQ(cell.data().toString(), QString("%1").arg(want, 2, 16, QChar('0')).toUpper());
   }
 }
 

