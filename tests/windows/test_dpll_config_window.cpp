@@ -1,11 +1,10 @@
 // The DPLL configuration window driven as a user drives it, on an emulated board: each
 // accepted entry leaves the object the same edit made directly would leave, and the chip then
-// holds that object's registers; a refused entry writes nothing. Also the layout per device
-// and the status lines from the chip's phase tables.
+// holds that object's registers; a refused entry writes nothing. Also the labels that follow
+// the choices and the status lines from the chip's phase tables.
 #include <QAbstractSpinBox>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -104,15 +103,6 @@ TEST_F(dpll_window_test, labels_follow_ic1_priority_and_the_chip_and_lock_holds_
   const hal_api_s *h = hal();
   EXPECT_EQ(find<QLabel>("dspRateLabel")->text(),
             QString::number(fprec_s_2_double_mhz(h->pfd_freq_s) * 1e6 / h->pfd_div_u16, 'f', 2));
-}
-
-TEST_F(dpll_window_test, holdover_hitless_and_limit_groups_only_where_the_device_has_them) {
-  for (const auto &[device, shown] : {std::pair{"40112", false}, {"40089", true}}) {
-    SCOPED_TRACE(device);
-    begin(device);
-    for (const char *g : {"holdoverGroup", "hitlessGroup", "specialFeaturesGroup"})
-      EXPECT_EQ(find<QGroupBox>(g)->isVisible(), shown) << g;
-  }
 }
 
 }  // namespace

@@ -25,16 +25,6 @@ struct initial_config : gui_fixture {
   }
 };
 
-// The modes the product offers (KX40110: no jitter attenuation), the object's mode chosen.
-TEST_F(initial_config, ModesOfferedByTheProduct) {
-  hal()->kova_device_e = 40110;
-  hal()->kova_mode_e = kova_mode_ss_e;
-  InitialConfigForm form(session.get());
-  EXPECT_LT(child<QComboBox>(&form, "modeCombo")->findData(kova_mode_ja_e), 0);
-  EXPECT_EQ(form.deviceMode(), kova_mode_ss_e);
-  EXPECT_TRUE(dialog.messages.empty());
-}
-
 TEST_F(initial_config, XaPinKeptOrReplacedOnModeChange) {
   // Mode and XA pin mode; the mode chosen; whether the user is told; the master-clock mode.
   const std::tuple<int32_t, int32_t, int32_t, bool, int32_t> cases[] = {
