@@ -69,9 +69,9 @@ struct Sweep {
     const bool open = rng() % 2 == 0;
     static const auto limits = fields_in({"Limits"});
     for (const hal_field_s *f : limits) {
+      if (f->kind != hal_field_dbl_e) continue;
       const std::string name = f->name;
       double &lim = *static_cast<double *>(hal_field_ptr(h, f));
-      if (f->kind != hal_field_dbl_e) continue;
       lim = !open ? real(lim) : name.find("_min_freq") != std::string::npos ? 0.0
                               : name.find("_max_freq") != std::string::npos ? 1e30 : lim;
     }
