@@ -87,13 +87,6 @@ struct board_fixture : ::testing::Test {
     kxKovaIo_MessagesClear();
   }
 
-  // A fresh emulated board 0, opened.
-  void reopen_fresh() {
-    kxKovaIo_EvalBoardClose(&h);
-    install();
-    open_board();
-  }
-
   static std::vector<bytes_t> wire(uint32_t board, uint32_t channel) {
     std::vector<bytes_t> out;
     for (uint32_t i = 0; i < kxemu_wire_count(board, channel); ++i) {

@@ -16,7 +16,6 @@ struct spy_s {
   ft_backend_s inner;
   std::vector<std::string> calls;
   std::map<std::string, FT_STATUS> fail;
-  bool zero_handle = false;
 };
 spy_s g_spy;
 
@@ -37,9 +36,7 @@ FT_STATUS spied(const char *name, const std::string &args, FT_STATUS real) {
 const ft_backend_s &in() { return g_spy.inner; }
 
 FT_STATUS s_open(void *x, uint32_t i, FT_HANDLE *h) {
-  FT_STATUS st = in().open(x, i, h);
-  if (g_spy.zero_handle) *h = 0;
-  return spied("Open", args(i), st);
+  return spied("Open", args(i), in().open(x, i, h));
 }
 FT_STATUS s_reset(void *x, FT_HANDLE h) { return spied("ResetDevice", "", in().reset_device(x, h)); }
 FT_STATUS s_usb(void *x, FT_HANDLE h, uint32_t a, uint32_t b) {
@@ -115,11 +112,6 @@ TEST_F(BoardChannels, OpenMakesTheSetUpCallsAndSendsTheMpsseBytesInOrder) {
   EXPECT_EQ(std::tuple(b.mpsse, +b.lo_data, +b.lo_dir, +b.hi_data, +b.hi_dir), std::tuple(true, 0x6E, 0x7B, 0x30, 0x30));
   EXPECT_EQ(h.chA.gpio.lo.data, 0x8E);
   EXPECT_EQ(h.chB.gpio.hi.dir, 0x30);
-  // The emulated bridge keeps a latency it is given; 0 is refused.
-  ASSERT_EQ(FT_SetLatencyTimer(h.chB.handle, 2), FT_OK);
-  EXPECT_EQ(FT_SetLatencyTimer(h.chB.handle, 0), FT_INVALID_PARAMETER);
-  ASSERT_TRUE(kxemu_pins(0, 1, &b));
-  EXPECT_EQ(b.latency_ms, 2);
 }
 
 // Opening an open board fails with 6 without touching the driver; closing closes channel B
@@ -167,10 +159,6 @@ TEST_F(BoardChannels, SetUpFailuresGiveTheirMessages) {
   } cases[] = {
       {"latency timer refused", [] { g_spy.fail["SetLatencyTimer"] = FT_IO_ERROR; }, FT_IO_ERROR,
        "Error in initializing MPSSE!", "Channel Open"},
-      {"no handle", [] { g_spy.zero_handle = true; }, FT_INVALID_HANDLE, "Could not obtain handle for channel 0",
-       "FTDI Error"},
-      {"wrong sync answer", [] { arm({.bad_sync_answer = true}); }, FT_OK,
-       "Unexpected bogus command return code: 0xFA 0x00.", "Channel Open"},
       {"no sync answer", [] { arm({.read_timeout_after = 0}); }, FT_OK,
        "Unexpected bogus command return code: 0x00 0x00.", "Channel Open"},
       // The third write, channel A's low pin byte, cut to one byte.
@@ -200,29 +188,6 @@ TEST_F(BoardChannels, SetUpFailuresGiveTheirMessages) {
   }
 }
 
-TEST_F(BoardChannels, RoutingDrivesBothChannelsAndSetsTheBoardMode) {
-  open();
-  kxemu_wire_clear(0);
-  EXPECT_EQ(kxKovaIo_GetBoardMode(), 0u);
-  ASSERT_EQ(kxkovaio_SelectFtdi2Eeprom(&h), FT_OK);
-  EXPECT_EQ(kxKovaIo_GetBoardMode(), 1u);
-  EXPECT_EQ(wire(0, 0), (std::vector<bytes_t>{{0x80, 0x9E, 0xFB}}));
-  EXPECT_EQ(wire(0, 1), (std::vector<bytes_t>{{0x80, 0x0E, 0x7B}}));
-  EXPECT_EQ(std::pair(h.chA.gpio.lo.data, h.chB.gpio.lo.data), (std::pair<uint8_t, uint8_t>(0x9E, 0x0E)));
-  // The bus now reaches the board EEPROM: a read frame returns its bytes.
-  kxemu_board_eeprom(0)[0x31] = 0x5A;
-  uint8_t v = 0;
-  ASSERT_EQ(kxkovaio_DutRead(&h.chA, 0x031, 1, &v), FT_OK);
-  EXPECT_EQ(v, 0x5A);
-
-  kxemu_wire_clear(0);
-  ASSERT_EQ(kxkovaio_SelectFtdi2Dut(&h), FT_OK);
-  EXPECT_EQ(wire(0, 0), (std::vector<bytes_t>{{0x80, 0x8E, 0xFB}}));
-  EXPECT_EQ(wire(0, 1), (std::vector<bytes_t>{{0x80, 0x0E, 0x7B}}));
-  ASSERT_EQ(kxkovaio_DutRead(&h.chA, 0x031, 1, &v), FT_OK);
-  EXPECT_EQ(v, 0x81);  // ID2 of the emulated KX40000 revision 1
-}
-
 TEST_F(BoardChannels, RoutingFailuresAreReportedPerChannel) {
   open();
   kxemu_unplug(0);
@@ -231,26 +196,6 @@ TEST_F(BoardChannels, RoutingFailuresAreReportedPerChannel) {
   EXPECT_EQ(messages(), (messages_t{{"Error configuring ADBUS: code 4", "SPI Bus Routing"},
                                     {"Error configuring BDBUS: code 4", "SPI Bus Routing"}}));
   EXPECT_EQ(kxkovaio_SelectFtdi2Eeprom(nullptr), FT_INVALID_HANDLE);
-}
-
-TEST_F(BoardChannels, HardwareSelectAndChannelCount) {
-  open();
-  kxemu_wire_clear(0);
-  // Bit five driven and released, the record left as it was.
-  EXPECT_EQ(kxKovaIo_HwSel(&h, true), 0u);
-  EXPECT_EQ(kxKovaIo_HwSel(&h, false), 0u);
-  EXPECT_EQ(wire(0, 0), (std::vector<bytes_t>{{0x80, 0xAE, 0xFB}, {0x80, 0x8E, 0xFB}}));
-  EXPECT_EQ(h.chA.gpio.lo.data, 0x8E);
-  kxKovaIo_EvalBoardClose(&h);
-  EXPECT_EQ(kxKovaIo_HwSel(&h, true), 1u);
-  EXPECT_EQ(FT_ERRNO, 1u);
-  uint32_t n = 7;
-  EXPECT_EQ(kxKovaIo_ChannelCount(&n), 0u);
-  EXPECT_EQ(n, 2u);
-  kxemu_unplug(0);
-  EXPECT_EQ(kxKovaIo_ChannelCount(&n), 0u);
-  EXPECT_EQ(n, 0u);
-  EXPECT_EQ(kxKovaIo_ChannelCount(nullptr), 1u);
 }
 
 }  // namespace

@@ -173,8 +173,6 @@ TEST_F(BoardDevice, BadArgumentsGiveTheirStatuses) {
   EXPECT_EQ(kxkovaio_DutWrite(&h.chA, 0, 4, nullptr, 100), FT_INVALID_PARAMETER);
   EXPECT_EQ(kxkovaio_DutWrite(&h.chA, 0, 4, b, 0), FT_INVALID_PARAMETER);         // would never end
   EXPECT_EQ(kxkovaio_DutWrite(&h.chA, 0xFFFE, 4, b, 100), FT_INVALID_PARAMETER);  // past 16-bit addresses
-  EXPECT_EQ(kxkovaio_DutEepromWriteEn(&h.chA, false), FT_INVALID_PARAMETER);
-  EXPECT_EQ(kxkovaio_DutEepromStatusGet(&h.chA, nullptr), FT_INVALID_PARAMETER);
   EXPECT_EQ(kxemu_wire_count(0, 0), 0u);
 
   // The board calls fail with 1 and say why in FT_ERRNO: 1 for no board, 6 for a bad
@@ -198,7 +196,6 @@ TEST_F(BoardDevice, BadArgumentsGiveTheirStatuses) {
       {"DutEepromWrite", [&] { return kxKovaIo_DutEepromWrite(&none, 0, 1, b); }, 1},
       {"EvalBrdEepromRead 0", [&] { return kxKovaIo_EvalBrdEepromRead(&h, 0, 0, b); }, 6},
       {"EvalBrdEepromWrite", [&] { return kxKovaIo_EvalBrdEepromWrite(&h, 0, 4, nullptr, 32); }, 6},
-      {"EvalBrdEepromStatusGet", [&] { return kxKovaIo_EvalBrdEepromStatusGet(nullptr, b); }, 1},
   };
   for (const auto &c : calls) {
     FT_ERRNO = 0;

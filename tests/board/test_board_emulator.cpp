@@ -113,8 +113,7 @@ TEST_F(BoardEmulator, EachDeviceHasItsIdentityAndBadListsAreNamed) {
       {"40089", 0x71}, {"KX40110:0", 0x00}, {"40112", 0x21}, {"kx40075:1", 0x51}, {"40113:0", 0x30}};
   for (const auto &[list, id2] : devices) {
     install(list);
-    EXPECT_EQ(chip_regs(0, {0x030, 0x031}), (bytes_t{0x19, id2}))
-        << list;
+    EXPECT_EQ(chip_regs(0, {0x030, 0x031}), (bytes_t{0x19, id2})) << list;
   }
   kxemu_config_s cfg{};
   char err[256];

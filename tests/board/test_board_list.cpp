@@ -32,7 +32,6 @@ FT_STATUS f_detail(void *, uint32_t i, ft_device_info_s *info) {
   std::snprintf(info->serial, FT_SERIAL_LEN, "%s", c.serial);
   return FT_OK;
 }
-FT_STATUS f_open(void *, uint32_t, FT_HANDLE *) { return FT_DEVICE_NOT_FOUND; }
 
 struct BoardList : board_fixture {
   kxKovaIo_UsbLogS log;
@@ -45,7 +44,6 @@ struct BoardList : board_fixture {
     fake = *kxemu_backend();
     fake.create_device_info_list = f_list;
     fake.get_device_info_detail = f_detail;
-    fake.open = f_open;
     ft_backend_use(&fake);
   }
   // Each listed board's channels A and B.

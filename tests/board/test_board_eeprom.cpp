@@ -1,4 +1,4 @@
-// The board EEPROM behind the SPI routing, and the board's GPIO pins.
+// The board EEPROM behind the SPI routing.
 #include <string>
 
 #include "tests/board/board_fixture.h"
@@ -36,9 +36,6 @@ TEST_F(BoardEeprom, WritesGoInPagesAndTheBusReturnsToTheChip) {
   bytes_t back(100);
   ASSERT_EQ(kxKovaIo_EvalBrdEepromRead(&h, 0, 100, back.data()), 0u);
   EXPECT_EQ(back, d);
-  uint8_t status = 0xFF;
-  ASSERT_EQ(kxKovaIo_EvalBrdEepromStatusGet(&h, &status), 0u);
-  EXPECT_EQ(status, 0);
   // Pages up to 256 bytes are taken.
   kxemu_wire_clear(0);
   const bytes_t big = data(600, 9);
@@ -66,7 +63,9 @@ TEST_F(BoardEeprom, FailedWritesSayWhy) {
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.name);
-    reopen_fresh();
+    kxKovaIo_EvalBoardClose(&h);
+    install();
+    open_board();
     arm(c.faults);
     const bytes_t d = data(c.n, 1);
     EXPECT_EQ(kxKovaIo_EvalBrdEepromWrite(&h, 0, c.n, d.data(), c.page), 1u);
@@ -83,53 +82,6 @@ TEST_F(BoardEeprom, FailedWritesSayWhy) {
       EXPECT_EQ(kxemu_stats(0).reads, 101u);
     }
   }
-}
-
-using BoardGpio = BoardEeprom;
-
-TEST_F(BoardGpio, AMaskedWriteChangesOnlyTheMaskedPinsAndReadsTakeTheInputs) {
-  ASSERT_EQ(kxKovaIo_GpioDirPins(&h, 0x000F, 0x000F), 0u);
-  ASSERT_EQ(kxKovaIo_GpioWritePins(&h, 0x000F, 0x0005), 0u);
-  kxemu_pins_s a, b;
-  kxemu_pins(0, 0, &a);
-  kxemu_pins(0, 1, &b);
-  EXPECT_EQ(std::pair(+a.hi_dir, a.hi_data & 0x0F), std::pair(0x0F, 0x05));
-  // Pins 4 to 7 are inputs at their pulled-up level; the record holds what was read back.
-  EXPECT_EQ(h.chA.gpio.hi.data, 0xF5);
-  EXPECT_EQ(wire(0, 0), (std::vector<bytes_t>{{0x82, 0x00, 0x0F}, {0x83}, {0x82, 0xF5, 0x0F}, {0x83}}));
-  EXPECT_TRUE(wire(0, 1).empty());  // channel B untouched
-  EXPECT_EQ(b.hi_data, 0x30);
-  ASSERT_EQ(kxKovaIo_GpioWritePins(&h, 0x0300, 0x0100), 0u);
-  kxemu_pins(0, 1, &b);
-  EXPECT_EQ(b.hi_data, 0x31);
-
-  // On a fresh board: reads take the input levels.
-  reopen_fresh();
-  kxemu_gpio_inputs_set(0, 1, 0x00);
-  uint8_t ra = 0, rb = 0;
-  ASSERT_EQ(kxKovaIo_GpioRead(&h, &ra, &rb), 0u);
-  EXPECT_EQ(ra, 0xFF);  // all inputs, pulled up
-  EXPECT_EQ(rb, 0x30);  // pins 4 and 5 driven high, the rest low from outside
-  const uint8_t va = 0x81;
-  ASSERT_EQ(kxKovaIo_GpioDirPins(&h, 0x00FF, 0x00FF), 0u);
-  ASSERT_EQ(kxKovaIo_GpioWrite(&h, &va, nullptr), 0u);
-  EXPECT_EQ(h.chA.gpio.hi.data, 0x81);
-}
-
-TEST_F(BoardGpio, FailuresKeepTheRecord) {
-  EXPECT_EQ(kxKovaIo_GpioRead(nullptr, nullptr, nullptr), 1u);
-  EXPECT_EQ(FT_ERRNO, 6u);
-  EXPECT_EQ(kxKovaIo_GpioChannelRead(nullptr), FT_INVALID_PARAMETER);
-  // A failed direction read-back keeps the old direction.
-  arm({.read_timeout_after = 0});
-  EXPECT_EQ(kxKovaIo_GpioChannelDir(&h.chA, 0xFF, 0xFF), FT_IO_ERROR);
-  EXPECT_EQ(h.chA.gpio.hi.dir, 0x00);
-  kxKovaIo_EvalBoardClose(&h);
-  uint8_t a;
-  EXPECT_EQ(kxKovaIo_GpioRead(&h, &a, nullptr), 1u);
-  EXPECT_EQ(FT_ERRNO, 1u);
-  EXPECT_EQ(kxKovaIo_GpioWritePins(&h, 0xFFFF, 0), 1u);
-  EXPECT_EQ(FT_ERRNO, 1u);
 }
 
 }  // namespace
