@@ -35,9 +35,7 @@ FT_STATUS spied(const char *name, const std::string &args, FT_STATUS real) {
 
 const ft_backend_s &in() { return g_spy.inner; }
 
-FT_STATUS s_open(void *x, uint32_t i, FT_HANDLE *h) {
-  return spied("Open", args(i), in().open(x, i, h));
-}
+FT_STATUS s_open(void *x, uint32_t i, FT_HANDLE *h) { return spied("Open", args(i), in().open(x, i, h)); }
 FT_STATUS s_reset(void *x, FT_HANDLE h) { return spied("ResetDevice", "", in().reset_device(x, h)); }
 FT_STATUS s_usb(void *x, FT_HANDLE h, uint32_t a, uint32_t b) {
   return spied("SetUSBParameters", args(a, b), in().set_usb_parameters(x, h, a, b));
@@ -80,7 +78,8 @@ struct BoardChannels : board_fixture {
 };
 
 // Each channel: the driver set up, MPSSE mode synchronised with a bogus command (0xAA,
-// answered 0xFA 0xAA), the clock divider and pins set, loopback off, then purged.
+// answered 0xFA 0xAA), the master clock undivided with adaptive and three-phase clocking
+// off, the pins and the clock divider set, loopback off, then purged.
 TEST_F(BoardChannels, OpenMakesTheSetUpCallsAndSendsTheMpsseBytesInOrder) {
   const std::string trace = temp_path("open_trace");
   ASSERT_TRUE(ft_trace_open(trace.c_str()));
@@ -112,6 +111,9 @@ TEST_F(BoardChannels, OpenMakesTheSetUpCallsAndSendsTheMpsseBytesInOrder) {
   EXPECT_EQ(std::tuple(b.mpsse, +b.lo_data, +b.lo_dir, +b.hi_data, +b.hi_dir), std::tuple(true, 0x6E, 0x7B, 0x30, 0x30));
   EXPECT_EQ(h.chA.gpio.lo.data, 0x8E);
   EXPECT_EQ(h.chB.gpio.hi.dir, 0x30);
+  uint8_t high_a = 0;  // read back alone: channel A's high pins are inputs, pulled up
+  EXPECT_EQ(kxKovaIo_GpioRead(&h, &high_a, nullptr), 0u);
+  EXPECT_EQ(high_a, 0xFF);
 }
 
 // Opening an open board fails with 6 without touching the driver; closing closes channel B
