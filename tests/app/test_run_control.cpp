@@ -234,6 +234,7 @@ TEST_F(RunControl, FullAndChangesOnlyWritesReachTheChip) {
 // failed, nothing that did not arrive counts as written, and after reconnecting a
 // changes-only write leaves the chip holding the image.
 TEST_F(RunControl, AnUnpluggedBoardLosesNothing) {
+  __dev_GuiParams.log.enabled = 0;  // two hundred writes need no log file
   connect_ja();
   const auto addresses = sequence().addresses;
   hal_holder start(init_api_blank_e);
