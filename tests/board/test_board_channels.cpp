@@ -1,6 +1,5 @@
 // Opening, closing and routing the board's channels: the driver calls and MPSSE bytes,
 // the handle states and FT_ERRNO of every failure.
-#include <cstdio>
 #include <functional>
 #include <map>
 #include <string>
@@ -111,9 +110,14 @@ TEST_F(BoardChannels, OpenMakesTheSetUpCallsAndSendsTheMpsseBytesInOrder) {
   EXPECT_EQ(std::tuple(b.mpsse, +b.lo_data, +b.lo_dir, +b.hi_data, +b.hi_dir), std::tuple(true, 0x6E, 0x7B, 0x30, 0x30));
   EXPECT_EQ(h.chA.gpio.lo.data, 0x8E);
   EXPECT_EQ(h.chB.gpio.hi.dir, 0x30);
-  uint8_t high_a = 0;  // read back alone: channel A's high pins are inputs, pulled up
+  ASSERT_EQ(FT_SetLatencyTimer(h.chB.handle, 2), FT_OK);  // the emulated bridge keeps a latency it is given
+  ASSERT_TRUE(kxemu_pins(0, 1, &b));
+  EXPECT_EQ(b.latency_ms, 2);
+  kxemu_wire_clear(0);
+  uint8_t high_a = 0;  // channel A's pins read alone: inputs, pulled up; channel B not read
   EXPECT_EQ(kxKovaIo_GpioRead(&h, &high_a, nullptr), 0u);
   EXPECT_EQ(high_a, 0xFF);
+  EXPECT_TRUE(wire(0, 1).empty());
 }
 
 // Opening an open board fails with 6 without touching the driver; closing closes channel B

@@ -5,7 +5,6 @@
 
 #include <regex>
 #include <string>
-#include <vector>
 
 namespace {
 

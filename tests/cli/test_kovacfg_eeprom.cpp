@@ -4,9 +4,7 @@
 
 #include "tests/cli/kovacfg_run.h"
 
-#include <cstdio>
 #include <string>
-#include <vector>
 
 namespace {
 

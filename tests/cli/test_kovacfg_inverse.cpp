@@ -4,7 +4,6 @@
 
 #include "tests/cli/kovacfg_run.h"
 
-#include <cstdio>
 #include <string>
 
 namespace {
