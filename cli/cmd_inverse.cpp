@@ -27,11 +27,6 @@ struct inverse_opts_s {
   bool json = false;
 };
 
-std::string upper(std::string s) {
-  for (char &c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
 std::string trim(const std::string &s) {
   const size_t a = s.find_first_not_of(" \t\r\n");
   if (a == std::string::npos) return "";
@@ -168,7 +163,7 @@ bool load_image(const std::string &path, hal_api_s *hal, stated_id_s *id, std::s
 }
 
 bool parse_device(const std::string &text, int32_t *device) {
-  std::string t = upper(text);
+  std::string t = cli_upper(text);
   if (t.rfind("KX", 0) == 0) t = t.substr(2);
   if (t.empty() || t.size() > 5 || t.find_first_not_of("0123456789") != std::string::npos) return false;
   const int32_t v = std::stoi(t);

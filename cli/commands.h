@@ -27,6 +27,7 @@ int cli_register(cli_add_fn add, int order);
 
 // Prints "kovacfg: error: MESSAGE" on one line and returns kExitBadOptions.
 int cli_bad_options(const std::string &message);
+std::string cli_upper(std::string s);  // ASCII upper case, for names typed in any case
 // Prints the messages under a "Messages:" heading (nothing when there are none).
 void cli_print_messages(const std::vector<std::string> &msgs);
 // Prints {"ok", "messages", "fields", "hz"} plus the extra members given. ok is the

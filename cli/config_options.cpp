@@ -6,17 +6,18 @@
 #include <cstring>
 
 #include "app/freq_entry.h"
+#include "cli/commands.h"
 #include "cli/report.h"
 #include "files/hal_config_file.h"
 #include "hal/dsp_program.h"
 #include "hal/hal_fields.h"
 
-namespace {
-
-std::string upper(std::string s) {
+std::string cli_upper(std::string s) {
   for (char &c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return s;
 }
+
+namespace {
 
 bool parse_small_int(const std::string &t, int lo, int hi, int *out) {
   if (t.empty() || t.size() > 6) return false;
@@ -29,7 +30,7 @@ bool parse_small_int(const std::string &t, int lo, int hi, int *out) {
 }
 
 bool parse_device(const std::string &text, int32_t *device) {
-  std::string t = upper(text);
+  std::string t = cli_upper(text);
   if (t.rfind("KX", 0) == 0) t = t.substr(2);
   int v = 0;
   if (!parse_small_int(t, 0, 99999, &v) || !kova_device_valid(v)) return false;
@@ -38,7 +39,7 @@ bool parse_device(const std::string &text, int32_t *device) {
 }
 
 bool parse_mode(const std::string &text, int32_t *mode) {
-  const std::string t = upper(text);
+  const std::string t = cli_upper(text);
   for (int32_t m = 0; m <= 3; ++m)
     if (t == kova_mode_label(m)) {
       *mode = m;
@@ -51,7 +52,7 @@ bool parse_mode(const std::string &text, int32_t *mode) {
 }
 
 bool parse_sysclk(const std::string &text, int32_t *sysclk) {
-  const std::string t = upper(text);
+  const std::string t = cli_upper(text);
   if (t == "XA" || t == "0") *sysclk = sysclk_mode_xa_e;
   else if (t == "RO" || t == "1") *sysclk = sysclk_mode_ro_e;
   else return false;
@@ -206,7 +207,7 @@ int parse_frequency_with_unit(const std::string &text, fprec_s *out, std::string
   };
   // Longest first, so that "MHz" is not read as "Hz".
   constexpr unit_s kUnits[] = {{"GHZ", 9}, {"MHZ", 6}, {"KHZ", 3}, {"HZ", 0}};
-  const std::string u = upper(text);
+  const std::string u = cli_upper(text);
   for (const auto &unit : kUnits) {
     const size_t len = std::strlen(unit.name);
     if (u.size() < len || u.compare(u.size() - len, len, unit.name) != 0) continue;

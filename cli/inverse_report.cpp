@@ -16,11 +16,6 @@ constexpr const char *kClockFields[][2] = {{"xa_freq_s", "XA"},   {"ic1_freq_s",
                                            {"ic3_freq_s", "IC3"}, {"oc1_freq_s", "OC1"}, {"oc2_freq_s", "OC2"},
                                            {"oc3_freq_s", "OC3"}};
 
-std::string upper(std::string s) {
-  for (char &c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
 void line(const char *label, const std::string &value) { std::printf("  %-24s %s\n", label, value.c_str()); }
 
 std::string field(const hal_api_s *hal, const char *name) { return field_text(hal, hal_api_field_find(name)); }
@@ -43,7 +38,7 @@ bool cli_apply_known(const std::string &text, hal_api_s *hal, std::string *why) 
   const std::string name = text.substr(0, eq);
   const char *field = nullptr;
   for (const auto &c : kClockFields)
-    if (name == c[0] || upper(name) == c[1]) field = c[0];
+    if (name == c[0] || cli_upper(name) == c[1]) field = c[0];
   if (!field) {
     *why = "--known: \"" + name +
            "\" is not a clock (xa_freq_s, ic1_freq_s .. ic3_freq_s, oc1_freq_s .. oc3_freq_s, or XA, IC1 .. OC3)";

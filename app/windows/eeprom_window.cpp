@@ -27,7 +27,7 @@ namespace {
 const char *const kScriptFilter = "Script File (*.mfg);;Show All Files (*)";
 const char *const kImageFilter =
     "EEPROM Image File (*.hex *.rec *.txt);;Intel HEX (*.hex);;S-Record (*.rec);;Byte List (*.txt);;Show All Files (*)";
-const char *const kDirKey = "eeprom/lastDirectory";
+const char *const kEepromDirKey = "eeprom/lastDirectory";
 
 std::string s(const QLineEdit *e) { return e->text().trimmed().toStdString(); }
 
@@ -272,11 +272,11 @@ void EEPROMForm::reload() {
 void EEPROMForm::browse(QLineEdit *edit, bool save, const QString &title, const QString &filter) {
   QSettings settings;
   QString dir = edit->text().trimmed();
-  if (dir.isEmpty()) dir = settings.value(kDirKey).toString();
+  if (dir.isEmpty()) dir = settings.value(kEepromDirKey).toString();
   const QString name = save ? QFileDialog::getSaveFileName(this, title, dir, filter)
                             : QFileDialog::getOpenFileName(this, title, dir, filter);
   if (name.isEmpty()) return;
-  settings.setValue(kDirKey, QFileInfo(name).absolutePath());
+  settings.setValue(kEepromDirKey, QFileInfo(name).absolutePath());
   edit->setText(name);
 }
 

@@ -28,7 +28,7 @@
 namespace {
 
 const char *const kTitle = "Register View";
-const char *const kDirKey = "registers/lastDirectory";
+const char *const kRegisterDirKey = "registers/lastDirectory";
 constexpr int kColumnsPerRegister = 3;  // name, address, value
 constexpr size_t kFilterLimit = 200;
 
@@ -452,7 +452,7 @@ void RegisterForm::filterChanged(const QString &text) {
 // Files
 
 QString RegisterForm::askFileName(bool save, const QString &title, const QString &filter, const QString &name) {
-  return ask_file_name(this, save, title, filter, kDirKey, name);
+  return ask_file_name(this, save, title, filter, kRegisterDirKey, name);
 }
 
 void RegisterForm::saveRegisters() {

@@ -26,7 +26,7 @@ namespace {
 
 const char *const kScriptFilter = "Script File (*.mfg);;Show All Files (*)";
 const char *const kLogFilter = "Text File (*.txt);;Log File (*.log);;Show All Files (*)";
-const char *const kDirKey = "script/lastDirectory";
+const char *const kScriptDirKey = "script/lastDirectory";
 
 
 }  // namespace
@@ -161,10 +161,10 @@ void RunScriptForm::showResult() {
 void RunScriptForm::selectFile() {
   QSettings settings;
   QString dir = fileEdit_->text().trimmed();
-  if (dir.isEmpty()) dir = settings.value(kDirKey).toString();
+  if (dir.isEmpty()) dir = settings.value(kScriptDirKey).toString();
   const QString name = QFileDialog::getOpenFileName(this, "Select Script", dir, kScriptFilter);
   if (name.isEmpty()) return;
-  settings.setValue(kDirKey, QFileInfo(name).absolutePath());
+  settings.setValue(kScriptDirKey, QFileInfo(name).absolutePath());
   fileEdit_->setText(name);
   load();
 }
@@ -221,8 +221,8 @@ void RunScriptForm::runAll() {
 
 QString RunScriptForm::askSaveName(const QString &title, const QString &filter) {
   QSettings settings;
-  const QString name = QFileDialog::getSaveFileName(this, title, settings.value(kDirKey).toString(), filter);
-  if (!name.isEmpty()) settings.setValue(kDirKey, QFileInfo(name).absolutePath());
+  const QString name = QFileDialog::getSaveFileName(this, title, settings.value(kScriptDirKey).toString(), filter);
+  if (!name.isEmpty()) settings.setValue(kScriptDirKey, QFileInfo(name).absolutePath());
   return name;
 }
 
