@@ -113,11 +113,11 @@ TEST_F(BoardChannels, OpenMakesTheSetUpCallsAndSendsTheMpsseBytesInOrder) {
   ASSERT_EQ(FT_SetLatencyTimer(h.chB.handle, 2), FT_OK);  // the emulated bridge keeps a latency it is given
   ASSERT_TRUE(kxemu_pins(0, 1, &b));
   EXPECT_EQ(b.latency_ms, 2);
-  kxemu_wire_clear(0);
-  uint8_t high_a = 0;  // channel A's pins read alone: inputs, pulled up; channel B not read
-  EXPECT_EQ(kxKovaIo_GpioRead(&h, &high_a, nullptr), 0u);
-  EXPECT_EQ(high_a, 0xFF);
-  EXPECT_TRUE(wire(0, 1).empty());
+  // Channel B's high pins written alone: its output pins 4 and 5 take the new levels.
+  const uint8_t high_b = 0x10;
+  ASSERT_EQ(kxKovaIo_GpioWrite(&h, nullptr, &high_b), 0u);
+  ASSERT_TRUE(kxemu_pins(0, 1, &b));
+  EXPECT_EQ(b.hi_data & 0x30, 0x10);
 }
 
 // Opening an open board fails with 6 without touching the driver; closing closes channel B
