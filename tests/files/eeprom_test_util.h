@@ -133,6 +133,10 @@ inline std::string image_file_text(const kova_eeprom_data_s *ee, int32_t type) {
   return written([&](FILE *f) { kova_eedata2eeprom_wr(type, f, ee); });
 }
 
+inline bool has(const std::vector<std::string> &lines, const std::string &line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
 inline std::vector<std::string> lines_of(const std::string &text) {
   std::vector<std::string> out;
   std::istringstream in(text);

@@ -34,9 +34,6 @@ bool ask_recorder(void *ctx, const std::string &text, const std::string &title) 
   return a->answer;
 }
 
-bool has(const std::vector<std::string> &lines, const std::string &line) {
-  return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
 long count_prefix(const std::vector<std::string> &lines, const std::string &prefix) {
   return std::count_if(lines.begin(), lines.end(), [&](const std::string &l) { return l.rfind(prefix, 0) == 0; });
 }

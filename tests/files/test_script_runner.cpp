@@ -53,7 +53,6 @@ struct recorder_s {
   }
 };
 
-bool has(const std::vector<std::string> &v, const std::string &s) { return std::find(v.begin(), v.end(), s) != v.end(); }
 
 int inverse_calls = 0;
 int32_t fake_inverse(hal_api_s *) {
