@@ -27,6 +27,13 @@ std::string hex4(uint32_t v) {
   std::snprintf(b, sizeof b, "%04X", v & 0xFFFF);
   return b;
 }
+// An address in a message: at least four digits, all of them when an address record has
+// moved the data above 64 kbyte.
+std::string hex_address(uint32_t v) {
+  char b[12];
+  std::snprintf(b, sizeof b, "%04X", v);
+  return b;
+}
 
 uint8_t image_byte(const kova_eeprom_data_s *ee, int32_t p) { return static_cast<uint8_t>(ee->image[p] & 0xFF); }
 
@@ -357,8 +364,8 @@ bool eeprom_file_parse(const std::string &text, int32_t fileType, eeprom_file_da
       switch (type) {
         case 0x00:
           if (base + addr != expect)
-            return fail(out, line_no, "record address 0x" + hex4(addr) + " does not follow the data before it (0x" +
-                                          hex4(expect) + " expected)");
+            return fail(out, line_no, "record address 0x" + hex_address(base + addr) +
+                                          " does not follow the data before it (0x" + hex_address(expect) + " expected)");
           append_data(out, rec.data() + 4, count, line_no);
           break;
         case 0x01:

@@ -225,7 +225,7 @@ TEST(ImageFiles, MalformedFilesAreRefusedWithTheirLine) {
       {kova_ee_file_srec_e, with(rec, r0, ""), rl, "does not follow"},
       {kova_ee_file_srec_e, with(rec, rn, ""), line_at(rec, rn), "record count 128 does not match"},
       // An extended linear address of 0x0001 puts the next record at 64 kbyte, not at 0.
-      {kova_ee_file_hex_e, ":020000040001F9\n:0400000001020304F2\n:00000001FF\n", 2, "does not follow"},
+      {kova_ee_file_hex_e, ":020000040001F9\n:0400000001020304F2\n:00000001FF\n", 2, "address 0x10000 does not follow"},
       {kova_ee_file_hex_e, hex.substr(0, hex.find(":00000001FF")), -1, "without its end record"},
       {kova_ee_file_srec_e, rec.substr(0, rec.find("S9030000FC")), -1, "without its end record"},
       {kova_ee_file_bytes_e, "01\n1FF\n", 2, ""},
