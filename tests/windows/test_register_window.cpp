@@ -80,6 +80,7 @@ TEST_F(register_window_test, BitBoxZeroSetsTheTopBit) {
     const uint8_t image_before = held(a);
     window->refresh();
     ASSERT_EQ(find<QGroupBox>("bitGroup")->title(), "OC1DC, 0x206");
+    EXPECT_EQ(find<QLineEdit>("bitBox7")->text() + find<QLineEdit>("bitBox0")->text(), "10");  // box 0 is bit 7
     type("bitBox0", "1");
     EXPECT_EQ(chip()[a], 0x81);
     EXPECT_EQ(held(a), direct ? image_before : 0x81);
