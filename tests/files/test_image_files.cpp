@@ -259,6 +259,8 @@ TEST(ImageFiles, DumpConverters) {
   EXPECT_EQ(hl[0], ":020000040000FA");
   ConvertToHEX(0x20000, data.data(), 4, 4, &high, false);  // above 64 kbyte: in the linear address record
   EXPECT_EQ(lines_of(high)[0], ":020000040002F8");
+  ASSERT_TRUE(ConvertToHEX(0, data.data(), 12, 4, &high, true));  // all twelve bytes reserved: no data record
+  EXPECT_TRUE(parsed_bytes(high, kova_ee_file_hex_e).empty());
   EXPECT_EQ(hl[hl.size() - 14], ":00000001FF");
   EXPECT_EQ(hl[hl.size() - 13], "; Address range 0x07F4 through 0x07FF is reserved for factory test and should not be modified.");
   char last[8];
