@@ -47,8 +47,7 @@ constexpr clock_s kClocks[] = {{"XA", &hal_api_s::xa_freq_s},   {"IC1", &hal_api
 bool parse_known(const std::string &text, const clock_s **clock, uint32_t *hz) {
   const size_t eq = text.find('=');
   if (eq == std::string::npos) return false;
-  std::string name = text.substr(0, eq);
-  for (char &c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string name = cli_upper(text.substr(0, eq));
   const std::string v = text.substr(eq + 1);
   if (v.empty() || v.size() > 10 || v.find_first_not_of("0123456789") != std::string::npos) return false;
   const unsigned long long n = std::stoull(v);

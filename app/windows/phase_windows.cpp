@@ -23,6 +23,17 @@ constexpr const char *kMeasureTitle = "Phase Measurement";
 constexpr const char *kAdjustTitle = "Phase Adjustment";
 constexpr const char *kNoAnswer = "No answer from the chip: the phase registers could not be read or written.";
 
+// A phase read or write the chip did not answer: while the window opens it is only noted,
+// so that the opening reads end in one message; afterwards it is told at once.
+bool answered(bool ok, bool opening, bool *openFailed, const char *title) {
+  if (ok) return true;
+  if (opening)
+    *openFailed = true;
+  else
+    MessageError(kNoAnswer, title);
+  return false;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -105,14 +116,7 @@ PhaseMeasureForm::PhaseMeasureForm(KovaSession *session, QWidget *parent) : QWid
 
 phase_io_s PhaseMeasureForm::io() const { return {session_->gui(), session_->hal()}; }
 
-bool PhaseMeasureForm::told(bool ok) {
-  if (ok) return true;
-  if (opening_)
-    openFailed_ = true;
-  else
-    MessageError(kNoAnswer, kMeasureTitle);
-  return false;
-}
+bool PhaseMeasureForm::told(bool ok) { return answered(ok, opening_, &openFailed_, kMeasureTitle); }
 
 void PhaseMeasureForm::sourceChosen(int which) {
   if (source_[which]->currentIndex() < 0) return;
@@ -240,14 +244,7 @@ PhaseAdjustForm::PhaseAdjustForm(KovaSession *session, QWidget *parent) : QWidge
 
 phase_io_s PhaseAdjustForm::io() const { return {session_->gui(), session_->hal()}; }
 
-bool PhaseAdjustForm::told(bool ok) {
-  if (ok) return true;
-  if (opening_)
-    openFailed_ = true;
-  else
-    MessageError(kNoAnswer, kAdjustTitle);
-  return false;
-}
+bool PhaseAdjustForm::told(bool ok) { return answered(ok, opening_, &openFailed_, kAdjustTitle); }
 
 void PhaseAdjustForm::enableToggled(int n) { told(phase_adjust_enable(io(), n, enable_[n]->isChecked())); }
 
