@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -16,14 +17,21 @@
 #include "app/user_dialog.h"
 #include "hal/hal_api.h"
 
-// Installed as the application's dialog while it lives; every message is kept with its title
-// and every question is answered no.
+// Installed as the application's dialog while it lives; every message and question is kept
+// with its title, and questions get `answer`.
 struct recording_dialog_s final : user_dialog_s {
-  std::vector<std::pair<std::string, std::string>> shown;
+  std::vector<std::pair<std::string, std::string>> shown;  // text, title
+  bool answer = false;
   recording_dialog_s() { app_set_dialog(this); }
   ~recording_dialog_s() override { app_set_dialog(nullptr); }
   void message(const std::string &text, const std::string &title) override { shown.emplace_back(text, title); }
-  bool ask_yes_no(const std::string &, const std::string &) override { return false; }
+  bool ask_yes_no(const std::string &text, const std::string &title) override {
+    shown.emplace_back(text, title);
+    return answer;
+  }
+  bool saw(const std::string &text) const {
+    return std::any_of(shown.begin(), shown.end(), [&](const auto &m) { return m.first == text; });
+  }
 };
 
 // An enabled log file for `p`, removed again at the end; the log holds only the register

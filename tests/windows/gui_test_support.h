@@ -27,19 +27,7 @@
 #include "app/windows/session.h"
 #include "board/kxemu.h"
 #include "board/kxkovaio.h"
-
-struct recording_dialog_s : user_dialog_s {
-  std::vector<std::pair<std::string, std::string>> messages;  // text, title
-  bool answer = true;
-  void message(const std::string &text, const std::string &title) override { messages.emplace_back(text, title); }
-  bool ask_yes_no(const std::string &text, const std::string &title) override {
-    messages.emplace_back(text, title);
-    return answer;
-  }
-  bool saw(const std::string &text) const {
-    return std::any_of(messages.begin(), messages.end(), [&](const auto &m) { return m.first == text; });
-  }
-};
+#include "tests/app/app_test_util.h"
 
 // Runs fn on the next modal window that opens (a dialog's exec() blocks the test until
 // the window is answered). fn gets the window.
@@ -99,10 +87,12 @@ inline std::vector<uint8_t> register_image(const hal_api_s *h) {
 }
 
 struct gui_fixture : ::testing::Test {
-  recording_dialog_s dialog;
+  recording_dialog_s dialog;  // questions answered yes unless a test says otherwise
   std::unique_ptr<KovaSession> session;
   std::unique_ptr<QWidget> form;  // the window under test
   QTemporaryDir dir;
+
+  gui_fixture() { dialog.answer = true; }
 
   // Emulated boards with the given devices ("40112", "40110,40089").
   void install_board(const char *devices) {
@@ -171,7 +161,7 @@ struct gui_fixture : ::testing::Test {
     auto *w = new W(session.get());
     form.reset(w);
     w->show();
-    dialog.messages.clear();
+    dialog.shown.clear();
     return w;
   }
 
@@ -180,7 +170,7 @@ struct gui_fixture : ::testing::Test {
   static uint8_t *chip() { return kxemu_chip_regs(0); }
   static std::vector<uint8_t> chip_image() { return {chip(), chip() + KOVA_REG_COUNT}; }
   std::string path(const char *name) const { return dir.filePath(name).toStdString(); }
-  std::string last() const { return dialog.messages.empty() ? "" : dialog.messages.back().first; }
+  std::string last() const { return dialog.shown.empty() ? "" : dialog.shown.back().first; }
 
   template <class T>
   T *find(const QString &name) {

@@ -67,7 +67,7 @@ TEST_F(connection_window, ConnectFromTheListRoutesTheBus) {
       EXPECT_FALSE(conn->isVisible());
     }
   }
-  EXPECT_TRUE(dialog.messages.empty());
+  EXPECT_TRUE(dialog.shown.empty());
 }
 
 TEST_F(connection_window, ConnectWithoutSelectionOrUnpluggedBoard) {
@@ -79,9 +79,9 @@ TEST_F(connection_window, ConnectWithoutSelectionOrUnpluggedBoard) {
   find<QListWidget>("boardList")->setCurrentRow(0);
   kxemu_unplug(0);
   click("connectButton");
-  ASSERT_FALSE(dialog.messages.empty());
-  EXPECT_EQ(dialog.messages.back().second, "Connect");
-  EXPECT_EQ(dialog.messages.back().first.rfind("Failed connecting to selected eval board: Error code 0x", 0), 0u);
+  ASSERT_FALSE(dialog.shown.empty());
+  EXPECT_EQ(dialog.shown.back().second, "Connect");
+  EXPECT_EQ(dialog.shown.back().first.rfind("Failed connecting to selected eval board: Error code 0x", 0), 0u);
   EXPECT_EQ(connected.count(), 0);
   EXPECT_FALSE(session->connected());
 }
@@ -92,12 +92,12 @@ TEST_F(connection_window, DisconnectAsksToSaveTheConfiguration) {
     QFile::remove(dir.filePath("GUI_Config"));
     click("connectButton");
     ASSERT_TRUE(session->connected());
-    dialog.messages.clear();
+    dialog.shown.clear();
     dialog.answer = save;
     QSignalSpy disconnected(conn, &ConnectionConfigForm::boardDisconnected);
     click("disconnectButton");
-    ASSERT_EQ(dialog.messages.size(), save ? 2u : 1u);  // the question, then "... successfully saved!"
-    EXPECT_EQ(dialog.messages[0], std::make_pair(std::string("Save Existing Configuration?"),
+    ASSERT_EQ(dialog.shown.size(), save ? 2u : 1u);  // the question, then "... successfully saved!"
+    EXPECT_EQ(dialog.shown[0], std::make_pair(std::string("Save Existing Configuration?"),
                                                  std::string("Evaluation Board Disconnect")));
     EXPECT_EQ(QFile::exists(dir.filePath("GUI_Config")), save);
     EXPECT_FALSE(session->connected());
@@ -109,7 +109,7 @@ TEST_F(connection_window, WorkOffline) {
   QSignalSpy offline(conn, &ConnectionConfigForm::workOffline);
   find<QComboBox>("deviceCombo")->setCurrentIndex(-1);
   click("workOfflineButton");
-  EXPECT_EQ(dialog.messages.back(), std::make_pair(std::string("INVALID Variant (-1)"), std::string("Work-Offline")));
+  EXPECT_EQ(dialog.shown.back(), std::make_pair(std::string("INVALID Variant (-1)"), std::string("Work-Offline")));
   EXPECT_EQ(offline.count(), 0);
 
   // A connected board is let go first; the chosen product index is handed on.
@@ -170,14 +170,14 @@ TEST_F(connection_window, DiagnosticsReachTheBoardEepromAndChip) {
   const uint8_t *regs = kxemu_chip_regs(0);
   EXPECT_EQ(find<QLineEdit>("regDataEdit")->text(),
             QString::asprintf("%02X %02X", regs[0x30], regs[0x31]));
-  EXPECT_TRUE(dialog.messages.empty());
+  EXPECT_TRUE(dialog.shown.empty());
 
   // Out of range or a byte count that does not match: refused before the board is touched.
   set("regAddrEdit", "7FF");
   click("regReadButton");
   set("eepromCountEdit", "3");
   click("eepromWriteButton");
-  EXPECT_EQ(dialog.messages.size(), 2u);
+  EXPECT_EQ(dialog.shown.size(), 2u);
   EXPECT_EQ(ee[0x1FE], 0xDE);
 }
 

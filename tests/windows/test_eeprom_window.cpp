@@ -98,11 +98,11 @@ TEST_F(eeprom_window_test, ImageIsWrittenDumpedVerifiedAndCancelled) {
     EXPECT_EQ(file_bytes(dump), bytes) << last();
 
     click("verifyButton");
-    EXPECT_EQ(dialog.messages.back().second, "EEPROM Verified") << last();
+    EXPECT_EQ(dialog.shown.back().second, "EEPROM Verified") << last();
 
     fill("imageEdit", other);
     click("verifyButton");
-    EXPECT_EQ(dialog.messages.back().second, "EEPROM Verification Error") << last();
+    EXPECT_EQ(dialog.shown.back().second, "EEPROM Verification Error") << last();
 
     std::memset(eeprom_of(c), 0x5A, 8192);
     if (c.board) choose("pageCombo", c.page_choice);

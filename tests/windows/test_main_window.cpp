@@ -107,8 +107,8 @@ TEST_F(main_window_test, EnterAppliesEscapeRevertsAFailureTakesBack) {
   EXPECT_EQ(hal()->oc1_freq_s.f, 0u);
   EXPECT_EQ(hal()->dpll_bw_hz, bw);
   EXPECT_EQ(image(), img1);
-  ASSERT_FALSE(dialog.messages.empty());
-  EXPECT_EQ(dialog.messages.back().second, "Configuration Error");
+  ASSERT_FALSE(dialog.shown.empty());
+  EXPECT_EQ(dialog.shown.back().second, "Configuration Error");
   EXPECT_EQ(find<QLineEdit>("oc1Freq")->text(), "0.000000");
 }
 
@@ -191,12 +191,12 @@ TEST_F(main_window_test, FileForAnotherDeviceRefusedThenBoardLost) {
   finish_initial_config();
   ASSERT_EQ(hal()->kova_device_e, kova_device_40112_e);
   const std::vector<uint8_t> img = image();
-  dialog.messages.clear();
+  dialog.shown.clear();
   command_with_file("actionLoadConfig", path("kx40089.txt"));
-  ASSERT_GE(dialog.messages.size(), 3u);
-  EXPECT_EQ(dialog.messages[0], std::make_pair(std::string("File does not match connected device or revision!"),
+  ASSERT_GE(dialog.shown.size(), 3u);
+  EXPECT_EQ(dialog.shown[0], std::make_pair(std::string("File does not match connected device or revision!"),
                                                std::string("GUI Config Load")));
-  EXPECT_EQ(dialog.messages[1].first + " / " + dialog.messages[2].first,
+  EXPECT_EQ(dialog.shown[1].first + " / " + dialog.shown[2].first,
             "Orig ID = 40112, Config ID = 40089 / Orig rev = 1, Config rev = 1");
   EXPECT_EQ(hal()->kova_device_e, kova_device_40112_e);
   EXPECT_EQ(image(), img);

@@ -63,7 +63,7 @@ TEST_F(output_config_window_test, EditsReachTheObjectAndTheChip) {
   EXPECT_EQ((chip()[0x228] >> 2) & 0xF, 11);  // OC3STOP SRC[3:0]
   EXPECT_TRUE(find<QCheckBox>("stopCheck")->isHidden());
   expect_chip_holds_output(2);
-  EXPECT_TRUE(dialog.messages.empty()) << last();
+  EXPECT_TRUE(dialog.shown.empty()) << last();
 }
 
 TEST_F(output_config_window_test, SignalFormatDecidesTheFieldsShown) {
@@ -105,7 +105,7 @@ TEST_F(oc_solver_window_test, PickedSolutionIsLoadedIntoTheChip) {
   EXPECT_EQ(fprec_compare(hal()->vco_freq_s, vco0), 0);  // only the load changes the object
   const std::vector<uint8_t> image0 = image();
   click("loadButton");
-  EXPECT_TRUE(dialog.messages.empty()) << last();
+  EXPECT_TRUE(dialog.shown.empty()) << last();
   EXPECT_EQ(QString::number(fprec_s_2_double_mhz(hal()->vco_freq_s), 'f', 6), picked);
   EXPECT_EQ(hal()->oc_solver_mode_e, oc_solver_mode_select_e);
   EXPECT_NEAR(fprec_s_2_double_mhz(hal()->oc1_freq_s), 156.25, 1e-9);
@@ -125,7 +125,7 @@ TEST_F(oc_solver_window_test, SelectThatCannotCalculateRestores) {
   const hal_api_s before = *hal();
   const std::vector<uint8_t> regs0 = chip_image();
   click("selectMode");
-  EXPECT_EQ(dialog.messages.back(), std::make_pair(std::string(OC_SOLVER_RESTORE_TEXT), std::string("OCSolverForm")));
+  EXPECT_EQ(dialog.shown.back(), std::make_pair(std::string(OC_SOLVER_RESTORE_TEXT), std::string("OCSolverForm")));
   EXPECT_EQ(std::memcmp(&before, hal(), sizeof before), 0);
   EXPECT_EQ(chip_image(), regs0);
   EXPECT_TRUE(find<QRadioButton>("manualMode")->isChecked());
@@ -142,8 +142,8 @@ TEST_F(oc_solver_window_test, ManualLoadTooFastForMsdivWritesNothing) {
   const hal_api_s before = *hal();
   const std::vector<uint8_t> regs0 = chip_image();
   click("loadButton");
-  ASSERT_EQ(dialog.messages.size(), 1u);
-  EXPECT_EQ(dialog.messages[0], std::make_pair(std::string("ERROR: OC1 Selected HSDIV frequency too high for MSDIV, "
+  ASSERT_EQ(dialog.shown.size(), 1u);
+  EXPECT_EQ(dialog.shown[0], std::make_pair(std::string("ERROR: OC1 Selected HSDIV frequency too high for MSDIV, "
                                                            "it must be <= 850.00 MHz"),
                                                std::string("OCSolverForm")));
   EXPECT_EQ(std::memcmp(&before, hal(), sizeof before), 0);

@@ -38,7 +38,7 @@ TEST_F(phase_measure_test, OpensOnTheChipsSourcesAndResetsTheMeter) {
   EXPECT_EQ(find<QComboBox>("timeBase")->itemText(0), "OC1 MSDIV");
   choose("timeBase", 2);
   EXPECT_EQ(chip()[0x01D], 0x83);  // RST from the opening kept
-  EXPECT_TRUE(dialog.messages.empty()) << last();
+  EXPECT_TRUE(dialog.shown.empty()) << last();
 }
 
 TEST_F(phase_measure_test, MeasurementFromTheStatusRegisters) {
@@ -57,7 +57,7 @@ TEST_F(phase_measure_test, MeasurementFromTheStatusRegisters) {
     EXPECT_EQ(result(), shown);
     EXPECT_FALSE(find<QPushButton>("startButton")->isEnabled());
   }
-  EXPECT_TRUE(dialog.messages.empty()) << last();
+  EXPECT_TRUE(dialog.shown.empty()) << last();
 }
 
 TEST_F(phase_measure_test, BusyThatNeverClearsStopsAfterOneHundredReads) {
@@ -84,10 +84,10 @@ TEST_F(phase_measure_test, BusyThatNeverClearsStopsAfterOneHundredReads) {
 TEST_F(phase_measure_test, ChipThatDoesNotAnswerIsReported) {
   kxemu_unplug(0);
   form = std::make_unique<PhaseMeasureForm>(session.get());
-  EXPECT_EQ(dialog.messages.size(), 1u);  // one message for every read of the opening
+  EXPECT_EQ(dialog.shown.size(), 1u);  // one message for every read of the opening
   click("startButton");
   EXPECT_EQ(result(), "No answer");
-  EXPECT_EQ(dialog.messages.size(), 2u);
+  EXPECT_EQ(dialog.shown.size(), 2u);
   EXPECT_EQ(last(), "No answer from the chip: the phase registers could not be read or written.");
 }
 

@@ -100,9 +100,9 @@ TEST_F(register_window_test, MultiRegisterFieldIsWrittenAsOneValue) {
   EXPECT_EQ(std::vector<uint8_t>(chip() + 0x212, chip() + 0x216), want);
   const std::vector<uint8_t> img = image();
   EXPECT_EQ(std::vector<uint8_t>(img.begin() + 0x212, img.begin() + 0x216), want);
-  dialog.messages.clear();
+  dialog.shown.clear();
   type("fieldValueEdit", "33554432");  // 2^25: out of range, nothing written
-  EXPECT_EQ(dialog.messages.size(), 1u);
+  EXPECT_EQ(dialog.shown.size(), 1u);
   EXPECT_EQ(chip()[0x213], 0xEF);
 }
 

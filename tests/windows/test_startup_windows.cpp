@@ -35,7 +35,7 @@ TEST_F(initial_config, XaPinKeptOrReplacedOnModeChange) {
   };
   for (const auto &[mode, xa_mode, new_mode, told, master_clock] : cases) {
     SCOPED_TRACE(new_mode);
-    dialog.messages.clear();
+    dialog.shown.clear();
     hal()->kova_device_e = 40112;
     hal()->kova_mode_e = mode;
     hal()->xa_mode_e = xa_mode;
@@ -79,7 +79,7 @@ TEST_F(known_frequency, DoneNeedsAFrequency) {
   click_on(&form, "doneButton");
   type_into(&form, "freqEdit", "0");
   click_on(&form, "doneButton");
-  EXPECT_EQ(dialog.messages, decltype(dialog.messages)(2, {"Please select an IO and frequency", ""}));
+  EXPECT_EQ(dialog.shown, decltype(dialog.shown)(2, {"Please select an IO and frequency", ""}));
   EXPECT_TRUE(form.isVisible());
   EXPECT_NE(form.result(), QDialog::Accepted);
 }
